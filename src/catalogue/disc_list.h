@@ -1,0 +1,81 @@
+// The disc list as data: rows of display texts with their icon and
+// selection. The GUI shows it through a model; the command line prints it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rondo {
+
+struct ListColumn {
+  std::string_view caption;
+  int width;
+  bool rightAligned;
+};
+
+inline constexpr std::size_t kDiscColumnCount = 12;
+
+enum DiscColumnIndex : std::size_t {
+  kColDescription = 0,
+  kColGroups = 1,
+  kColSerial = 2,
+  kColLending = 3,
+  kColLendDate = 4,
+  kColVolumeLabel = 5,
+  kColFileCount = 6,
+  kColDirCount = 7,
+  kColCdSize = 8,
+  kColBlockSize = 9,
+  kColCreated = 10,
+  kColScanTime = 11,
+};
+
+inline constexpr std::array<ListColumn, kDiscColumnCount> kDiscListColumns = {{
+    {"CD - Popis", 180, false},
+    {"Skupina", 80, false},
+    {"Serial", 100, false},
+    {"Půjčeno", 120, false},
+    {"Datum půjčení/vrácení", 130, false},
+    {"Originální jméno", 150, false},
+    {"Souborů", 70, true},
+    {"Adresářů", 70, true},
+    {"Velikost CD", 115, true},
+    {"Velikost datového bloku", 150, true},
+    {"Vytvořeno", 130, false},
+    {"Čas vytváření", 60, true},
+}};
+
+// Row icons of the disc list.
+enum DiscIcon : int {
+  kNoIcon = -1,
+  kDiscIconIndex = 0,
+  kAudioCdIconIndex = 3,
+  kMultigroupIconIndex = 4,
+};
+
+inline constexpr std::string_view kUpRowCaption = "..";
+
+struct DiscRow {
+  std::array<std::string, kDiscColumnCount> cells;  // UTF-8
+  int icon = kDiscIconIndex;
+  bool selected = false;
+
+  const std::string& Caption() const { return cells[kColDescription]; }
+};
+
+struct DiscList {
+  std::vector<DiscRow> rows;
+
+  // The first selected row, or nullptr.
+  const DiscRow* FirstSelected() const {
+    for (const auto& row : rows) {
+      if (row.selected) return &row;
+    }
+    return nullptr;
+  }
+};
+
+}  // namespace rondo

@@ -1,0 +1,107 @@
+#include "catalogue/engine.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "catalogue/format/errors.h"
+#include "catalogue/messages.h"
+
+namespace rondo {
+
+void EngineHost::ConvertOldDatabase(const std::string& /*path*/) {
+  ShowMessage(std::string(msg::kConversionUnavailable));
+}
+
+std::unique_ptr<FileStream> OpenCatalogue(const std::string& path) {
+  if (path.empty()) throw IoError(std::string(msg::kNoDatabasePath));
+  try {
+    return std::make_unique<FileStream>(path, FileStream::Mode::kReadWriteOrCreate);
+  } catch (const IoError&) {
+    std::error_code ec;
+    const bool exists = std::filesystem::is_regular_file(path, ec);
+    if (!exists) throw;
+    // Still worth listing and searching; any write will say why it cannot.
+    return std::make_unique<FileStream>(path, FileStream::Mode::kReadOnly);
+  }
+}
+
+Engine::Engine(EngineHost& host, DisplayFormat format)
+    : host_(host), format_(std::move(format)) {}
+
+bool Engine::RunOperation(int code) { return RunOperation(static_cast<OperationCode>(code)); }
+
+bool Engine::RunOperation(OperationCode code) {
+  bool result = false;
+  {
+    std::unique_ptr<FileStream> file = OpenCatalogue(DatabasePath);
+
+    if (file->Size() == 0) {
+      file->Seek(0);
+      WriteDatabaseHeader(*file, DatabaseHeader::Current());
+    }
+    file->Seek(0);
+    const DatabaseHeader header = ReadDatabaseHeader(*file);
+    if (!header.IsCurrentFormat()) {
+      file.reset();
+      if (host_.Confirm(std::string(msg::kOldFormatQuestion))) {
+        host_.ConvertOldDatabase(DatabasePath);
+        RunOperation(OperationCode::kListCds);
+      }
+      return false;
+    }
+
+    // The completion step runs on the normal end and on errors alike: the
+    // file closes with `file` and the path label is rebuilt for listings.
+    struct Completion {
+      Engine& engine;
+      OperationCode code;
+      ~Completion() {
+        if (code == OperationCode::kShowDiscRoot || code == OperationCode::kShowDirectory) {
+          engine.PathLabel = engine.PathLabelText();
+          engine.host_.PathLabelChanged(engine.PathLabel);
+        }
+      }
+    };
+    Completion completion{*this, code};
+    Dispatch(code, *file, result);
+  }
+  return result;
+}
+
+void Engine::Dispatch(OperationCode code, FileStream& file, bool& result) {
+  switch (code) {
+    case OperationCode::kListCds:
+      try {
+        ListCds(file);
+      } catch (const std::exception& e) {
+        host_.ShowMessage(std::string(msg::kErrorPrefix) + e.what() +
+                          std::string(msg::kListErrorAdvice));
+        SortDiscsByCaption();
+        host_.DiscListChanged();
+      }
+      break;
+    case OperationCode::kSerialExists:
+      try {
+        result = SerialExists(file);
+      } catch (const std::exception& e) {
+        host_.ShowMessage(std::string(msg::kErrorPrefix) + e.what());
+      }
+      break;
+    case OperationCode::kShowMultigroup:
+      ShowMultigroup(file);
+      break;
+    default:
+      // The remaining operations belong to windows and commands not built
+      // yet; like an unknown code they open and close the file and do nothing.
+      break;
+  }
+}
+
+std::string Engine::PathLabelText() const {
+  std::string label = "[" + LoadedDiscName + "] ";
+  for (std::size_t i = 1; i < DirStack.size(); ++i) label += "\\" + DirStack[i].Name;
+  return label;
+}
+
+}  // namespace rondo

@@ -1,0 +1,111 @@
+// The catalogue engine: every catalogue action is one RunOperation(code)
+// call that opens the catalogue file, checks its header, carries out the one
+// operation, writes the results into the lists and closes the file again. No
+// handle survives between calls, so the user may copy or replace the file
+// between any two actions.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/disc_list.h"
+#include "catalogue/engine_host.h"
+#include "catalogue/format/byte_stream.h"
+#include "catalogue/format/records.h"
+#include "shell/dates.h"
+
+namespace rondo {
+
+enum class OperationCode : int {
+  kListCds = 0,
+  kLoadCdBlock = 1,
+  kShowDiscRoot = 2,
+  kShowDirectory = 3,
+  kRemoveCds = 4,
+  kLendCds = 5,
+  kReturnCds = 6,
+  kClearLending = 7,
+  kRenameCd = 8,
+  kChangeCdGroups = 9,
+  kSearch = 10,
+  kSerialExists = 11,
+  kMarkMultigroupMembers = 12,
+  kAppendMultigroup = 13,
+  kShowMultigroup = 14,
+  kImportGroups = 15,
+  kRecalculateStructure = 16,
+  kStatistics = 17,
+  kChangeItemComment = 18,
+  kChangeItemGroups = 19,
+};
+
+// How the user's locale writes dates, times and decimal numbers.
+struct DisplayFormat {
+  DateTimeFormat dateTime;
+  std::string decimalPoint = ".";
+};
+
+// The group selector's fixed values.
+inline constexpr std::string_view kGroupAll = "All";
+inline constexpr std::string_view kGroupLent = "Půjčené";
+inline constexpr std::string_view kGroupNotLent = "Nepůjčené";
+
+// Opens the catalogue for one operation: read-write, created when missing;
+// an existing file on a read-only medium or without write permission is
+// opened read-only so it can still be listed and searched.
+std::unique_ptr<FileStream> OpenCatalogue(const std::string& path);
+
+class Engine {
+ public:
+  explicit Engine(EngineHost& host, DisplayFormat format = {});
+
+  // Returns true only when operation 11 found PendingSerial. Failures of the
+  // file itself propagate (IoError, DamagedCatalogue) except where the
+  // operation reports them itself.
+  bool RunOperation(OperationCode code);
+  bool RunOperation(int code);
+
+  // Double click (or space) on the disc list, acting on the first selected
+  // row. Tells the window what it opened so it can switch its views.
+  enum class Opened { kNothing, kGroupList, kMultigroup, kDisc };
+  Opened OpenSelectedDisc();
+
+  // "[disc] \dir\dir" for the browsed position.
+  std::string PathLabelText() const;
+
+  const DisplayFormat& Format() const { return format_; }
+  void SetFormat(DisplayFormat format) { format_ = std::move(format); }
+  EngineHost& Host() { return host_; }
+
+  // State kept between operations (texts in UTF-8).
+  std::string DatabasePath;
+  std::string LoadedSerial;
+  std::string LoadedDiscName;
+  std::vector<TOneDir> DirStack;
+  std::uint16_t CurrentDepth = 0;
+  MemoryStream BlockCache;
+  int SortColumn = 0;
+  std::string PendingSerial;
+  std::string RecalcSerial;
+  std::string GroupFilter{kGroupAll};
+  CdHeader MultigroupTemplate;
+  MemberList MultigroupMembers;
+
+  DiscList Discs;
+  std::string PathLabel;
+
+ private:
+  void Dispatch(OperationCode code, FileStream& file, bool& result);
+  void ListCds(FileStream& file);
+  void ShowMultigroup(FileStream& file);
+  bool SerialExists(FileStream& file);
+  DiscRow MakeDiscRow(const CdHeader& h, bool plainSizes) const;
+  void SortDiscsByCaption();
+
+  EngineHost& host_;
+  DisplayFormat format_;
+};
+
+}  // namespace rondo

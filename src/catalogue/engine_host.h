@@ -1,0 +1,30 @@
+// What the engine needs from whoever shows its results: the main window,
+// the command line, or a test's scripted fake.
+#pragma once
+
+#include <string>
+
+namespace rondo {
+
+class EngineHost {
+ public:
+  virtual ~EngineHost() = default;
+
+  // A confirmation box with the buttons Yes and No; true for Yes.
+  virtual bool Confirm(const std::string& text) = 0;
+  // A message box.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Let pending window events run (long loops call this between steps).
+  virtual void ProcessPendingEvents() {}
+
+  // The engine is about to refill / has refilled a list; views reset.
+  virtual void DiscListAboutToChange() {}
+  virtual void DiscListChanged() {}
+  virtual void PathLabelChanged(const std::string& /*text*/) {}
+
+  // The user agreed to convert an old-format catalogue at path. Returns when
+  // the conversion has finished (or was refused).
+  virtual void ConvertOldDatabase(const std::string& path);
+};
+
+}  // namespace rondo

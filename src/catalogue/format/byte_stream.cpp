@@ -1,0 +1,192 @@
+#include "catalogue/format/byte_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "catalogue/format/errors.h"
+
+namespace rondo {
+
+namespace {
+constexpr std::size_t kReadBufferSize = 64 * 1024;
+constexpr const char* kShortRead = "neočekávaný konec souboru";
+}  // namespace
+
+void MemoryStream::Read(void* buffer, std::size_t n) {
+  if (ReadSome(buffer, n) != n) throw IoError(kShortRead);
+}
+
+std::size_t MemoryStream::ReadSome(void* buffer, std::size_t n) {
+  if (position_ >= bytes_.size()) return 0;
+  const std::size_t available = static_cast<std::size_t>(bytes_.size() - position_);
+  const std::size_t count = std::min(n, available);
+  if (count > 0) std::memcpy(buffer, bytes_.data() + position_, count);
+  position_ += count;
+  return count;
+}
+
+void MemoryStream::Write(const void* buffer, std::size_t n) {
+  if (n == 0) return;
+  const std::uint64_t end = position_ + n;
+  if (end > bytes_.size()) bytes_.resize(static_cast<std::size_t>(end));
+  std::memcpy(bytes_.data() + position_, buffer, n);
+  position_ = end;
+}
+
+void MemoryStream::Seek(std::uint64_t position) { position_ = position; }
+
+FileStream::FileStream(const std::string& path, Mode mode) : path_(path) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case Mode::kReadOnly:
+      flags |= O_RDONLY;
+      break;
+    case Mode::kReadWrite:
+      flags |= O_RDWR;
+      break;
+    case Mode::kReadWriteOrCreate:
+      flags |= O_RDWR | O_CREAT;
+      break;
+  }
+  do {
+    fd_ = ::open(path.c_str(), flags, 0666);
+  } while (fd_ < 0 && errno == EINTR);
+  if (fd_ < 0) Fail("nelze otevřít");
+  writable_ = mode != Mode::kReadOnly;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) {
+    const int saved = errno;
+    ::close(fd_);
+    fd_ = -1;
+    errno = saved;
+    Fail("nelze zjistit velikost");
+  }
+  if (S_ISDIR(st.st_mode)) {
+    ::close(fd_);
+    fd_ = -1;
+    errno = EISDIR;
+    Fail("nelze otevřít");
+  }
+  size_ = static_cast<std::uint64_t>(st.st_size);
+}
+
+FileStream::FileStream(std::string path, int fd) : path_(std::move(path)), fd_(fd) {
+  writable_ = true;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) Fail("nelze zjistit velikost");
+  size_ = static_cast<std::uint64_t>(st.st_size);
+}
+
+FileStream::~FileStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void FileStream::Fail(const char* what) const {
+  throw IoError(std::string(what) + " „" + path_ + "“: " + std::strerror(errno));
+}
+
+void FileStream::Fill() {
+  buffer_.resize(kReadBufferSize);
+  bufferStart_ = position_;
+  std::size_t got = 0;
+  while (got < buffer_.size()) {
+    const ssize_t r = ::pread(fd_, buffer_.data() + got, buffer_.size() - got,
+                              static_cast<off_t>(bufferStart_ + got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      buffer_.clear();
+      Fail("chyba čtení");
+    }
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  buffer_.resize(got);
+}
+
+std::size_t FileStream::ReadSome(void* buffer, std::size_t n) {
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::size_t done = 0;
+  while (done < n) {
+    if (position_ < bufferStart_ || position_ >= bufferStart_ + buffer_.size()) {
+      if (n - done >= kReadBufferSize) {
+        // A large read goes straight to the caller's memory.
+        const ssize_t r =
+            ::pread(fd_, out + done, n - done, static_cast<off_t>(position_));
+        if (r < 0) {
+          if (errno == EINTR) continue;
+          Fail("chyba čtení");
+        }
+        if (r == 0) break;
+        done += static_cast<std::size_t>(r);
+        position_ += static_cast<std::uint64_t>(r);
+        continue;
+      }
+      Fill();
+      if (buffer_.empty()) break;
+    }
+    const std::size_t offset = static_cast<std::size_t>(position_ - bufferStart_);
+    const std::size_t count = std::min(n - done, buffer_.size() - offset);
+    std::memcpy(out + done, buffer_.data() + offset, count);
+    done += count;
+    position_ += count;
+  }
+  return done;
+}
+
+void FileStream::Read(void* buffer, std::size_t n) {
+  if (ReadSome(buffer, n) != n) {
+    throw IoError(std::string("chyba čtení „") + path_ + "“: " + kShortRead);
+  }
+}
+
+void FileStream::Write(const void* buffer, std::size_t n) {
+  if (!writable_) {
+    errno = EBADF;
+    Fail("nelze zapisovat do");
+  }
+  const auto* in = static_cast<const std::uint8_t*>(buffer);
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t r =
+        ::pwrite(fd_, in + done, n - done, static_cast<off_t>(position_ + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      Fail("chyba zápisu");
+    }
+    if (r == 0) {
+      errno = ENOSPC;
+      Fail("chyba zápisu");
+    }
+    done += static_cast<std::size_t>(r);
+  }
+  // Keep the read buffer true to the file.
+  const std::uint64_t begin = position_;
+  const std::uint64_t end = position_ + n;
+  const std::uint64_t bufferEnd = bufferStart_ + buffer_.size();
+  if (begin < bufferEnd && end > bufferStart_) buffer_.clear();
+  position_ = end;
+  size_ = std::max(size_, end);
+}
+
+void FileStream::Seek(std::uint64_t position) { position_ = position; }
+
+void FileStream::Sync() {
+  while (::fsync(fd_) != 0) {
+    if (errno != EINTR) Fail("nelze uložit na disk");
+  }
+}
+
+void FileStream::Truncate(std::uint64_t size) {
+  while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+    if (errno != EINTR) Fail("nelze zkrátit");
+  }
+  size_ = size;
+  buffer_.clear();
+}
+
+}  // namespace rondo

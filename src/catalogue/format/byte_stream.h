@@ -1,0 +1,96 @@
+// One interface for the catalogue file and for an in-memory copy of a disc's
+// data block, so the same record readers and writers serve both.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rondo {
+
+class ByteStream {
+ public:
+  virtual ~ByteStream() = default;
+
+  // Reads exactly n bytes or throws IoError (a short read is an error).
+  virtual void Read(void* buffer, std::size_t n) = 0;
+  // Reads up to n bytes, returns how many were there (0 at the end).
+  virtual std::size_t ReadSome(void* buffer, std::size_t n) = 0;
+  virtual void Write(const void* buffer, std::size_t n) = 0;
+  virtual void Seek(std::uint64_t position) = 0;
+  virtual std::uint64_t Position() const = 0;
+  virtual std::uint64_t Size() const = 0;
+  bool Eof() const { return Position() >= Size(); }
+};
+
+// A growable block of bytes.
+class MemoryStream final : public ByteStream {
+ public:
+  MemoryStream() = default;
+  explicit MemoryStream(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+  void Read(void* buffer, std::size_t n) override;
+  std::size_t ReadSome(void* buffer, std::size_t n) override;
+  void Write(const void* buffer, std::size_t n) override;
+  void Seek(std::uint64_t position) override;
+  std::uint64_t Position() const override { return position_; }
+  std::uint64_t Size() const override { return bytes_.size(); }
+
+  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+  std::vector<std::uint8_t>& Bytes() { return bytes_; }
+  void Clear() {
+    bytes_.clear();
+    position_ = 0;
+  }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::uint64_t position_ = 0;
+};
+
+// The catalogue file. Reads go through a buffer (the entry and item walks
+// read many small records); every call is checked and failures raise IoError
+// with the system's text. The handle is closed by the destructor.
+class FileStream final : public ByteStream {
+ public:
+  enum class Mode {
+    kReadOnly,
+    kReadWrite,          // the file must exist
+    kReadWriteOrCreate,  // created empty when missing
+  };
+  FileStream(const std::string& path, Mode mode);
+  // Takes over an open read-write descriptor.
+  FileStream(std::string path, int fd);
+  ~FileStream() override;
+  FileStream(const FileStream&) = delete;
+  FileStream& operator=(const FileStream&) = delete;
+
+  void Read(void* buffer, std::size_t n) override;
+  std::size_t ReadSome(void* buffer, std::size_t n) override;
+  void Write(const void* buffer, std::size_t n) override;
+  void Seek(std::uint64_t position) override;
+  std::uint64_t Position() const override { return position_; }
+  std::uint64_t Size() const override { return size_; }
+
+  // Flushes written data to the medium.
+  void Sync();
+  void Truncate(std::uint64_t size);
+  bool Writable() const { return writable_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  [[noreturn]] void Fail(const char* what) const;
+  void Fill();
+
+  std::string path_;
+  int fd_ = -1;
+  bool writable_ = false;
+  std::uint64_t position_ = 0;
+  std::uint64_t size_ = 0;
+  // Read buffer: bytes [bufferStart_, bufferStart_ + buffer_.size()).
+  std::vector<std::uint8_t> buffer_;
+  std::uint64_t bufferStart_ = 0;
+};
+
+}  // namespace rondo

@@ -1,0 +1,70 @@
+#include "catalogue/format/safe_replace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "catalogue/format/errors.h"
+
+namespace rondo {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path) {
+  throw IoError(what + " „" + path + "“: " + std::strerror(errno));
+}
+
+}  // namespace
+
+ReplacementFile::ReplacementFile(const std::string& targetPath) : targetPath_(targetPath) {
+  std::string pattern = targetPath + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) Fail("nelze vytvořit dočasný soubor pro", targetPath);
+  temporaryPath_ = name.data();
+  // Keep the permissions of the file being replaced.
+  struct stat st {};
+  if (::stat(targetPath.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+  try {
+    stream_ = std::make_unique<FileStream>(temporaryPath_, fd);
+  } catch (...) {
+    ::close(fd);
+    ::unlink(temporaryPath_.c_str());
+    throw;
+  }
+}
+
+ReplacementFile::~ReplacementFile() {
+  stream_.reset();
+  if (!committed_) ::unlink(temporaryPath_.c_str());
+}
+
+void ReplacementFile::Commit() {
+  stream_->Sync();
+  stream_.reset();
+  if (::rename(temporaryPath_.c_str(), targetPath_.c_str()) != 0) {
+    Fail("nelze přepsat", targetPath_);
+  }
+  committed_ = true;
+  const std::string folder = FolderOf(targetPath_);
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+}  // namespace rondo

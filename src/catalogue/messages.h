@@ -1,0 +1,17 @@
+// Fixed texts the catalogue engine shows.
+#pragma once
+
+#include <string_view>
+
+namespace rondo::msg {
+
+inline constexpr std::string_view kOldFormatQuestion =
+    "Databáze má zřejmě starý formát.\r\nChcete nyní provést aktualizaci?";
+inline constexpr std::string_view kErrorPrefix = "Nastala chyba! - ";
+inline constexpr std::string_view kListErrorAdvice =
+    "\r\n\r\nPokud máte datový soubor ze starší verze, odstraňte ho!\r\n\r\nUkončete program";
+inline constexpr std::string_view kConversionUnavailable =
+    "Převod databáze ze starší verze zatím není k dispozici. Soubor zůstal beze změny.";
+inline constexpr std::string_view kNoDatabasePath = "Není nastavena cesta k databázi.";
+
+}  // namespace rondo::msg

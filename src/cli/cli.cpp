@@ -1,0 +1,208 @@
+#include "cli/cli.h"
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "catalogue/engine.h"
+#include "catalogue/format/errors.h"
+#include "catalogue/messages.h"
+#include "platform/environment.h"
+#include "settings/registry.h"
+
+namespace rondo {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Použití: rondotheka-cli [--db CESTA] PŘÍKAZ ...\n"
+    "\n"
+    "Katalog disků QEL Rondotheka z příkazového řádku. Bez --db se použije\n"
+    "databáze nastavená v programu (hodnota \"Cesta\").\n"
+    "\n"
+    "Příkazy:\n"
+    "  init                 založí databázi, pokud ještě neexistuje; když žádná\n"
+    "                       není nastavena, založí výchozí a nastaví ji\n"
+    "  list [--group G]     seznam CD skupiny G (All, Půjčené, Nepůjčené nebo\n"
+    "                       jméno skupiny; výchozí All), dvanáct sloupců\n"
+    "  members SERIAL       členové multiskupiny (první řádek \"..\")\n"
+    "  exists SERIAL        vypíše yes (návratový kód 0) nebo no (kód 1)\n"
+    "  --help, --version\n"
+    "\n"
+    "Výstup je v UTF-8, jeden řádek na položku, sloupce oddělené tabulátorem.\n"
+    "Tabulátory a konce řádků uvnitř textů se vypisují jako mezery.\n"
+    "Návratové kódy: 0 úspěch, 1 odpověď ne, 2 chybné argumenty, 3 chyba databáze.\n";
+
+constexpr const char* kVersion = "rondotheka-cli (QEL Rondotheka 4.4)\n";
+
+// Messages of the engine go to stderr; questions are answered No, so the
+// command line never changes a catalogue on its own.
+class CliHost : public EngineHost {
+ public:
+  explicit CliHost(std::ostream& err) : err_(err) {}
+
+  bool Confirm(const std::string& text) override {
+    if (text == msg::kOldFormatQuestion) oldFormat_ = true;
+    return false;
+  }
+  void ShowMessage(const std::string& text) override {
+    std::string line;
+    for (char c : text) {
+      if (c != '\r') line += c;
+    }
+    err_ << line << '\n';
+    failed_ = true;
+  }
+
+  bool Failed() const { return failed_; }
+  bool OldFormat() const { return oldFormat_; }
+
+ private:
+  std::ostream& err_;
+  bool failed_ = false;
+  bool oldFormat_ = false;
+};
+
+std::string CleanCell(const std::string& cell) {
+  std::string out = cell;
+  for (char& c : out) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return out;
+}
+
+void PrintRows(const DiscList& list, std::ostream& out) {
+  for (const auto& row : list.rows) {
+    for (std::size_t i = 0; i < row.cells.size(); ++i) {
+      if (i > 0) out << '\t';
+      out << CleanCell(row.cells[i]);
+    }
+    out << '\n';
+  }
+}
+
+struct Arguments {
+  std::optional<std::string> db;
+  std::vector<std::string> words;
+};
+
+int Usage(std::ostream& err, const std::string& problem) {
+  err << "rondotheka-cli: " << problem << "\n\n" << kUsage;
+  return kExitUsage;
+}
+
+int OldFormat(std::ostream& err, const std::string& path) {
+  err << "Databáze „" << path
+      << "“ má starý formát. Příkazový řádek ji sám nepřevádí; soubor zůstal beze změny.\n";
+  return kExitFailed;
+}
+
+// Creates the catalogue when it is missing or empty; an existing one stays
+// as it is (but must be a catalogue).
+int Init(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
+  std::string path = a.db.value_or(registry.ReadText("Cesta"));
+  const bool configure = path.empty();
+  if (configure) {
+    path = platform::DefaultCataloguePath();
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  }
+  CliHost host(err);
+  Engine engine(host);
+  engine.DatabasePath = path;
+  engine.RunOperation(OperationCode::kSerialExists);  // opens, creates, checks
+  if (host.OldFormat()) return OldFormat(err, path);
+  if (host.Failed()) return kExitFailed;
+  if (configure) registry.WriteText("Cesta", path);
+  out << path << '\n';
+  return kExitOk;
+}
+
+int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
+  const std::string& command = a.words[0];
+  if (command == "init") {
+    if (a.words.size() != 1) return Usage(err, "init nemá žádné argumenty");
+    return Init(a, registry, out, err);
+  }
+
+  CliHost host(err);
+  Engine engine(host, platform::CurrentDisplayFormat());
+  engine.DatabasePath = a.db.value_or(registry.ReadText("Cesta"));
+  if (engine.DatabasePath.empty()) {
+    err << "rondotheka-cli: " << msg::kNoDatabasePath
+        << " Zadejte --db CESTA nebo spusťte rondotheka-cli init.\n";
+    return kExitFailed;
+  }
+
+  if (command == "list") {
+    std::string group(kGroupAll);
+    for (std::size_t i = 1; i < a.words.size(); ++i) {
+      if (a.words[i] == "--group" && i + 1 < a.words.size()) {
+        group = a.words[++i];
+      } else if (a.words[i].rfind("--group=", 0) == 0) {
+        group = a.words[i].substr(8);
+      } else {
+        return Usage(err, "neznámý argument příkazu list: " + a.words[i]);
+      }
+    }
+    engine.GroupFilter = group;
+    engine.RunOperation(OperationCode::kListCds);
+    if (host.OldFormat()) return OldFormat(err, engine.DatabasePath);
+    PrintRows(engine.Discs, out);
+    return host.Failed() ? kExitFailed : kExitOk;
+  }
+  if (command == "members" || command == "exists") {
+    if (a.words.size() != 2) return Usage(err, command + " potřebuje právě jedno SERIAL");
+    engine.PendingSerial = a.words[1];
+    const bool exists = engine.RunOperation(OperationCode::kSerialExists);
+    if (host.OldFormat()) return OldFormat(err, engine.DatabasePath);
+    if (host.Failed()) return kExitFailed;
+    if (command == "exists") {
+      out << (exists ? "yes" : "no") << '\n';
+      return exists ? kExitOk : kExitNo;
+    }
+    if (!exists) {
+      err << "rondotheka-cli: CD se sériovým číslem " << a.words[1] << " v databázi není.\n";
+      return kExitFailed;
+    }
+    engine.RunOperation(OperationCode::kShowMultigroup);
+    PrintRows(engine.Discs, out);
+    return host.Failed() ? kExitFailed : kExitOk;
+  }
+  return Usage(err, "neznámý příkaz: " + command);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, Registry& registry, std::ostream& out,
+           std::ostream& err) {
+  Arguments a;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (a.words.empty() && (arg == "--help" || arg == "-h")) {
+      out << kUsage;
+      return kExitOk;
+    }
+    if (a.words.empty() && arg == "--version") {
+      out << kVersion;
+      return kExitOk;
+    }
+    if (a.words.empty() && arg == "--db") {
+      if (i + 1 == args.size()) return Usage(err, "--db potřebuje cestu");
+      a.db = args[++i];
+    } else if (a.words.empty() && arg.rfind("--db=", 0) == 0) {
+      a.db = arg.substr(5);
+    } else {
+      a.words.push_back(arg);
+    }
+  }
+  if (a.words.empty()) return Usage(err, "chybí příkaz");
+  try {
+    return Run(a, registry, out, err);
+  } catch (const std::exception& e) {
+    err << "rondotheka-cli: " << e.what() << '\n';
+    return kExitFailed;
+  }
+}
+
+}  // namespace rondo

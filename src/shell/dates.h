@@ -1,0 +1,44 @@
+// Date-times as the catalogue stores them: OLE Automation doubles, whole days
+// since 1899-12-30 and the time of day as the fraction, in local time.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace rondo {
+
+struct LocalDateTime {
+  int year = 1899;
+  int month = 12;  // 1..12
+  int day = 30;    // 1..31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
+  friend bool operator==(const LocalDateTime&, const LocalDateTime&) = default;
+};
+
+// Whole days since 1899-12-30 plus milliseconds-of-day / 86400000.0, so the
+// same moment always gives the same bits. For days before 1899-12-30 the
+// time of day still counts forward from midnight: -1.25 is 1899-12-29 06:00.
+double EncodeOleDate(const LocalDateTime& t);
+LocalDateTime DecodeOleDate(double oleDate);
+
+// The current moment in local time, as the scanner stamps it.
+LocalDateTime NowLocal();
+// A system-clock moment converted to local time.
+LocalDateTime ToLocal(std::chrono::system_clock::time_point tp);
+
+// How the user's locale writes dates and times, as strftime patterns.
+struct DateTimeFormat {
+  std::string shortDate = "%m/%d/%y";
+  std::string longTime = "%H:%M:%S";
+};
+
+// The locale's short date, two spaces and the long time.
+std::string DateTimeText(double oleDate, const DateTimeFormat& format);
+// Only the time of day in the long time form (scan durations).
+std::string TimeText(double oleDate, const DateTimeFormat& format);
+
+}  // namespace rondo
