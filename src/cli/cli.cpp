@@ -125,6 +125,10 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     return Init(a, registry, out, err);
   }
 
+  if (command != "list" && command != "members" && command != "exists") {
+    return Usage(err, "neznámý příkaz: " + command);
+  }
+
   CliHost host(err);
   Engine engine(host, platform::CurrentDisplayFormat());
   engine.DatabasePath = a.db.value_or(registry.ReadText("Cesta"));

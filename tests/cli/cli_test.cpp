@@ -1,0 +1,138 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "catalogue/format/records.h"
+#include "settings/registry.h"
+#include "support/catalogue_builder.h"
+
+namespace rondo {
+namespace {
+
+using test::CatalogueBytes;
+
+class CliTest : public ::testing::Test {
+ protected:
+  int Run(std::vector<std::string> args) {
+    out.str("");
+    err.str("");
+    return RunCli(args, registry, out, err);
+  }
+  std::vector<std::string> Lines() {
+    std::vector<std::string> lines;
+    std::istringstream in(out.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  std::string Db() { return (dir / "katalog.big").string(); }
+
+  test::TempDir dir;
+  MemoryRegistry registry;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(CliTest, InitCreatesOnceAndLeavesAnExistingCatalogueAlone) {
+  EXPECT_EQ(Run({"--db", Db(), "init"}), kExitOk);
+  EXPECT_EQ(test::ReadAll(Db()).size(), kDatabaseHeaderSize);
+  EXPECT_EQ(registry.ReadText("Cesta"), "");  // an explicit --db configures nothing
+
+  CatalogueBytes catalogue;
+  catalogue.AddDisc({.serial = "AAAA-0001"});
+  catalogue.Save(Db());
+  EXPECT_EQ(Run({"--db=" + Db(), "init"}), kExitOk);
+  EXPECT_EQ(test::ReadAll(Db()), catalogue.Bytes());
+
+  std::vector<std::uint8_t> old(200, 'x');
+  test::WriteAll(Db(), old);
+  EXPECT_EQ(Run({"--db", Db(), "init"}), kExitFailed);
+  EXPECT_NE(err.str().find("starý formát"), std::string::npos);
+  EXPECT_EQ(test::ReadAll(Db()), old);
+}
+
+TEST_F(CliTest, ListPrintsTwelveTabSeparatedColumns) {
+  CatalogueBytes catalogue;
+  catalogue.AddDisc({.serial = "AAAA-0001", .description = "Hry\tznovu", .groups = "Hry"})
+      .AddDisc({.serial = "AAAA-0002", .description = "Filmy", .groups = "Filmy",
+                .lending = "Pepa"});
+  catalogue.Save(Db());
+  registry.WriteText("Cesta", Db());
+
+  ASSERT_EQ(Run({"list"}), kExitOk) << err.str();
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(std::count(lines[0].begin(), lines[0].end(), '\t'), 11);
+  EXPECT_EQ(lines[0].substr(0, lines[0].find('\t')), "Filmy");
+  EXPECT_EQ(lines[1].rfind("Hry znovu\tHry\tAAAA-0001\t", 0), 0u);
+
+  ASSERT_EQ(Run({"list", "--group", "Půjčené"}), kExitOk);
+  ASSERT_EQ(Lines().size(), 1u);
+  EXPECT_EQ(Lines()[0].rfind("Filmy\tFilmy\tAAAA-0002\tPepa\t", 0), 0u);
+  EXPECT_EQ(Run({"list", "--group=Nic"}), kExitOk);
+  EXPECT_TRUE(Lines().empty());
+
+  EXPECT_EQ(Run({"list", "--bogus"}), kExitUsage);
+}
+
+TEST_F(CliTest, ExistsAndMembers) {
+  CatalogueBytes catalogue;
+  catalogue.AddDisc({.serial = "AAAA-0001", .description = "Člen", .inMultigroup = true})
+      .AddMultigroup({.serial = "5-6", .description = "Skupina"}, {"AAAA-0001"});
+  catalogue.Save(Db());
+
+  EXPECT_EQ(Run({"--db", Db(), "exists", "AAAA-0001"}), kExitOk);
+  EXPECT_EQ(out.str(), "yes\n");
+  EXPECT_EQ(Run({"--db", Db(), "exists", "AAAA-0002"}), kExitNo);
+  EXPECT_EQ(out.str(), "no\n");
+
+  ASSERT_EQ(Run({"--db", Db(), "members", "5-6"}), kExitOk);
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "..\t\t\t\t\t\t\t\t\t\t\t");
+  EXPECT_EQ(lines[1].rfind("Člen\t\tAAAA-0001\t", 0), 0u);
+
+  EXPECT_EQ(Run({"--db", Db(), "members", "9-9"}), kExitFailed);
+  EXPECT_EQ(Run({"--db", Db(), "exists"}), kExitUsage);
+}
+
+TEST_F(CliTest, FailuresGoToStderrWithAStatus) {
+  EXPECT_EQ(Run({"list"}), kExitFailed);  // nothing configured
+  EXPECT_NE(err.str().find("--db"), std::string::npos);
+
+  EXPECT_EQ(Run({"--db", dir.Path().string(), "list"}), kExitFailed);
+  EXPECT_FALSE(err.str().empty());
+  EXPECT_TRUE(out.str().empty());
+
+  auto bytes = CatalogueBytes().AddDisc({.serial = "AAAA-0001"}).Bytes();
+  bytes[75 + 9] = 5;  // BlockSize below the header's own length
+  test::WriteAll(Db(), bytes);
+  EXPECT_EQ(Run({"--db", Db(), "list"}), kExitFailed);
+  EXPECT_NE(err.str().find("Nastala chyba! - "), std::string::npos);
+  EXPECT_EQ(test::ReadAll(Db()), bytes);
+
+  EXPECT_EQ(Run({}), kExitUsage);
+  EXPECT_EQ(Run({"frobnicate"}), kExitUsage);
+  EXPECT_EQ(Run({"--help"}), kExitOk);
+  EXPECT_NE(out.str().find("exists SERIAL"), std::string::npos);
+}
+
+TEST_F(CliTest, TheInstalledProgramUsesTheConfiguredSettingsFile) {
+  const std::string settings = (dir / "registry.ini").string();
+  const std::string data = (dir / "data").string();
+  const std::string env = "RONDOTHEKA_REGISTRY='" + settings + "' XDG_DATA_HOME='" + data + "' ";
+  const std::string cli = std::string("'") + RONDO_CLI_PATH + "'";
+  // init without --db creates the default catalogue and remembers it.
+  ASSERT_EQ(std::system((env + cli + " init >/dev/null").c_str()), 0);
+  FileRegistry written(settings);
+  EXPECT_EQ(written.ReadText("Cesta"), data + "/rondotheka/katalog.big");
+  EXPECT_EQ(test::ReadAll(data + "/rondotheka/katalog.big").size(), kDatabaseHeaderSize);
+  const int status = std::system((env + cli + " exists 1234-5678 >/dev/null").c_str());
+  EXPECT_EQ(WEXITSTATUS(status), kExitNo);
+}
+
+}  // namespace
+}  // namespace rondo

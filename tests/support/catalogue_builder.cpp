@@ -1,0 +1,96 @@
+#include "support/catalogue_builder.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "shell/text.h"
+
+namespace rondo::test {
+
+CdHeader MakeHeader(const DiscSpec& spec) {
+  CdHeader h;
+  h.Serial.Set(ToCp1250(spec.serial));
+  h.Description.Set(ToCp1250(spec.description));
+  h.Groups.Set(ToCp1250(spec.groups));
+  h.Lending.Set(ToCp1250(spec.lending));
+  h.VolumeLabel.Set(ToCp1250(spec.label));
+  h.LendDate = spec.lendDate;
+  h.Created = spec.created;
+  h.Finished = spec.finished;
+  h.FileCount = spec.files;
+  h.DirCount = spec.dirs;
+  h.CdSize = spec.cdSize;
+  h.InMultigroup = spec.inMultigroup ? 1 : 0;
+  return h;
+}
+
+CatalogueItem Item(bool directory, const std::string& name, std::uint8_t level,
+                   std::uint32_t size, const std::string& comment) {
+  CatalogueItem item;
+  item.directory = directory;
+  item.record.Name.chars = ToCp1250(name).bytes;
+  item.record.Comment.chars = ToCp1250(comment).bytes;
+  item.record.Size = size;
+  item.record.Attributes = 0x20;
+  item.record.Time = 44000.25;
+  item.record.Level = level;
+  return item;
+}
+
+CatalogueBytes::CatalogueBytes() {
+  MemoryStream out;
+  WriteDatabaseHeader(out, DatabaseHeader::Current());
+  bytes_ = out.Bytes();
+}
+
+CatalogueBytes& CatalogueBytes::AddDisc(const DiscSpec& spec,
+                                        const std::vector<CatalogueItem>& items) {
+  return AddRaw(BuildCdEntry(MakeHeader(spec), items, true));
+}
+
+CatalogueBytes& CatalogueBytes::AddMultigroup(const DiscSpec& spec,
+                                              const std::vector<std::string>& members) {
+  DiscSpec s = spec;
+  s.label = "Multi Group";
+  MemberList list;
+  if (members.size() > kMemberSlots) throw std::invalid_argument("too many members");
+  for (std::size_t i = 0; i < members.size(); ++i) list.Slots[i].Set(ToCp1250(members[i]));
+  return AddRaw(BuildMultigroupEntry(MakeHeader(s), list));
+}
+
+CatalogueBytes& CatalogueBytes::AddRaw(const std::vector<std::uint8_t>& bytes) {
+  bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+  return *this;
+}
+
+void CatalogueBytes::Save(const std::filesystem::path& path) const { WriteAll(path, bytes_); }
+
+std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+TempDir::TempDir() {
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "rondo-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+}  // namespace rondo::test

@@ -1,0 +1,35 @@
+// A scripted host: answers confirmations from a queue and records every
+// question and message the engine shows.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "catalogue/engine_host.h"
+
+namespace rondo::test {
+
+class FakeHost : public EngineHost {
+ public:
+  bool Confirm(const std::string& text) override {
+    questions.push_back(text);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void DiscListAboutToChange() override { ++resets; }
+  void DiscListChanged() override { ++changes; }
+  void PathLabelChanged(const std::string& text) override { pathLabels.push_back(text); }
+
+  std::deque<bool> answers;
+  std::vector<std::string> questions;
+  std::vector<std::string> messages;
+  std::vector<std::string> pathLabels;
+  int resets = 0;
+  int changes = 0;
+};
+
+}  // namespace rondo::test
