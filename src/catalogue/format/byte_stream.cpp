@@ -14,6 +14,7 @@ namespace rondo {
 
 namespace {
 constexpr std::size_t kReadBufferSize = 64 * 1024;
+constexpr std::size_t kFirstFillSize = 4 * 1024;
 constexpr const char* kShortRead = "neočekávaný konec souboru";
 }  // namespace
 
@@ -91,7 +92,9 @@ void FileStream::Fail(const char* what) const {
 }
 
 void FileStream::Fill() {
-  buffer_.resize(kReadBufferSize);
+  const bool sequential = !buffer_.empty() && position_ == bufferStart_ + buffer_.size();
+  fillSize_ = sequential ? std::min(fillSize_ * 2, kReadBufferSize) : kFirstFillSize;
+  buffer_.resize(fillSize_);
   bufferStart_ = position_;
   std::size_t got = 0;
   while (got < buffer_.size()) {

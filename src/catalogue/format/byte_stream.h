@@ -91,6 +91,10 @@ class FileStream final : public ByteStream {
   // Read buffer: bytes [bufferStart_, bufferStart_ + buffer_.size()).
   std::vector<std::uint8_t> buffer_;
   std::uint64_t bufferStart_ = 0;
+  // Reads that continue where the buffer ended double the next fill; a
+  // jump (the entry walk skipping a block) starts small again, so walking
+  // the headers of big entries does not read their blocks.
+  std::size_t fillSize_ = 0;
 };
 
 }  // namespace rondo

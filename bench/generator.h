@@ -1,0 +1,28 @@
+// A synthetic catalogue for benchmarks: discs with nested directories,
+// realistic Czech names, groups, lending states, multigroups and comments.
+// The same options and seed always give the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace rondo::bench {
+
+struct GeneratorOptions {
+  std::uint32_t discs = 10000;
+  std::uint32_t itemsPerDisc = 200;  // average; each disc varies around it
+  std::uint64_t seed = 1;
+};
+
+struct GeneratedCatalogue {
+  std::uint32_t discEntries = 0;  // ordinary discs
+  std::uint32_t multigroups = 0;
+  std::uint32_t listedInAll = 0;  // rows the "All" list shows
+  std::uint64_t items = 0;
+  std::uint64_t bytes = 0;
+};
+
+// Writes the catalogue to path (replacing it). Throws on I/O errors.
+GeneratedCatalogue GenerateCatalogue(const std::string& path, const GeneratorOptions& options);
+
+}  // namespace rondo::bench
