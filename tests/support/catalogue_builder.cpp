@@ -9,20 +9,20 @@
 
 namespace rondo::test {
 
-CdHeader MakeHeader(const DiscSpec& spec) {
+CdHeader MakeHeader(const DiscSpec& disc) {
   CdHeader h;
-  h.Serial.Set(ToCp1250(spec.serial));
-  h.Description.Set(ToCp1250(spec.description));
-  h.Groups.Set(ToCp1250(spec.groups));
-  h.Lending.Set(ToCp1250(spec.lending));
-  h.VolumeLabel.Set(ToCp1250(spec.label));
-  h.LendDate = spec.lendDate;
-  h.Created = spec.created;
-  h.Finished = spec.finished;
-  h.FileCount = spec.files;
-  h.DirCount = spec.dirs;
-  h.CdSize = spec.cdSize;
-  h.InMultigroup = spec.inMultigroup ? 1 : 0;
+  h.Serial.Set(ToCp1250(disc.serial));
+  h.Description.Set(ToCp1250(disc.description));
+  h.Groups.Set(ToCp1250(disc.groups));
+  h.Lending.Set(ToCp1250(disc.lending));
+  h.VolumeLabel.Set(ToCp1250(disc.label));
+  h.LendDate = disc.lendDate;
+  h.Created = disc.created;
+  h.Finished = disc.finished;
+  h.FileCount = disc.files;
+  h.DirCount = disc.dirs;
+  h.CdSize = disc.cdSize;
+  h.InMultigroup = disc.inMultigroup ? 1 : 0;
   return h;
 }
 
@@ -45,14 +45,14 @@ CatalogueBytes::CatalogueBytes() {
   bytes_ = out.Bytes();
 }
 
-CatalogueBytes& CatalogueBytes::AddDisc(const DiscSpec& spec,
+CatalogueBytes& CatalogueBytes::AddDisc(const DiscSpec& disc,
                                         const std::vector<CatalogueItem>& items) {
-  return AddRaw(BuildCdEntry(MakeHeader(spec), items, true));
+  return AddRaw(BuildCdEntry(MakeHeader(disc), items, true));
 }
 
-CatalogueBytes& CatalogueBytes::AddMultigroup(const DiscSpec& spec,
+CatalogueBytes& CatalogueBytes::AddMultigroup(const DiscSpec& disc,
                                               const std::vector<std::string>& members) {
-  DiscSpec s = spec;
+  DiscSpec s = disc;
   s.label = "Multi Group";
   MemberList list;
   if (members.size() > kMemberSlots) throw std::invalid_argument("too many members");

@@ -27,7 +27,7 @@ struct DiscSpec {
   bool inMultigroup = false;
 };
 
-CdHeader MakeHeader(const DiscSpec& spec);
+CdHeader MakeHeader(const DiscSpec& disc);
 
 // An item for BuildCdEntry, name and comment in UTF-8.
 CatalogueItem Item(bool directory, const std::string& name, std::uint8_t level,
@@ -36,8 +36,8 @@ CatalogueItem Item(bool directory, const std::string& name, std::uint8_t level,
 class CatalogueBytes {
  public:
   CatalogueBytes();  // starts with the current header
-  CatalogueBytes& AddDisc(const DiscSpec& spec, const std::vector<CatalogueItem>& items = {});
-  CatalogueBytes& AddMultigroup(const DiscSpec& spec, const std::vector<std::string>& members);
+  CatalogueBytes& AddDisc(const DiscSpec& disc, const std::vector<CatalogueItem>& items = {});
+  CatalogueBytes& AddMultigroup(const DiscSpec& disc, const std::vector<std::string>& members);
   CatalogueBytes& AddRaw(const std::vector<std::uint8_t>& bytes);
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
   void Save(const std::filesystem::path& path) const;

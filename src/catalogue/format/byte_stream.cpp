@@ -149,8 +149,7 @@ void FileStream::Read(void* buffer, std::size_t n) {
 
 void FileStream::Write(const void* buffer, std::size_t n) {
   if (!writable_) {
-    errno = EBADF;
-    Fail("nelze zapisovat do");
+    throw IoError("nelze zapisovat do „" + path_ + "“: soubor je otevřen jen pro čtení");
   }
   const auto* in = static_cast<const std::uint8_t*>(buffer);
   std::size_t done = 0;

@@ -1,0 +1,107 @@
+#include "gui/disc_list_model.h"
+
+#include <QApplication>
+#include <QStyle>
+
+namespace rondo::gui {
+
+namespace {
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+DiscListModel::DiscListModel(const DiscList& list, QObject* parent)
+    : QAbstractTableModel(parent), list_(list) {
+  for (std::size_t i = 0; i < kDiscColumnCount; ++i) {
+    headers_[i] = FromUtf8(kDiscListColumns[i].caption);
+  }
+  // Built once and shared by every row.
+  QStyle* style = QApplication::style();
+  discIcon_ = style->standardIcon(QStyle::SP_DriveCDIcon);
+  audioCdIcon_ = style->standardIcon(QStyle::SP_MediaVolume);
+  multigroupIcon_ = style->standardIcon(QStyle::SP_DirIcon);
+}
+
+int DiscListModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid() || resetting_)
+    return 0;
+  return static_cast<int>(list_.rows.size());
+}
+
+int DiscListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(kDiscColumnCount);
+}
+
+QVariant DiscListModel::data(const QModelIndex& index, int role) const {
+  // While the engine refills the rows a view may still ask (a message box
+  // shown in the middle runs the event loop); it gets nothing.
+  if (resetting_ || !index.isValid() || index.row() < 0 || index.column() < 0)
+    return {};
+  const auto row = static_cast<std::size_t>(index.row());
+  const auto column = static_cast<std::size_t>(index.column());
+  if (row >= list_.rows.size() || column >= kDiscColumnCount)
+    return {};
+
+  switch (role) {
+    case Qt::DisplayRole:
+      return FromUtf8(list_.rows[row].cells[column]);
+    case Qt::TextAlignmentRole:
+      if (kDiscListColumns[column].rightAligned) {
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+      }
+      return {};
+    case Qt::DecorationRole:
+      if (column == kColDescription && list_.rows[row].icon != kNoIcon) {
+        return IconFor(list_.rows[row].icon);
+      }
+      return {};
+    default:
+      return {};
+  }
+}
+
+QVariant DiscListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 ||
+      static_cast<std::size_t>(section) >= kDiscColumnCount) {
+    return QAbstractTableModel::headerData(section, orientation, role);
+  }
+  const auto column = static_cast<std::size_t>(section);
+  if (role == Qt::DisplayRole)
+    return headers_[column];
+  if (role == Qt::TextAlignmentRole && kDiscListColumns[column].rightAligned) {
+    return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+  }
+  return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void DiscListModel::BeginReset() {
+  if (resetting_)
+    return;
+  beginResetModel();
+  resetting_ = true;
+}
+
+void DiscListModel::EndReset() {
+  if (!resetting_)
+    beginResetModel();
+  resetting_ = false;
+  endResetModel();
+}
+
+const QIcon& DiscListModel::IconFor(int icon) const {
+  switch (icon) {
+    case kDiscIconIndex:
+      return discIcon_;
+    case kAudioCdIconIndex:
+      return audioCdIcon_;
+    case kMultigroupIconIndex:
+      return multigroupIcon_;
+    default:
+      return noIcon_;
+  }
+}
+
+}  // namespace rondo::gui

@@ -1,0 +1,660 @@
+// The main window over real catalogue files: listing, the group menu,
+// opening multigroups with real clicks, switching databases and the
+// failures the window has to survive.
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/disc_list.h"
+#include "catalogue/format/byte_stream.h"
+#include "catalogue/format/records.h"
+#include "catalogue/messages.h"
+#include "gui/TMainForm.h"
+#include "gui/disc_list_model.h"
+#include "platform/environment.h"
+#include "settings/registry.h"
+#include "shell/text.h"
+
+using rondo::gui::DiscListModel;
+using rondo::gui::TMainForm;
+
+namespace {
+
+// One disc as the test writes it; texts in UTF-8.
+struct Disc {
+  std::string serial;
+  std::string description;
+  std::string groups;
+  std::string lending;
+  std::string label = "DATA";
+  bool inMultigroup = false;
+  std::vector<std::string> members;  // a multigroup when not empty
+};
+
+rondo::CdHeader HeaderOf(const Disc& disc) {
+  rondo::CdHeader h;
+  h.Serial.Set(rondo::ToCp1250(disc.serial));
+  h.Description.Set(rondo::ToCp1250(disc.description));
+  h.Groups.Set(rondo::ToCp1250(disc.groups));
+  h.Lending.Set(rondo::ToCp1250(disc.lending));
+  h.VolumeLabel.Set(rondo::ToCp1250(disc.members.empty() ? disc.label : "Multi Group"));
+  if (!disc.lending.empty())
+    h.LendDate = 43831.5;
+  h.Created = 45000.5;
+  h.Finished = 45000.5 + 75.0 / 86400.0;
+  h.FileCount = 12;
+  h.DirCount = 3;
+  h.CdSize = 650000;
+  h.InMultigroup = disc.inMultigroup ? 1 : 0;
+  return h;
+}
+
+void WriteCatalogue(const QString& path, const std::vector<Disc>& discs) {
+  rondo::FileStream file(path.toStdString(), rondo::FileStream::Mode::kReadWriteOrCreate);
+  file.Truncate(0);
+  file.Seek(0);
+  rondo::WriteDatabaseHeader(file, rondo::DatabaseHeader::Current());
+  for (const Disc& disc : discs) {
+    rondo::CdHeader h = HeaderOf(disc);
+    if (disc.members.empty()) {
+      h.BlockSize = static_cast<std::uint32_t>(rondo::kCdHeaderSize);
+      rondo::WriteCdHeader(file, h);
+    } else {
+      h.BlockSize = static_cast<std::uint32_t>(rondo::kMultigroupBlockSize);
+      rondo::WriteCdHeader(file, h);
+      rondo::MemberList list;
+      for (std::size_t i = 0; i < disc.members.size(); ++i) {
+        list.Slots[i].Set(rondo::ToCp1250(disc.members[i]));
+      }
+      rondo::WriteMemberList(file, list);
+    }
+  }
+  file.Sync();
+}
+
+std::vector<Disc> SampleDiscs() {
+  std::vector<Disc> discs;
+  discs.push_back({"1111-0001", "Doom", "Hry;Filmy", "", "DOOM", false, {}});
+  discs.push_back({"1111-0002", "Matrix", "Filmy", "Pepa", "MATRIX", false, {}});
+  discs.push_back({"1111-0003", "Quake", "Hry", "Vráceno: 1.1.2020", "QUAKE", false, {}});
+  discs.push_back({"1111-0004", "Hudba", "Hudba", "", "Audio CD", false, {}});
+  discs.push_back({"1111-0005", "Archiv", "Zálohy", "", "", false, {"1111-0006", "1111-0007"}});
+  discs.push_back({"1111-0006", "Archiv díl 1", "Zálohy", "", "ARCH1", true, {}});
+  discs.push_back({"1111-0007", "Archiv díl 2", "Zálohy", "", "ARCH2", true, {}});
+  return discs;
+}
+
+QByteArray ReadBytes(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    return {};
+  return file.readAll();
+}
+
+QString Cell(const QAbstractItemModel& model, int row, int column) {
+  return model.data(model.index(row, column)).toString();
+}
+
+QSet<QString> Captions(const QAbstractItemModel& model) {
+  QSet<QString> captions;
+  for (int row = 0; row < model.rowCount(); ++row)
+    captions.insert(Cell(model, row, 0));
+  return captions;
+}
+
+int RowOf(const QAbstractItemModel& model, const QString& caption) {
+  for (int row = 0; row < model.rowCount(); ++row) {
+    if (Cell(model, row, 0) == caption)
+      return row;
+  }
+  return -1;
+}
+
+QAction* MenuAction(QMenu* menu, const QString& text) {
+  for (QAction* action : menu->actions()) {
+    if (!action->isSeparator() && action->text() == text)
+      return action;
+  }
+  return nullptr;
+}
+
+// Chooses an entry of the group menu as the user would; false when the menu
+// has no such entry.
+bool ChooseGroup(TMainForm& window, const QString& text) {
+  QAction* action = MenuAction(window.groupMenu(), text);
+  if (action == nullptr)
+    return false;
+  action->trigger();
+  return true;
+}
+
+// A window over a catalogue in a temporary folder, with the message boxes
+// replaced by recorders so nothing modal ever blocks the test.
+struct Fixture {
+  QTemporaryDir dir;
+  rondo::MemoryRegistry registry;
+  std::unique_ptr<TMainForm> window;
+  QStringList messages;
+  QStringList questions;
+  bool answer = false;
+
+  QString path(const QString& name) const { return dir.filePath(name); }
+
+  // Writes the sample catalogue as katalog.big and names it in the settings.
+  void useSampleCatalogue() {
+    WriteCatalogue(path("katalog.big"), SampleDiscs());
+    registry.WriteText("Cesta", path("katalog.big").toStdString());
+  }
+
+  void createWindow() {
+    window = std::make_unique<TMainForm>(registry);
+    window->messageHook = [this](const QString& text) { messages << text; };
+    window->confirmHook = [this](const QString& text) {
+      questions << text;
+      return answer;
+    };
+  }
+
+  // Creates, starts and shows the window.
+  bool open() {
+    createWindow();
+    window->start();
+    window->show();
+    return QTest::qWaitForWindowExposed(window.get());
+  }
+
+  QAbstractItemModel& model() const { return *window->discModel(); }
+  QTreeView& view() const { return *window->discView(); }
+
+  // A real double click on a row of the list: the press that selects the
+  // row, then the double click itself.
+  void doubleClickRow(int row) {
+    const QModelIndex index = model().index(row, 0);
+    view().scrollTo(index);
+    const QPoint centre = view().visualRect(index).center();
+    QTest::mouseClick(view().viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    QTest::mouseDClick(view().viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+  }
+
+  void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    const QModelIndex index = model().index(row, 0);
+    view().scrollTo(index);
+    QTest::mouseClick(view().viewport(), Qt::LeftButton, modifiers,
+                      view().visualRect(index).center());
+  }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+
+  void startListsTheDiscsOfAllGroups();
+  void rowsCarryTheirIcons();
+  void groupMenuStartsWithTheFixedEntries();
+  void groupMenuListsKindsSortedAndCountsStarts();
+  void groupButtonPopsUpTheMenu();
+  void choosingAGroupListsOnlyItsDiscs();
+  void lentGroupListsTheLentDisc();
+  void shownGroupAndSettingsAreTakenFromTheRegistry();
+  void checkboxStoresItsState();
+  void viewSelectionReachesTheEngineRows();
+  void doubleClickOpensMultigroupAndUpRowReturns();
+  void spaceKeyOpensTheSelectedMultigroup();
+  void oldFormatRefusedLeavesFileUnchanged();
+  void directoryAsDatabaseReportsAndWindowStaysUsable();
+  void openAndNewDatabaseCommandsUseTheChooser();
+  void missingCatalogueSettingUsesTheDataFolder();
+  void modelServesLargeLists();
+  void quitClosesTheWindow();
+
+ private:
+  QString dataHome_;
+  QTemporaryDir dataHomeDir_;
+};
+
+void MainWindowTest::initTestCase() {
+  // Keep the default catalogue of the user's data folder out of the tests.
+  QVERIFY(dataHomeDir_.isValid());
+  dataHome_ = dataHomeDir_.path();
+  qputenv("XDG_DATA_HOME", dataHome_.toUtf8());
+}
+
+void MainWindowTest::startListsTheDiscsOfAllGroups() {
+  Fixture f;
+  QVERIFY(f.dir.isValid());
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  QAbstractItemModelTester tester(&f.model(),
+                                  QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+  QVERIFY2(f.messages.isEmpty(), qPrintable(f.messages.join('|')));
+  // The multigroup's members are listed only inside it.
+  QCOMPARE(f.model().rowCount(), 5);
+  QCOMPARE(Captions(f.model()), (QSet<QString>{"Doom", "Matrix", "Quake", "Hudba", "Archiv"}));
+  QCOMPARE(f.model().columnCount(), 12);
+  QCOMPARE(f.model().headerData(0, Qt::Horizontal).toString(), QString("CD - Popis"));
+  QCOMPARE(f.model().headerData(3, Qt::Horizontal).toString(), QString("Půjčeno"));
+  QCOMPARE(f.model().headerData(8, Qt::Horizontal).toString(), QString("Velikost CD"));
+  QCOMPARE(f.view().header()->sectionSize(0), 180);
+  QCOMPARE(f.view().header()->sectionSize(9), 150);
+
+  const int matrix = RowOf(f.model(), "Matrix");
+  QVERIFY(matrix >= 0);
+  QCOMPARE(Cell(f.model(), matrix, rondo::kColLending), QString("Pepa"));
+  QCOMPARE(Cell(f.model(), matrix, rondo::kColSerial), QString("1111-0002"));
+  QCOMPARE(Cell(f.model(), matrix, rondo::kColFileCount), QString("12"));
+  const QVariant alignment =
+      f.model().data(f.model().index(matrix, rondo::kColFileCount), Qt::TextAlignmentRole);
+  QCOMPARE(alignment.value<Qt::Alignment>(), Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+  QVERIFY(
+      !f.model().data(f.model().index(matrix, rondo::kColSerial), Qt::TextAlignmentRole).isValid());
+
+  QVERIFY(f.window->windowTitle().startsWith("QEL Rondotheka - "));
+  QVERIFY(f.window->windowTitle().endsWith("katalog.big"));
+  const qint64 size = QFileInfo(f.path("katalog.big")).size();
+  QCOMPARE(size, qint64(75 + 6 * 228 + 408));
+  QCOMPARE(f.window->databaseSizeLabel()->text(), QString("Velikost databáze: 1 kB"));
+  QCOMPARE(f.window->discCountLabel()->text(), QString("5"));
+  QCOMPARE(f.window->groupButton()->text(), QString("All"));
+  QVERIFY(f.window->isVisible());
+}
+
+void MainWindowTest::rowsCarryTheirIcons() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  auto* model = f.window->discModel();
+  auto iconKey = [&](const QString& caption) {
+    const int row = RowOf(*model, caption);
+    return model->data(model->index(row, 0), Qt::DecorationRole).value<QIcon>().cacheKey();
+  };
+  const qint64 disc = model->IconFor(rondo::kDiscIconIndex).cacheKey();
+  const qint64 audio = model->IconFor(rondo::kAudioCdIconIndex).cacheKey();
+  const qint64 multigroup = model->IconFor(rondo::kMultigroupIconIndex).cacheKey();
+  QVERIFY(disc != audio && disc != multigroup && audio != multigroup);
+  QCOMPARE(iconKey("Doom"), disc);
+  QCOMPARE(iconKey("Hudba"), audio);
+  QCOMPARE(iconKey("Archiv"), multigroup);
+  // Only the first column carries the icon.
+  QVERIFY(!model->data(model->index(0, 1), Qt::DecorationRole).isValid());
+}
+
+void MainWindowTest::groupMenuStartsWithTheFixedEntries() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  const QList<QAction*> actions = f.window->groupMenu()->actions();
+  QVERIFY(actions.size() >= 5);
+  QCOMPARE(actions[0]->text(), QString("All"));
+  QCOMPARE(actions[1]->text(), QString("Půjčené"));
+  QCOMPARE(actions[2]->text(), QString("Nepůjčené"));
+  QVERIFY(actions[3]->isSeparator());
+  // A fresh registry still offers "Audio CD", and now holds it.
+  QVERIFY(MenuAction(f.window->groupMenu(), "Audio CD") != nullptr);
+  const std::vector<std::string> kinds = f.registry.ValueNames("Druhy CD");
+  QCOMPARE(kinds.size(), std::size_t{1});
+  QCOMPARE(kinds[0], std::string("Audio CD"));
+}
+
+void MainWindowTest::groupMenuListsKindsSortedAndCountsStarts() {
+  Fixture f;
+  f.useSampleCatalogue();
+  f.registry.WriteText("Zálohy", "", "Druhy CD");
+  f.registry.WriteText("Hry", "", "Druhy CD");
+  f.registry.WriteText("Filmy", "", "Druhy CD");
+  QVERIFY(f.open());
+  QCOMPARE(f.registry.ReadText("Spusteni"), std::string("1"));
+  QCOMPARE(QString::fromStdString(f.registry.ReadText("AppPath")),
+           QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath());
+
+  QStringList kinds;
+  const QList<QAction*> actions = f.window->groupMenu()->actions();
+  for (int i = 4; i < actions.size(); ++i)
+    kinds << actions[i]->text();
+  QCOMPARE(kinds, (QStringList{"Audio CD", "Filmy", "Hry", "Zálohy"}));
+
+  // A second start counts on.
+  f.window.reset();
+  QVERIFY(f.open());
+  QCOMPARE(f.registry.ReadText("Spusteni"), std::string("2"));
+  f.registry.WriteText("Spusteni", "41");
+  f.window.reset();
+  QVERIFY(f.open());
+  QCOMPARE(f.registry.ReadText("Spusteni"), std::string("42"));
+}
+
+void MainWindowTest::groupButtonPopsUpTheMenu() {
+  Fixture f;
+  f.useSampleCatalogue();
+  f.registry.WriteText("Hry", "", "Druhy CD");
+  QVERIFY(f.open());
+  QMenu* menu = f.window->groupMenu();
+  QVERIFY(!menu->isVisible());
+  QTest::mouseClick(f.window->groupButton(), Qt::LeftButton);
+  QTRY_VERIFY(menu->isVisible());
+  QVERIFY(ChooseGroup(*f.window, "Hry"));
+  menu->hide();
+  QCOMPARE(f.window->groupButton()->text(), QString("Hry"));
+  QCOMPARE(f.model().rowCount(), 2);
+}
+
+void MainWindowTest::choosingAGroupListsOnlyItsDiscs() {
+  Fixture f;
+  f.useSampleCatalogue();
+  f.registry.WriteText("Hry", "", "Druhy CD");
+  QVERIFY(f.open());
+  QAbstractItemModelTester tester(&f.model(),
+                                  QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+  QVERIFY(ChooseGroup(*f.window, "Hry"));
+  QCOMPARE(f.window->groupButton()->text(), QString("Hry"));
+  QCOMPARE(f.window->engine().GroupFilter, std::string("Hry"));
+  QCOMPARE(Captions(f.model()), (QSet<QString>{"Doom", "Quake"}));
+  QCOMPARE(f.window->discCountLabel()->text(), QString("2"));
+
+  QVERIFY(ChooseGroup(*f.window, "Nepůjčené"));
+  QCOMPARE(Captions(f.model()), (QSet<QString>{"Doom", "Quake", "Hudba", "Archiv"}));
+  QCOMPARE(f.window->discCountLabel()->text(), QString("4"));
+
+  QVERIFY(ChooseGroup(*f.window, "All"));
+  QCOMPARE(f.model().rowCount(), 5);
+  QCOMPARE(f.window->discCountLabel()->text(), QString("5"));
+  QVERIFY(f.messages.isEmpty());
+}
+
+void MainWindowTest::lentGroupListsTheLentDisc() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  QVERIFY(ChooseGroup(*f.window, "Půjčené"));
+  QCOMPARE(f.window->groupButton()->text(), QString("Půjčené"));
+  QCOMPARE(f.model().rowCount(), 1);
+  QCOMPARE(Cell(f.model(), 0, 0), QString("Matrix"));
+  QCOMPARE(f.window->discCountLabel()->text(), QString("1"));
+}
+
+void MainWindowTest::shownGroupAndSettingsAreTakenFromTheRegistry() {
+  Fixture f;
+  f.useSampleCatalogue();
+  f.registry.WriteText("ZobrazitSkupinu", "Filmy");
+  f.registry.WriteInteger("VelikostFontu", 17);
+  QVERIFY(f.open());
+  QCOMPARE(f.window->groupButton()->text(), QString("Filmy"));
+  QCOMPARE(Captions(f.model()), (QSet<QString>{"Doom", "Matrix"}));
+  QCOMPARE(f.window->discCountLabel()->text(), QString("2"));
+  QCOMPARE(f.view().font().pointSize(), 17);
+  // Choosing a group does not rewrite the setting.
+  QVERIFY(ChooseGroup(*f.window, "All"));
+  QCOMPARE(f.registry.ReadText("ZobrazitSkupinu"), std::string("Filmy"));
+}
+
+void MainWindowTest::checkboxStoresItsState() {
+  Fixture f;
+  f.useSampleCatalogue();
+  f.registry.WriteBool("ZobrAdresare", true);
+  QVERIFY(f.open());
+  QCheckBox* box = f.window->foreignDirectoriesBox();
+  QCOMPARE(box->text(), QString("Zobrazovat adresáře nepatřící do skupiny"));
+  QVERIFY(box->isChecked());
+  QTest::mouseClick(box, Qt::LeftButton);
+  QVERIFY(!box->isChecked());
+  QCOMPARE(f.registry.ReadBool("ZobrAdresare"), false);
+  QCOMPARE(f.registry.ReadText("ZobrAdresare"), std::string("0"));
+  QTest::mouseClick(box, Qt::LeftButton);
+  QVERIFY(box->isChecked());
+  QCOMPARE(f.registry.ReadBool("ZobrAdresare"), true);
+}
+
+void MainWindowTest::viewSelectionReachesTheEngineRows() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  const auto& rows = f.window->engine().Discs.rows;
+  auto selectedCaptions = [&rows] {
+    QSet<QString> captions;
+    for (const auto& row : rows) {
+      if (row.selected)
+        captions.insert(QString::fromStdString(row.Caption()));
+    }
+    return captions;
+  };
+  const int doom = RowOf(f.model(), "Doom");
+  const int quake = RowOf(f.model(), "Quake");
+  f.clickRow(doom);
+  QCOMPARE(selectedCaptions(), QSet<QString>{"Doom"});
+  f.clickRow(quake, Qt::ControlModifier);
+  QCOMPARE(selectedCaptions(), (QSet<QString>{"Doom", "Quake"}));
+  f.clickRow(quake);
+  QCOMPARE(selectedCaptions(), QSet<QString>{"Quake"});
+  f.view().selectAll();
+  QCOMPARE(selectedCaptions().size(), 5);
+  f.view().clearSelection();
+  QVERIFY(selectedCaptions().isEmpty());
+}
+
+void MainWindowTest::doubleClickOpensMultigroupAndUpRowReturns() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  QAbstractItemModelTester tester(&f.model(),
+                                  QAbstractItemModelTester::FailureReportingMode::QtTest);
+  const int archive = RowOf(f.model(), "Archiv");
+  QVERIFY(archive >= 0);
+  f.view().selectionModel()->select(
+      f.model().index(archive, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  QVERIFY(f.window->engine().Discs.rows[static_cast<std::size_t>(archive)].selected);
+
+  f.doubleClickRow(archive);
+  QCOMPARE(f.model().rowCount(), 3);
+  QCOMPARE(Cell(f.model(), 0, 0), QString(".."));
+  QCOMPARE(Captions(f.model()), (QSet<QString>{"..", "Archiv díl 1", "Archiv díl 2"}));
+  QCOMPARE(f.window->discCountLabel()->text(), QString("3"));
+  // The ".." row has no icon; the members show plain sizes.
+  QVERIFY(!f.model().data(f.model().index(0, 0), Qt::DecorationRole).isValid());
+  const int member = RowOf(f.model(), "Archiv díl 1");
+  QCOMPARE(Cell(f.model(), member, rondo::kColCdSize), QString("650000"));
+
+  f.doubleClickRow(0);
+  QCOMPARE(f.model().rowCount(), 5);
+  QCOMPARE(Captions(f.model()), (QSet<QString>{"Doom", "Matrix", "Quake", "Hudba", "Archiv"}));
+  QCOMPARE(f.window->discCountLabel()->text(), QString("5"));
+
+  // A double click on an ordinary disc leaves the list as it is for now.
+  const int doom = RowOf(f.model(), "Doom");
+  f.doubleClickRow(doom);
+  QCOMPARE(f.model().rowCount(), 5);
+  QCOMPARE(f.window->engine().LoadedSerial, std::string("1111-0001"));
+  QCOMPARE(f.window->pathLabel()->text(), QString("[Doom] "));
+  QVERIFY(f.messages.isEmpty());
+}
+
+void MainWindowTest::spaceKeyOpensTheSelectedMultigroup() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  f.clickRow(RowOf(f.model(), "Archiv"));
+  f.view().setFocus();
+  QTest::keyClick(&f.view(), Qt::Key_Space);
+  QCOMPARE(f.model().rowCount(), 3);
+  QCOMPARE(Cell(f.model(), 0, 0), QString(".."));
+  f.clickRow(0);
+  QTest::keyClick(&f.view(), Qt::Key_Space);
+  QCOMPARE(f.model().rowCount(), 5);
+}
+
+void MainWindowTest::oldFormatRefusedLeavesFileUnchanged() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+
+  QByteArray old(75, '\0');
+  const QByteArray magic("QEL Rondotheka Old Data");
+  old.replace(0, magic.size(), magic);
+  old.append(QByteArray(300, 'x'));
+  const QString oldPath = f.path("stara.big");
+  {
+    QFile file(oldPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(old), qint64(old.size()));
+  }
+
+  f.answer = false;
+  f.window->openDatabase(oldPath);
+  QCOMPARE(f.questions.size(), 1);
+  QCOMPARE(f.questions[0],
+           QString::fromUtf8(rondo::msg::kOldFormatQuestion.data(),
+                             static_cast<qsizetype>(rondo::msg::kOldFormatQuestion.size())));
+  QCOMPARE(ReadBytes(oldPath), old);
+  QVERIFY(f.window->windowTitle().endsWith("stara.big"));
+  // Nothing of the previous catalogue is left in the list.
+  QCOMPARE(f.model().rowCount(), 0);
+  QCOMPARE(f.window->discCountLabel()->text(), QString("0"));
+}
+
+void MainWindowTest::directoryAsDatabaseReportsAndWindowStaysUsable() {
+  Fixture f;
+  f.useSampleCatalogue();
+  f.registry.WriteText("Hry", "", "Druhy CD");
+  QVERIFY(f.open());
+  const QString folder = f.path("slozka");
+  QVERIFY(QDir().mkpath(folder));
+
+  f.window->openDatabase(folder);
+  QCOMPARE(f.messages.size(), 1);
+  QVERIFY2(f.messages[0].startsWith("Chyba: "), qPrintable(f.messages[0]));
+  QVERIFY(f.window->isVisible());
+  QCOMPARE(f.model().rowCount(), 0);
+  QVERIFY(QFileInfo(folder).isDir());
+
+  // Choosing a group on the broken path reports again and keeps going.
+  QVERIFY(ChooseGroup(*f.window, "Hry"));
+  QCOMPARE(f.messages.size(), 2);
+  QVERIFY(f.messages[1].startsWith("Chyba: "));
+
+  f.window->openDatabase(f.path("katalog.big"));
+  QCOMPARE(f.messages.size(), 2);
+  QCOMPARE(Captions(f.model()), (QSet<QString>{"Doom", "Quake"}));
+  QVERIFY(f.window->windowTitle().endsWith("katalog.big"));
+  QVERIFY(ChooseGroup(*f.window, "All"));
+  QCOMPARE(f.model().rowCount(), 5);
+}
+
+void MainWindowTest::openAndNewDatabaseCommandsUseTheChooser() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+
+  std::vector<Disc> other;
+  other.push_back({"2222-0001", "Jiný disk", "Hry", "", "JINY", false, {}});
+  const QString otherPath = f.path("jina.big");
+  WriteCatalogue(otherPath, other);
+
+  QList<bool> requests;
+  QString answer = otherPath;
+  f.window->chooseDatabaseFile = [&](bool newDatabase) {
+    requests << newDatabase;
+    return answer;
+  };
+
+  QCOMPARE(f.window->programMenu()->title(), QString("[Program]"));
+  QCOMPARE(f.window->openDatabaseAction()->text(), QString("Otevřít databázi..."));
+  f.window->openDatabaseAction()->trigger();
+  QCOMPARE(requests, QList<bool>{false});
+  QCOMPARE(f.window->windowTitle(), QString("QEL Rondotheka - jina.big"));
+  QCOMPARE(f.model().rowCount(), 1);
+  QCOMPARE(Cell(f.model(), 0, 0), QString("Jiný disk"));
+  QCOMPARE(f.window->discCountLabel()->text(), QString("1"));
+  QCOMPARE(f.window->databaseSizeLabel()->text(), QString("Velikost databáze: 303 B"));
+  // The configured catalogue stays the one of the settings.
+  QCOMPARE(QString::fromStdString(f.registry.ReadText("Cesta")), f.path("katalog.big"));
+
+  // Cancelling the chooser changes nothing.
+  answer.clear();
+  f.window->newDatabaseAction()->trigger();
+  QCOMPARE(requests, (QList<bool>{false, true}));
+  QCOMPARE(f.window->windowTitle(), QString("QEL Rondotheka - jina.big"));
+
+  const QString freshPath = f.path("nova.big");
+  answer = freshPath;
+  QCOMPARE(f.window->newDatabaseAction()->text(), QString("Nová databáze..."));
+  f.window->newDatabaseAction()->trigger();
+  QCOMPARE(requests, (QList<bool>{false, true, true}));
+  QCOMPARE(f.window->windowTitle(), QString("QEL Rondotheka - nova.big"));
+  QCOMPARE(QFileInfo(freshPath).size(), qint64(75));
+  QCOMPARE(ReadBytes(freshPath).left(23), QByteArray("QEL Rondotheka Database"));
+  QCOMPARE(f.model().rowCount(), 0);
+  QCOMPARE(f.window->databaseSizeLabel()->text(), QString("Velikost databáze: 75 B"));
+  QVERIFY(f.messages.isEmpty());
+}
+
+void MainWindowTest::missingCatalogueSettingUsesTheDataFolder() {
+  Fixture f;
+  const QString expected = dataHome_ + "/rondotheka/katalog.big";
+  QFile::remove(expected);
+  QVERIFY(f.open());
+  QCOMPARE(QString::fromStdString(f.window->engine().DatabasePath), expected);
+  QVERIFY(QFileInfo(expected).isFile());
+  QCOMPARE(QFileInfo(expected).size(), qint64(75));
+  QCOMPARE(f.window->windowTitle(), QString("QEL Rondotheka - katalog.big"));
+  QCOMPARE(f.model().rowCount(), 0);
+  QVERIFY(f.registry.ReadText("Cesta").empty());
+  QVERIFY(f.messages.isEmpty());
+}
+
+void MainWindowTest::modelServesLargeLists() {
+  rondo::DiscList list;
+  DiscListModel model(list);
+  QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+  model.BeginReset();
+  QCOMPARE(model.rowCount(), 0);
+  constexpr int kRows = 100000;
+  list.rows.resize(kRows);
+  for (int i = 0; i < kRows; ++i) {
+    list.rows[static_cast<std::size_t>(i)].cells[0] = "Disk č. " + std::to_string(i);
+  }
+  model.EndReset();
+  QCOMPARE(model.rowCount(), kRows);
+  QCOMPARE(model.data(model.index(kRows - 1, 0)).toString(), QString("Disk č. 99999"));
+  QVERIFY(!model.data(model.index(kRows, 0)).isValid());
+
+  QTreeView view;
+  view.setUniformRowHeights(true);
+  view.setModel(&model);
+  view.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&view));
+  view.scrollToBottom();
+  const QRect last = view.visualRect(model.index(kRows - 1, 0));
+  QVERIFY(view.viewport()->rect().contains(last.center()));
+  QCOMPARE(view.indexAt(last.center()).row(), kRows - 1);
+}
+
+void MainWindowTest::quitClosesTheWindow() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  QCOMPARE(f.window->quitAction()->text(), QString("Konec"));
+  f.window->quitAction()->trigger();
+  QVERIFY(!f.window->isVisible());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
