@@ -9,8 +9,9 @@
 
 namespace rondo {
 
-void EngineHost::ConvertOldDatabase(const std::string& /*path*/) {
+bool EngineHost::ConvertOldDatabase(const std::string& /*path*/) {
   ShowMessage(std::string(msg::kConversionUnavailable));
+  return false;
 }
 
 std::unique_ptr<FileStream> OpenCatalogue(const std::string& path) {
@@ -44,8 +45,10 @@ bool Engine::RunOperation(OperationCode code) {
     const DatabaseHeader header = ReadDatabaseHeader(*file);
     if (!header.IsCurrentFormat()) {
       file.reset();
-      if (host_.Confirm(std::string(msg::kOldFormatQuestion))) {
-        host_.ConvertOldDatabase(DatabasePath);
+      // Listing again after a conversion that did not happen would only ask
+      // the same question again.
+      if (host_.Confirm(std::string(msg::kOldFormatQuestion)) &&
+          host_.ConvertOldDatabase(DatabasePath)) {
         RunOperation(OperationCode::kListCds);
       }
       return false;

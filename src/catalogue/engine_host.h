@@ -23,8 +23,9 @@ class EngineHost {
   virtual void PathLabelChanged(const std::string& /*text*/) {}
 
   // The user agreed to convert an old-format catalogue at path. Returns when
-  // the conversion has finished (or was refused).
-  virtual void ConvertOldDatabase(const std::string& path);
+  // the conversion has finished: true when the file now has the current
+  // format.
+  virtual bool ConvertOldDatabase(const std::string& path);
 };
 
 }  // namespace rondo

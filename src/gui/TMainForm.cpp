@@ -32,7 +32,7 @@ namespace rondo::gui {
 namespace {
 
 // Registry names of the settings the main window uses.
-constexpr const char* kCatalogueFolderSetting = "Cesta";
+constexpr const char* kCataloguePathSetting = "Cesta";
 constexpr const char* kShownGroupSetting = "ZobrazitSkupinu";
 constexpr const char* kFontSizeSetting = "VelikostFontu";
 constexpr const char* kForeignDirectoriesSetting = "ZobrAdresare";
@@ -154,7 +154,7 @@ void TMainForm::buildCentralWidget() {
 }
 
 void TMainForm::start() {
-  QString catalogue = QString::fromStdString(registry_.ReadText(kCatalogueFolderSetting));
+  QString catalogue = QString::fromStdString(registry_.ReadText(kCataloguePathSetting));
   if (catalogue.isEmpty()) {
     // Nothing configured yet: a catalogue in the user's data folder.
     catalogue = QString::fromStdString(platform::DefaultCataloguePath());
@@ -184,7 +184,7 @@ void TMainForm::start() {
 
   try {
     // "Audio CD" is always one of the kinds on offer.
-    (void)std::string(kAudioCdLabel); if(0)registry_.WriteText(std::string(kAudioCdLabel), "", std::string(kGroupKindsKey));
+    registry_.WriteText(std::string(kAudioCdLabel), "", std::string(kGroupKindsKey));
     countStart();
     registry_.WriteText(kProgramPathSetting, platform::ProgramPath());
   } catch (const std::exception& e) {
@@ -254,7 +254,7 @@ void TMainForm::askForDatabase(bool newDatabase) {
 }
 
 QString TMainForm::defaultChooseDatabaseFile(bool newDatabase) {
-  QString folder = QString::fromStdString(PathHead(registry_.ReadText(kCatalogueFolderSetting)));
+  QString folder = QString::fromStdString(PathHead(registry_.ReadText(kCataloguePathSetting)));
   if (folder.isEmpty())
     folder = QString::fromStdString(PathHead(engine_.DatabasePath));
   const QString filter = QStringLiteral("Databáze Rondotheka (*.big);;Všechny soubory (*)");

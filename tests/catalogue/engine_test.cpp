@@ -79,12 +79,14 @@ TEST_F(EngineTest, OldFormatQuestionNoLeavesFileUntouched) {
   EXPECT_EQ(host.questions[0], msg::kOldFormatQuestion);
   EXPECT_EQ(test::ReadAll(Path()), old);
 
-  // Yes runs the conversion, which this build does not have: it says so and
-  // still changes nothing.
-  host.answers = {true, false, false};
+  // Yes runs the conversion, which this build does not have: it says so,
+  // changes nothing and does not ask again.
+  host.questions.clear();
+  host.answers = {true, true, true};
   engine.RunOperation(OperationCode::kListCds);
   EXPECT_EQ(test::ReadAll(Path()), old);
-  ASSERT_FALSE(host.messages.empty());
+  EXPECT_EQ(host.questions.size(), 1u);
+  ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0], msg::kConversionUnavailable);
 }
 
