@@ -17,16 +17,15 @@ namespace rondo::bench {
 namespace {
 
 constexpr std::array<std::string_view, 24> kWords = {
-    "Dovolená", "Šumava",   "fotky",   "Účetnictví", "hudba",  "Léto",
-    "zálohy",   "Projekty", "dokumenty", "Škola",    "hry",    "filmy",
-    "Kuchařka", "výlety",   "Krkonoše", "přednášky", "Ostrava", "smlouvy",
-    "zprávy",   "Řecko",    "archiv",  "Vánoce",     "Žďár",   "ukázky"};
-constexpr std::array<std::string_view, 10> kExtensions = {
-    ".jpg", ".txt", ".doc", ".mp3", ".avi", ".exe", ".pdf", ".zip", ".xls", ".htm"};
-constexpr std::array<std::string_view, 8> kGroups = {
-    "Hry", "Filmy", "Hudba", "Fotky", "Zálohy", "Programy", "Dokumenty", "Škola"};
-constexpr std::array<std::string_view, 6> kPeople = {
-    "Pepa Novák", "Jana", "Karel Dvořák", "Eva Šťastná", "Tomáš", "Věra"};
+    "Dovolená",  "Šumava",  "fotky",  "Účetnictví", "hudba",    "Léto",   "zálohy",   "Projekty",
+    "dokumenty", "Škola",   "hry",    "filmy",      "Kuchařka", "výlety", "Krkonoše", "přednášky",
+    "Ostrava",   "smlouvy", "zprávy", "Řecko",      "archiv",   "Vánoce", "Žďár",     "ukázky"};
+constexpr std::array<std::string_view, 10> kExtensions = {".jpg", ".txt", ".doc", ".mp3", ".avi",
+                                                          ".exe", ".pdf", ".zip", ".xls", ".htm"};
+constexpr std::array<std::string_view, 8> kGroups = {"Hry",    "Filmy",    "Hudba",     "Fotky",
+                                                     "Zálohy", "Programy", "Dokumenty", "Škola"};
+constexpr std::array<std::string_view, 6> kPeople = {"Pepa Novák",  "Jana",  "Karel Dvořák",
+                                                     "Eva Šťastná", "Tomáš", "Věra"};
 
 class Random {
  public:
@@ -51,17 +50,21 @@ std::string Name(Random& r, bool file) {
     name += r.Chance(50) ? " " : "_";
     name += r.Pick(kWords);
   }
-  if (r.Chance(40)) name += " " + std::to_string(1990 + r.Below(35));
-  if (file) name += r.Pick(kExtensions);
+  if (r.Chance(40))
+    name += " " + std::to_string(1990 + r.Below(35));
+  if (file)
+    name += r.Pick(kExtensions);
   return name;
 }
 
 std::string Comment(Random& r) {
-  if (!r.Chance(5)) return {};
+  if (!r.Chance(5))
+    return {};
   std::string comment = r.Chance(50) ? std::string(r.Pick(kWords)) : std::string();
   comment += "^";
   comment += r.Pick(kGroups);
-  if (r.Chance(30)) comment += ";" + std::string(r.Pick(kGroups));
+  if (r.Chance(30))
+    comment += ";" + std::string(r.Pick(kGroups));
   return comment;
 }
 
@@ -111,7 +114,8 @@ std::string SerialText(std::uint32_t value) {
 GeneratedCatalogue GenerateCatalogue(const std::string& path, const GeneratorOptions& options) {
   Random r(options.seed);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw std::runtime_error("nelze vytvořit " + path);
+  if (!out)
+    throw std::runtime_error("nelze vytvořit " + path);
   GeneratedCatalogue result;
 
   MemoryStream header;
@@ -139,12 +143,16 @@ GeneratedCatalogue GenerateCatalogue(const std::string& path, const GeneratorOpt
       h.VolumeLabel.Set(ToCp1250(r.Chance(5) ? "Audio CD" : "CD_" + std::to_string(disc)));
       h.Description.Set(ToCp1250(Name(r, false) + " " + std::to_string(disc)));
       std::string groups(r.Pick(kGroups));
-      if (r.Chance(25)) groups += ";" + std::string(r.Pick(kGroups));
+      if (r.Chance(25))
+        groups += ";" + std::string(r.Pick(kGroups));
       h.Groups.Set(ToCp1250(groups));
       const std::uint32_t lending = r.Below(10);
-      if (lending == 0) h.Lending.Set(ToCp1250(std::string(r.Pick(kPeople))));
-      if (lending == 1) h.Lending.Set(ToCp1250("Vráceno: " + std::string(r.Pick(kPeople))));
-      if (lending <= 1) h.LendDate = 44000.0 + r.Below(1500) + 0.5;
+      if (lending == 0)
+        h.Lending.Set(ToCp1250(std::string(r.Pick(kPeople))));
+      if (lending == 1)
+        h.Lending.Set(ToCp1250("Vráceno: " + std::string(r.Pick(kPeople))));
+      if (lending <= 1)
+        h.LendDate = 44000.0 + r.Below(1500) + 0.5;
       h.Created = 38000.0 + disc * 0.5;
       h.Finished = h.Created + (30 + r.Below(600)) / 86400.0;
       h.InMultigroup = members > 0 ? 1 : 0;
@@ -152,7 +160,8 @@ GeneratedCatalogue GenerateCatalogue(const std::string& path, const GeneratorOpt
       std::vector<CatalogueItem> items;
       std::uint32_t budget = options.itemsPerDisc / 2 + r.Below(options.itemsPerDisc + 1);
       // The root keeps gaining folders and files until the disc is full.
-      while (budget > 0) h.CdSize += AddDirectory(r, items, 1, budget);
+      while (budget > 0)
+        h.CdSize += AddDirectory(r, items, 1, budget);
       for (const auto& item : items) {
         (item.directory ? h.DirCount : h.FileCount) += 1;
       }
@@ -167,8 +176,8 @@ GeneratedCatalogue GenerateCatalogue(const std::string& path, const GeneratorOpt
     }
     if (members > 0) {
       CdHeader mg;
-      mg.Serial.Set(ToCp1250(std::to_string(multigroupNumber % 9999) + "-" +
-                             std::to_string(r.Below(9999))));
+      mg.Serial.Set(
+          ToCp1250(std::to_string(multigroupNumber % 9999) + "-" + std::to_string(r.Below(9999))));
       ++multigroupNumber;
       mg.VolumeLabel.Set(ToCp1250("Multi Group"));
       mg.Description.Set(ToCp1250("Sada " + Name(r, false)));
@@ -179,7 +188,8 @@ GeneratedCatalogue GenerateCatalogue(const std::string& path, const GeneratorOpt
     }
   }
   out.flush();
-  if (!out) throw std::runtime_error("zápis do " + path + " selhal");
+  if (!out)
+    throw std::runtime_error("zápis do " + path + " selhal");
   return result;
 }
 

@@ -72,7 +72,8 @@ struct DiscList {
   // The first selected row, or nullptr.
   const DiscRow* FirstSelected() const {
     for (const auto& row : rows) {
-      if (row.selected) return &row;
+      if (row.selected)
+        return &row;
     }
     return nullptr;
   }

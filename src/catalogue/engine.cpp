@@ -15,22 +15,25 @@ bool EngineHost::ConvertOldDatabase(const std::string& /*path*/) {
 }
 
 std::unique_ptr<FileStream> OpenCatalogue(const std::string& path) {
-  if (path.empty()) throw IoError(std::string(msg::kNoDatabasePath));
+  if (path.empty())
+    throw IoError(std::string(msg::kNoDatabasePath));
   try {
     return std::make_unique<FileStream>(path, FileStream::Mode::kReadWriteOrCreate);
   } catch (const IoError&) {
     std::error_code ec;
     const bool exists = std::filesystem::is_regular_file(path, ec);
-    if (!exists) throw;
+    if (!exists)
+      throw;
     // Still worth listing and searching; any write will say why it cannot.
     return std::make_unique<FileStream>(path, FileStream::Mode::kReadOnly);
   }
 }
 
-Engine::Engine(EngineHost& host, DisplayFormat format)
-    : host_(host), format_(std::move(format)) {}
+Engine::Engine(EngineHost& host, DisplayFormat format) : host_(host), format_(std::move(format)) {}
 
-bool Engine::RunOperation(int code) { return RunOperation(static_cast<OperationCode>(code)); }
+bool Engine::RunOperation(int code) {
+  return RunOperation(static_cast<OperationCode>(code));
+}
 
 bool Engine::RunOperation(OperationCode code) {
   bool result = false;
@@ -103,7 +106,8 @@ void Engine::Dispatch(OperationCode code, FileStream& file, bool& result) {
 
 std::string Engine::PathLabelText() const {
   std::string label = "[" + LoadedDiscName + "] ";
-  for (std::size_t i = 1; i < DirStack.size(); ++i) label += "\\" + DirStack[i].Name;
+  for (std::size_t i = 1; i < DirStack.size(); ++i)
+    label += "\\" + DirStack[i].Name;
   return label;
 }
 

@@ -18,9 +18,11 @@ namespace {
 bool InDiscGroups(const FixedText<50>& groups, std::string_view group) {
   std::string name;
   for (char c : groups.raw) {
-    if (c == '\0') continue;
+    if (c == '\0')
+      continue;
     if (c == ';') {
-      if (name == group) return true;
+      if (name == group)
+        return true;
       name.clear();
     } else {
       name += c;
@@ -35,10 +37,14 @@ bool IsReturnedOrEmpty(const CdHeader& h) {
 }
 
 bool PassesFilter(const CdHeader& h, const Cp1250Text& filter) {
-  if (filter.bytes == ToCp1250(kGroupAll).bytes) return true;
-  if (InDiscGroups(h.Groups, filter.bytes)) return true;
-  if (filter.bytes == ToCp1250(kGroupLent).bytes) return !IsReturnedOrEmpty(h);
-  if (filter.bytes == ToCp1250(kGroupNotLent).bytes) return IsReturnedOrEmpty(h);
+  if (filter.bytes == ToCp1250(kGroupAll).bytes)
+    return true;
+  if (InDiscGroups(h.Groups, filter.bytes))
+    return true;
+  if (filter.bytes == ToCp1250(kGroupLent).bytes)
+    return !IsReturnedOrEmpty(h);
+  if (filter.bytes == ToCp1250(kGroupNotLent).bytes)
+    return IsReturnedOrEmpty(h);
   return false;
 }
 
@@ -53,20 +59,21 @@ DiscRow Engine::MakeDiscRow(const CdHeader& h, bool plainSizes) const {
   c[kColGroups] = ToUtf8(h.Groups.Text());
   c[kColSerial] = ToUtf8(h.Serial.Text());
   c[kColLending] = ToUtf8(h.Lending.Text());
-  if (h.LendDate != 0.0) c[kColLendDate] = DateTimeText(h.LendDate, dt);
+  if (h.LendDate != 0.0)
+    c[kColLendDate] = DateTimeText(h.LendDate, dt);
   c[kColVolumeLabel] = ToUtf8(h.VolumeLabel.Text());
   c[kColFileCount] = std::to_string(h.FileCount);
   c[kColDirCount] = std::to_string(h.DirCount);
   c[kColCdSize] =
       plainSizes ? std::to_string(h.CdSize) : SizeToText(h.CdSize, format_.decimalPoint);
   if (!multigroup) {
-    c[kColBlockSize] = plainSizes ? std::to_string(h.BlockSize)
-                                  : SizeToText(h.BlockSize, format_.decimalPoint);
+    c[kColBlockSize] =
+        plainSizes ? std::to_string(h.BlockSize) : SizeToText(h.BlockSize, format_.decimalPoint);
     c[kColCreated] = DateTimeText(h.Created, dt);
     c[kColScanTime] = TimeText(h.Finished - h.Created, dt);
   }
-  row.icon = multigroup ? kMultigroupIconIndex
-                        : (h.IsAudioCd() ? kAudioCdIconIndex : kDiscIconIndex);
+  row.icon =
+      multigroup ? kMultigroupIconIndex : (h.IsAudioCd() ? kAudioCdIconIndex : kDiscIconIndex);
   return row;
 }
 
@@ -74,14 +81,16 @@ void Engine::SortDiscsByCaption() {
   auto& rows = Discs.rows;
   std::vector<std::string> keys;
   keys.reserve(rows.size());
-  for (const auto& row : rows) keys.push_back(CollationKey(row.Caption()));
+  for (const auto& row : rows)
+    keys.push_back(CollationKey(row.Caption()));
   std::vector<std::size_t> order(rows.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(),
                    [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
   std::vector<DiscRow> sorted;
   sorted.reserve(rows.size());
-  for (std::size_t i : order) sorted.push_back(std::move(rows[i]));
+  for (std::size_t i : order)
+    sorted.push_back(std::move(rows[i]));
   rows = std::move(sorted);
 }
 
@@ -92,8 +101,10 @@ void Engine::ListCds(FileStream& file) {
   EntryWalker walker(file);
   CdHeader h;
   while (walker.Next(h)) {
-    if (h.InMultigroup != 0) continue;
-    if (PassesFilter(h, filter)) Discs.rows.push_back(MakeDiscRow(h, false));
+    if (h.InMultigroup != 0)
+      continue;
+    if (PassesFilter(h, filter))
+      Discs.rows.push_back(MakeDiscRow(h, false));
   }
   SortDiscsByCaption();
   host_.DiscListChanged();
@@ -106,10 +117,12 @@ void Engine::ShowMultigroup(FileStream& file) {
     EntryWalker walker(file);
     CdHeader h;
     while (walker.Next(h)) {
-      if (h.Serial.Text() != wanted) continue;
+      if (h.Serial.Text() != wanted)
+        continue;
       // Only a multigroup's block is a member list; an ordinary disc's block
       // holds items and would give nonsense serials.
-      if (h.IsMultigroup()) members = ReadMembers(file, walker.BlockLength());
+      if (h.IsMultigroup())
+        members = ReadMembers(file, walker.BlockLength());
       break;
     }
   }
@@ -130,7 +143,8 @@ void Engine::ShowMultigroup(FileStream& file) {
   while (walker.Next(h)) {
     const bool member = std::any_of(members.begin(), members.end(),
                                     [&](const FixedText<9>& m) { return m == h.Serial; });
-    if (member) Discs.rows.push_back(MakeDiscRow(h, true));
+    if (member)
+      Discs.rows.push_back(MakeDiscRow(h, true));
   }
 }
 
@@ -139,14 +153,16 @@ bool Engine::SerialExists(FileStream& file) {
   EntryWalker walker(file);
   CdHeader h;
   while (walker.Next(h)) {
-    if (h.Serial.Text() == wanted) return true;
+    if (h.Serial.Text() == wanted)
+      return true;
   }
   return false;
 }
 
 Engine::Opened Engine::OpenSelectedDisc() {
   const DiscRow* row = Discs.FirstSelected();
-  if (row == nullptr) return Opened::kNothing;
+  if (row == nullptr)
+    return Opened::kNothing;
   if (row->Caption() == kUpRowCaption) {
     RunOperation(OperationCode::kListCds);
     return Opened::kGroupList;

@@ -42,13 +42,15 @@ class CliHost : public EngineHost {
   explicit CliHost(std::ostream& err) : err_(err) {}
 
   bool Confirm(const std::string& text) override {
-    if (text == msg::kOldFormatQuestion) oldFormat_ = true;
+    if (text == msg::kOldFormatQuestion)
+      oldFormat_ = true;
     return false;
   }
   void ShowMessage(const std::string& text) override {
     std::string line;
     for (char c : text) {
-      if (c != '\r') line += c;
+      if (c != '\r')
+        line += c;
     }
     err_ << line << '\n';
     failed_ = true;
@@ -66,7 +68,8 @@ class CliHost : public EngineHost {
 std::string CleanCell(const std::string& cell) {
   std::string out = cell;
   for (char& c : out) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    if (c == '\t' || c == '\n' || c == '\r')
+      c = ' ';
   }
   return out;
 }
@@ -74,7 +77,8 @@ std::string CleanCell(const std::string& cell) {
 void PrintRows(const DiscList& list, std::ostream& out) {
   for (const auto& row : list.rows) {
     for (std::size_t i = 0; i < row.cells.size(); ++i) {
-      if (i > 0) out << '\t';
+      if (i > 0)
+        out << '\t';
       out << CleanCell(row.cells[i]);
     }
     out << '\n';
@@ -111,9 +115,12 @@ int Init(const Arguments& a, Registry& registry, std::ostream& out, std::ostream
   Engine engine(host);
   engine.DatabasePath = path;
   engine.RunOperation(OperationCode::kSerialExists);  // opens, creates, checks
-  if (host.OldFormat()) return OldFormat(err, path);
-  if (host.Failed()) return kExitFailed;
-  if (configure) registry.WriteText("Cesta", path);
+  if (host.OldFormat())
+    return OldFormat(err, path);
+  if (host.Failed())
+    return kExitFailed;
+  if (configure)
+    registry.WriteText("Cesta", path);
   out << path << '\n';
   return kExitOk;
 }
@@ -121,7 +128,8 @@ int Init(const Arguments& a, Registry& registry, std::ostream& out, std::ostream
 int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
   const std::string& command = a.words[0];
   if (command == "init") {
-    if (a.words.size() != 1) return Usage(err, "init nemá žádné argumenty");
+    if (a.words.size() != 1)
+      return Usage(err, "init nemá žádné argumenty");
     return Init(a, registry, out, err);
   }
 
@@ -151,16 +159,20 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     }
     engine.GroupFilter = group;
     engine.RunOperation(OperationCode::kListCds);
-    if (host.OldFormat()) return OldFormat(err, engine.DatabasePath);
+    if (host.OldFormat())
+      return OldFormat(err, engine.DatabasePath);
     PrintRows(engine.Discs, out);
     return host.Failed() ? kExitFailed : kExitOk;
   }
   if (command == "members" || command == "exists") {
-    if (a.words.size() != 2) return Usage(err, command + " potřebuje právě jedno SERIAL");
+    if (a.words.size() != 2)
+      return Usage(err, command + " potřebuje právě jedno SERIAL");
     engine.PendingSerial = a.words[1];
     const bool exists = engine.RunOperation(OperationCode::kSerialExists);
-    if (host.OldFormat()) return OldFormat(err, engine.DatabasePath);
-    if (host.Failed()) return kExitFailed;
+    if (host.OldFormat())
+      return OldFormat(err, engine.DatabasePath);
+    if (host.Failed())
+      return kExitFailed;
     if (command == "exists") {
       out << (exists ? "yes" : "no") << '\n';
       return exists ? kExitOk : kExitNo;
@@ -192,7 +204,8 @@ int RunCli(const std::vector<std::string>& args, Registry& registry, std::ostrea
       return kExitOk;
     }
     if (a.words.empty() && arg == "--db") {
-      if (i + 1 == args.size()) return Usage(err, "--db potřebuje cestu");
+      if (i + 1 == args.size())
+        return Usage(err, "--db potřebuje cestu");
       a.db = args[++i];
     } else if (a.words.empty() && arg.rfind("--db=", 0) == 0) {
       a.db = arg.substr(5);
@@ -200,7 +213,8 @@ int RunCli(const std::vector<std::string>& args, Registry& registry, std::ostrea
       a.words.push_back(arg);
     }
   }
-  if (a.words.empty()) return Usage(err, "chybí příkaz");
+  if (a.words.empty())
+    return Usage(err, "chybí příkaz");
   try {
     return Run(a, registry, out, err);
   } catch (const std::exception& e) {

@@ -17,12 +17,15 @@ std::string EnvOr(const char* name, const std::string& fallback) {
   return value != nullptr && *value != '\0' ? std::string(value) : fallback;
 }
 
-std::string Home() { return EnvOr("HOME", "/tmp"); }
+std::string Home() {
+  return EnvOr("HOME", "/tmp");
+}
 
 }  // namespace
 
 void UseUserLocale() {
-  if (std::setlocale(LC_ALL, "") == nullptr) std::setlocale(LC_ALL, "C.UTF-8");
+  if (std::setlocale(LC_ALL, "") == nullptr)
+    std::setlocale(LC_ALL, "C.UTF-8");
   // Numbers are always formatted by the program itself; the C library keeps
   // the "." it expects when parsing.
   std::setlocale(LC_NUMERIC, "C");
@@ -32,16 +35,21 @@ DisplayFormat CurrentDisplayFormat() {
   DisplayFormat format;
   const char* date = ::nl_langinfo(D_FMT);
   const char* time = ::nl_langinfo(T_FMT);
-  if (date != nullptr && *date != '\0') format.dateTime.shortDate = date;
-  if (time != nullptr && *time != '\0') format.dateTime.longTime = time;
+  if (date != nullptr && *date != '\0')
+    format.dateTime.shortDate = date;
+  if (time != nullptr && *time != '\0')
+    format.dateTime.longTime = time;
   // LC_NUMERIC stays "C" for the library; ask the user's numeric locale.
   const char* numeric = std::getenv("LC_ALL");
-  if (numeric == nullptr || *numeric == '\0') numeric = std::getenv("LC_NUMERIC");
-  if (numeric == nullptr || *numeric == '\0') numeric = std::getenv("LANG");
+  if (numeric == nullptr || *numeric == '\0')
+    numeric = std::getenv("LC_NUMERIC");
+  if (numeric == nullptr || *numeric == '\0')
+    numeric = std::getenv("LANG");
   if (numeric != nullptr && *numeric != '\0') {
     if (locale_t loc = ::newlocale(LC_NUMERIC_MASK, numeric, static_cast<locale_t>(0))) {
       const char* point = ::nl_langinfo_l(RADIXCHAR, loc);
-      if (point != nullptr && *point != '\0') format.decimalPoint = point;
+      if (point != nullptr && *point != '\0')
+        format.decimalPoint = point;
       ::freelocale(loc);
     }
   }
@@ -60,12 +68,15 @@ std::string UserDataFolder() {
   return EnvOr("XDG_DATA_HOME", Home() + "/.local/share") + "/rondotheka";
 }
 
-std::string DefaultCataloguePath() { return UserDataFolder() + "/katalog.big"; }
+std::string DefaultCataloguePath() {
+  return UserDataFolder() + "/katalog.big";
+}
 
 std::string ProgramPath() {
   std::vector<char> buffer(4096);
   const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (n <= 0) return {};
+  if (n <= 0)
+    return {};
   return std::string(buffer.data(), static_cast<std::size_t>(n));
 }
 

@@ -15,7 +15,8 @@ namespace {
 
 std::string FullKey(const std::string& key) {
   std::string full(kRegistryKey);
-  if (!key.empty()) full += "\\" + key;
+  if (!key.empty())
+    full += "\\" + key;
   return full;
 }
 
@@ -79,7 +80,8 @@ std::int64_t Registry::ReadInteger(const std::string& name, const std::string& k
   const std::string v = ReadText(name, key);
   std::int64_t value = 0;
   const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), value);
-  if (ec != std::errc() || end != v.data() + v.size()) return 0;
+  if (ec != std::errc() || end != v.data() + v.size())
+    return 0;
   return value;
 }
 
@@ -98,9 +100,11 @@ void Registry::WriteInteger(const std::string& name, std::int64_t value, const s
 
 std::optional<std::string> MemoryRegistry::Read(const std::string& key, const std::string& name) {
   const auto it = keys_.find(FullKey(key));
-  if (it == keys_.end()) return std::nullopt;
+  if (it == keys_.end())
+    return std::nullopt;
   for (const auto& [n, v] : it->second) {
-    if (n == name) return v;
+    if (n == name)
+      return v;
   }
   return std::nullopt;
 }
@@ -119,15 +123,18 @@ void MemoryRegistry::Write(const std::string& key, const std::string& name,
 
 void MemoryRegistry::Delete(const std::string& key, const std::string& name) {
   const auto it = keys_.find(FullKey(key));
-  if (it == keys_.end()) return;
+  if (it == keys_.end())
+    return;
   std::erase_if(it->second, [&](const auto& value) { return value.first == name; });
 }
 
 std::vector<std::string> MemoryRegistry::ValueNames(const std::string& key) {
   std::vector<std::string> names;
   const auto it = keys_.find(FullKey(key));
-  if (it == keys_.end()) return names;
-  for (const auto& value : it->second) names.push_back(value.first);
+  if (it == keys_.end())
+    return names;
+  for (const auto& value : it->second)
+    names.push_back(value.first);
   return names;
 }
 
@@ -136,19 +143,23 @@ FileRegistry::FileRegistry(std::string path) : path_(std::move(path)) {}
 void FileRegistry::Load() {
   keys_.clear();
   std::ifstream in(path_, std::ios::binary);
-  if (!in) return;  // no file yet: every value is missing
+  if (!in)
+    return;  // no file yet: every value is missing
   std::string line;
   std::string section;
   while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    if (line.empty() || line[0] == ';' || line[0] == '#')
+      continue;
     if (line.front() == '[' && line.back() == ']') {
       section = line.substr(1, line.size() - 2);
       keys_[section];
       continue;
     }
     const std::size_t eq = SeparatorOf(line);
-    if (eq == std::string::npos || section.empty()) continue;
+    if (eq == std::string::npos || section.empty())
+      continue;
     keys_[section].emplace_back(Unescape(std::string_view(line).substr(0, eq)),
                                 Unescape(std::string_view(line).substr(eq + 1)));
   }

@@ -20,8 +20,7 @@ class Registry {
 
   // key is a subkey path below the program's key; "" is the key itself.
   virtual std::optional<std::string> Read(const std::string& key, const std::string& name) = 0;
-  virtual void Write(const std::string& key, const std::string& name,
-                     const std::string& value) = 0;
+  virtual void Write(const std::string& key, const std::string& name, const std::string& value) = 0;
   virtual void Delete(const std::string& key, const std::string& name) = 0;
   // The value names of a key, in stored order.
   virtual std::vector<std::string> ValueNames(const std::string& key) = 0;

@@ -99,7 +99,8 @@ TEST_F(EngineTest, DamagedFilesAreReportedAndNeverWritten) {
   good.AddDisc({.serial = "AAAA-0001", .description = "První"});
   const auto setBlockSize = [&](std::uint32_t size) {
     auto bytes = good.Bytes();
-    for (int i = 0; i < 4; ++i) bytes[75 + 9 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      bytes[75 + 9 + i] = static_cast<std::uint8_t>(size >> (8 * i));
     return bytes;
   };
   auto shortHeader = good.Bytes();
@@ -165,7 +166,8 @@ TEST_F(EngineTest, UnusablePathsRaiseClearErrors) {
 }
 
 TEST_F(EngineTest, ReadOnlyCatalogueCanStillBeListed) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "root ignores file permissions";
   CatalogueBytes catalogue;
   catalogue.AddDisc({.serial = "AAAA-0001", .description = "Jen ke čtení"});
   catalogue.Save(Path());

@@ -18,15 +18,19 @@ class ListCdsTest : public ::testing::Test {
   void SetUp() override {
     engine.DatabasePath = (dir / "katalog.big").string();
     CatalogueBytes catalogue;
-    catalogue
-        .AddDisc({.serial = "0000-0001", .description = "Quake", .groups = "Hry;Filmy"})
-        .AddDisc({.serial = "0000-0002", .description = "Matrix", .groups = "Filmy",
-                  .lending = "Pepa", .lendDate = 45000.75})
-        .AddDisc({.serial = "0000-0003", .description = "Bach", .groups = "Hudba",
+    catalogue.AddDisc({.serial = "0000-0001", .description = "Quake", .groups = "Hry;Filmy"})
+        .AddDisc({.serial = "0000-0002",
+                  .description = "Matrix",
+                  .groups = "Filmy",
+                  .lending = "Pepa",
+                  .lendDate = 45000.75})
+        .AddDisc({.serial = "0000-0003",
+                  .description = "Bach",
+                  .groups = "Hudba",
                   .lending = "Vráceno: Pepa"})
         .AddDisc({.serial = "0000-0004", .description = "Beatles", .label = "Audio CD"})
-        .AddDisc({.serial = "0000-0005", .description = "Díl 1", .cdSize = 2048,
-                  .inMultigroup = true})
+        .AddDisc(
+            {.serial = "0000-0005", .description = "Díl 1", .cdSize = 2048, .inMultigroup = true})
         .AddDisc({.serial = "0000-0006", .description = "Díl 2", .inMultigroup = true})
         .AddMultigroup({.serial = "77-88", .description = "Encyklopedie", .groups = "Hry"},
                        {"0000-0005", "0000-0006"});
@@ -35,7 +39,8 @@ class ListCdsTest : public ::testing::Test {
 
   std::vector<std::string> Captions() {
     std::vector<std::string> captions;
-    for (const auto& row : engine.Discs.rows) captions.push_back(row.Caption());
+    for (const auto& row : engine.Discs.rows)
+      captions.push_back(row.Caption());
     return captions;
   }
   std::vector<std::string> List(const std::string& group) {
@@ -45,7 +50,8 @@ class ListCdsTest : public ::testing::Test {
   }
   const DiscRow& Row(const std::string& caption) {
     for (const auto& row : engine.Discs.rows) {
-      if (row.Caption() == caption) return row;
+      if (row.Caption() == caption)
+        return row;
     }
     throw std::runtime_error("no row " + caption);
   }
@@ -100,7 +106,8 @@ TEST_F(ListCdsTest, RowsCarryTheTwelveColumnsAndIcons) {
 
 TEST_F(ListCdsTest, MultigroupViewListsMembersWithPlainSizes) {
   List("All");
-  for (auto& row : engine.Discs.rows) row.selected = row.Caption() == "Encyklopedie";
+  for (auto& row : engine.Discs.rows)
+    row.selected = row.Caption() == "Encyklopedie";
   EXPECT_EQ(engine.OpenSelectedDisc(), Engine::Opened::kMultigroup);
   EXPECT_EQ(engine.PendingSerial, "77-88");
   ASSERT_EQ(Captions(), (Names{"..", "Díl 1", "Díl 2"}));  // file order, ".." first
@@ -123,7 +130,8 @@ TEST_F(ListCdsTest, MultigroupViewListsMembersWithPlainSizes) {
 TEST_F(ListCdsTest, OpeningADiscRemembersItAndResetsThePosition) {
   List("All");
   EXPECT_EQ(engine.OpenSelectedDisc(), Engine::Opened::kNothing);
-  for (auto& row : engine.Discs.rows) row.selected = row.Caption() == "Quake";
+  for (auto& row : engine.Discs.rows)
+    row.selected = row.Caption() == "Quake";
   EXPECT_EQ(engine.OpenSelectedDisc(), Engine::Opened::kDisc);
   EXPECT_EQ(engine.LoadedSerial, "0000-0001");
   EXPECT_EQ(engine.LoadedDiscName, "Quake");

@@ -207,20 +207,21 @@ TEST(Records, WalkerRefusesLengthsThatDoNotFit) {
     EntryWalker walker(in);
     CdHeader h;
     int entries = 0;
-    while (walker.Next(h)) ++entries;
+    while (walker.Next(h))
+      ++entries;
     return entries;
   };
   EXPECT_EQ(walkAll(good), 2);
 
   auto setBlockSize = [&](std::uint32_t size) {
     auto bytes = good;
-    for (int i = 0; i < 4; ++i) bytes[75 + 9 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      bytes[75 + 9 + i] = static_cast<std::uint8_t>(size >> (8 * i));
     return bytes;
   };
   EXPECT_THROW(walkAll(setBlockSize(0)), DamagedCatalogue);
   EXPECT_THROW(walkAll(setBlockSize(227)), DamagedCatalogue);
-  EXPECT_THROW(walkAll(setBlockSize(static_cast<std::uint32_t>(good.size()))),
-               DamagedCatalogue);
+  EXPECT_THROW(walkAll(setBlockSize(static_cast<std::uint32_t>(good.size()))), DamagedCatalogue);
   EXPECT_THROW(walkAll(setBlockSize(0xFFFFFFFF)), DamagedCatalogue);
 
   // A header cut by the end of the file.

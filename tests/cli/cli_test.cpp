@@ -25,7 +25,8 @@ class CliTest : public ::testing::Test {
   std::vector<std::string> Lines() {
     std::vector<std::string> lines;
     std::istringstream in(out.str());
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+      lines.push_back(line);
     return lines;
   }
   std::string Db() { return (dir / "katalog.big").string(); }
@@ -57,8 +58,8 @@ TEST_F(CliTest, InitCreatesOnceAndLeavesAnExistingCatalogueAlone) {
 TEST_F(CliTest, ListPrintsTwelveTabSeparatedColumns) {
   CatalogueBytes catalogue;
   catalogue.AddDisc({.serial = "AAAA-0001", .description = "Hry\tznovu", .groups = "Hry"})
-      .AddDisc({.serial = "AAAA-0002", .description = "Filmy", .groups = "Filmy",
-                .lending = "Pepa"});
+      .AddDisc(
+          {.serial = "AAAA-0002", .description = "Filmy", .groups = "Filmy", .lending = "Pepa"});
   catalogue.Save(Db());
   registry.WriteText("Cesta", Db());
 

@@ -50,8 +50,7 @@ TEST(Registry, FileKeepsEveryTextAndIsSharedBetweenInstances) {
 
   // No temporary files are left beside the settings.
   int files = 0;
-  for ([[maybe_unused]] const auto& entry :
-       std::filesystem::directory_iterator(dir / "nested")) {
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir / "nested")) {
     ++files;
   }
   EXPECT_EQ(files, 1);

@@ -26,8 +26,8 @@ CdHeader MakeHeader(const DiscSpec& disc) {
   return h;
 }
 
-CatalogueItem Item(bool directory, const std::string& name, std::uint8_t level,
-                   std::uint32_t size, const std::string& comment) {
+CatalogueItem Item(bool directory, const std::string& name, std::uint8_t level, std::uint32_t size,
+                   const std::string& comment) {
   CatalogueItem item;
   item.directory = directory;
   item.record.Name.chars = ToCp1250(name).bytes;
@@ -55,8 +55,10 @@ CatalogueBytes& CatalogueBytes::AddMultigroup(const DiscSpec& disc,
   DiscSpec s = disc;
   s.label = "Multi Group";
   MemberList list;
-  if (members.size() > kMemberSlots) throw std::invalid_argument("too many members");
-  for (std::size_t i = 0; i < members.size(); ++i) list.Slots[i].Set(ToCp1250(members[i]));
+  if (members.size() > kMemberSlots)
+    throw std::invalid_argument("too many members");
+  for (std::size_t i = 0; i < members.size(); ++i)
+    list.Slots[i].Set(ToCp1250(members[i]));
   return AddRaw(BuildMultigroupEntry(MakeHeader(s), list));
 }
 
@@ -65,24 +67,29 @@ CatalogueBytes& CatalogueBytes::AddRaw(const std::vector<std::uint8_t>& bytes) {
   return *this;
 }
 
-void CatalogueBytes::Save(const std::filesystem::path& path) const { WriteAll(path, bytes_); }
+void CatalogueBytes::Save(const std::filesystem::path& path) const {
+  WriteAll(path, bytes_);
+}
 
 std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
+  if (!in)
+    throw std::runtime_error("cannot read " + path.string());
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out)
+    throw std::runtime_error("cannot write " + path.string());
 }
 
 TempDir::TempDir() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "rondo-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  std::string pattern = (std::filesystem::temp_directory_path() / "rondo-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
 

@@ -14,7 +14,8 @@ class FakeHost : public EngineHost {
  public:
   bool Confirm(const std::string& text) override {
     questions.push_back(text);
-    if (answers.empty()) return false;
+    if (answers.empty())
+      return false;
     const bool answer = answers.front();
     answers.pop_front();
     return answer;

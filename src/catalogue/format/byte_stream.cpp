@@ -19,27 +19,34 @@ constexpr const char* kShortRead = "neočekávaný konec souboru";
 }  // namespace
 
 void MemoryStream::Read(void* buffer, std::size_t n) {
-  if (ReadSome(buffer, n) != n) throw IoError(kShortRead);
+  if (ReadSome(buffer, n) != n)
+    throw IoError(kShortRead);
 }
 
 std::size_t MemoryStream::ReadSome(void* buffer, std::size_t n) {
-  if (position_ >= bytes_.size()) return 0;
+  if (position_ >= bytes_.size())
+    return 0;
   const std::size_t available = static_cast<std::size_t>(bytes_.size() - position_);
   const std::size_t count = std::min(n, available);
-  if (count > 0) std::memcpy(buffer, bytes_.data() + position_, count);
+  if (count > 0)
+    std::memcpy(buffer, bytes_.data() + position_, count);
   position_ += count;
   return count;
 }
 
 void MemoryStream::Write(const void* buffer, std::size_t n) {
-  if (n == 0) return;
+  if (n == 0)
+    return;
   const std::uint64_t end = position_ + n;
-  if (end > bytes_.size()) bytes_.resize(static_cast<std::size_t>(end));
+  if (end > bytes_.size())
+    bytes_.resize(static_cast<std::size_t>(end));
   std::memcpy(bytes_.data() + position_, buffer, n);
   position_ = end;
 }
 
-void MemoryStream::Seek(std::uint64_t position) { position_ = position; }
+void MemoryStream::Seek(std::uint64_t position) {
+  position_ = position;
+}
 
 FileStream::FileStream(const std::string& path, Mode mode) : path_(path) {
   int flags = O_CLOEXEC;
@@ -57,7 +64,8 @@ FileStream::FileStream(const std::string& path, Mode mode) : path_(path) {
   do {
     fd_ = ::open(path.c_str(), flags, 0666);
   } while (fd_ < 0 && errno == EINTR);
-  if (fd_ < 0) Fail("nelze otevřít");
+  if (fd_ < 0)
+    Fail("nelze otevřít");
   writable_ = mode != Mode::kReadOnly;
   struct stat st {};
   if (::fstat(fd_, &st) != 0) {
@@ -79,12 +87,14 @@ FileStream::FileStream(const std::string& path, Mode mode) : path_(path) {
 FileStream::FileStream(std::string path, int fd) : path_(std::move(path)), fd_(fd) {
   writable_ = true;
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) Fail("nelze zjistit velikost");
+  if (::fstat(fd_, &st) != 0)
+    Fail("nelze zjistit velikost");
   size_ = static_cast<std::uint64_t>(st.st_size);
 }
 
 FileStream::~FileStream() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0)
+    ::close(fd_);
 }
 
 void FileStream::Fail(const char* what) const {
@@ -101,11 +111,13 @@ void FileStream::Fill() {
     const ssize_t r = ::pread(fd_, buffer_.data() + got, buffer_.size() - got,
                               static_cast<off_t>(bufferStart_ + got));
     if (r < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       buffer_.clear();
       Fail("chyba čtení");
     }
-    if (r == 0) break;
+    if (r == 0)
+      break;
     got += static_cast<std::size_t>(r);
   }
   buffer_.resize(got);
@@ -118,19 +130,21 @@ std::size_t FileStream::ReadSome(void* buffer, std::size_t n) {
     if (position_ < bufferStart_ || position_ >= bufferStart_ + buffer_.size()) {
       if (n - done >= kReadBufferSize) {
         // A large read goes straight to the caller's memory.
-        const ssize_t r =
-            ::pread(fd_, out + done, n - done, static_cast<off_t>(position_));
+        const ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(position_));
         if (r < 0) {
-          if (errno == EINTR) continue;
+          if (errno == EINTR)
+            continue;
           Fail("chyba čtení");
         }
-        if (r == 0) break;
+        if (r == 0)
+          break;
         done += static_cast<std::size_t>(r);
         position_ += static_cast<std::uint64_t>(r);
         continue;
       }
       Fill();
-      if (buffer_.empty()) break;
+      if (buffer_.empty())
+        break;
     }
     const std::size_t offset = static_cast<std::size_t>(position_ - bufferStart_);
     const std::size_t count = std::min(n - done, buffer_.size() - offset);
@@ -154,10 +168,10 @@ void FileStream::Write(const void* buffer, std::size_t n) {
   const auto* in = static_cast<const std::uint8_t*>(buffer);
   std::size_t done = 0;
   while (done < n) {
-    const ssize_t r =
-        ::pwrite(fd_, in + done, n - done, static_cast<off_t>(position_ + done));
+    const ssize_t r = ::pwrite(fd_, in + done, n - done, static_cast<off_t>(position_ + done));
     if (r < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       Fail("chyba zápisu");
     }
     if (r == 0) {
@@ -170,22 +184,27 @@ void FileStream::Write(const void* buffer, std::size_t n) {
   const std::uint64_t begin = position_;
   const std::uint64_t end = position_ + n;
   const std::uint64_t bufferEnd = bufferStart_ + buffer_.size();
-  if (begin < bufferEnd && end > bufferStart_) buffer_.clear();
+  if (begin < bufferEnd && end > bufferStart_)
+    buffer_.clear();
   position_ = end;
   size_ = std::max(size_, end);
 }
 
-void FileStream::Seek(std::uint64_t position) { position_ = position; }
+void FileStream::Seek(std::uint64_t position) {
+  position_ = position;
+}
 
 void FileStream::Sync() {
   while (::fsync(fd_) != 0) {
-    if (errno != EINTR) Fail("nelze uložit na disk");
+    if (errno != EINTR)
+      Fail("nelze uložit na disk");
   }
 }
 
 void FileStream::Truncate(std::uint64_t size) {
   while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
-    if (errno != EINTR) Fail("nelze zkrátit");
+    if (errno != EINTR)
+      Fail("nelze zkrátit");
   }
   size_ = size;
   buffer_.clear();

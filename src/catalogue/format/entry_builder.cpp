@@ -19,10 +19,13 @@ std::vector<std::uint32_t> SubtreeLengths(const std::vector<CatalogueItem>& item
   std::vector<std::size_t> open;  // directories whose contents are still running
   for (std::size_t i = 0; i < items.size(); ++i) {
     const std::uint8_t level = items[i].record.Level;
-    while (!open.empty() && items[open.back()].record.Level >= level) open.pop_back();
+    while (!open.empty() && items[open.back()].record.Level >= level)
+      open.pop_back();
     const std::uint32_t length = ItemLength(items[i]);
-    for (std::size_t d : open) lengths[d] += length;
-    if (items[i].directory) open.push_back(i);
+    for (std::size_t d : open)
+      lengths[d] += length;
+    if (items[i].directory)
+      open.push_back(i);
   }
   return lengths;
 }
@@ -40,7 +43,8 @@ std::vector<std::uint8_t> BuildCdEntry(CdHeader header, const std::vector<Catalo
     if (items[i].directory) {
       TDirInfo dir;
       static_cast<ItemRecord&>(dir) = items[i].record;
-      if (computeSubtreeLengths) dir.SubtreeLength = subtree[i];
+      if (computeSubtreeLengths)
+        dir.SubtreeLength = subtree[i];
       WriteDirItem(out, dir);
     } else {
       TFileInfo file;

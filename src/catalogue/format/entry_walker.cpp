@@ -10,7 +10,8 @@ EntryWalker::EntryWalker(ByteStream& stream) : stream_(stream) {}
 
 bool EntryWalker::Next(CdHeader& header) {
   const std::uint64_t size = stream_.Size();
-  if (nextStart_ >= size) return false;
+  if (nextStart_ >= size)
+    return false;
   entryStart_ = nextStart_;
   if (size - entryStart_ < kCdHeaderSize) {
     ThrowDamaged("záznam CD je useknutý koncem souboru", entryStart_);
@@ -23,8 +24,7 @@ bool EntryWalker::Next(CdHeader& header) {
                  entryStart_);
   }
   if (header.BlockSize > size - entryStart_) {
-    ThrowDamaged("záznam CD o délce " + std::to_string(header.BlockSize) +
-                     " sahá za konec souboru",
+    ThrowDamaged("záznam CD o délce " + std::to_string(header.BlockSize) + " sahá za konec souboru",
                  entryStart_);
   }
   blockLength_ = header.BlockSize - kCdHeaderSize;
@@ -38,7 +38,8 @@ std::vector<FixedText<9>> ReadMembers(ByteStream& stream, std::uint64_t blockLen
   for (std::uint64_t i = 0; i < slots; ++i) {
     FixedText<9> slot;
     stream.Read(slot.raw.data(), kSerialWidth);
-    if (slot.raw[0] == 0) break;
+    if (slot.raw[0] == 0)
+      break;
     members.push_back(slot);
   }
   return members;

@@ -191,8 +191,7 @@ ItemPrefix ReadItemPrefix(ByteStream& stream) {
 }
 
 void WriteItemPrefix(ByteStream& stream, const ItemPrefix& prefix) {
-  const std::uint8_t b[kItemPrefixSize] = {prefix.Kind, prefix.NameLength,
-                                           prefix.CommentLength};
+  const std::uint8_t b[kItemPrefixSize] = {prefix.Kind, prefix.NameLength, prefix.CommentLength};
   stream.Write(b, sizeof b);
 }
 
@@ -220,14 +219,14 @@ void WriteFileRecord(ByteStream& stream, const TFileInfo& file) {
 }
 
 void WriteDirItem(ByteStream& stream, const TDirInfo& dir) {
-  WriteItemPrefix(stream, {0x02, LengthByte(dir.Name, "Jméno"),
-                           LengthByte(dir.Comment, "Komentář")});
+  WriteItemPrefix(stream,
+                  {0x02, LengthByte(dir.Name, "Jméno"), LengthByte(dir.Comment, "Komentář")});
   WriteDirRecord(stream, dir);
 }
 
 void WriteFileItem(ByteStream& stream, const TFileInfo& file) {
-  WriteItemPrefix(stream, {0x00, LengthByte(file.Name, "Jméno"),
-                           LengthByte(file.Comment, "Komentář")});
+  WriteItemPrefix(stream,
+                  {0x00, LengthByte(file.Name, "Jméno"), LengthByte(file.Comment, "Komentář")});
   WriteFileRecord(stream, file);
 }
 
@@ -252,7 +251,8 @@ void WriteMemberList(ByteStream& stream, const MemberList& members) {
 std::vector<FixedText<9>> UsedMembers(const MemberList& members) {
   std::vector<FixedText<9>> used;
   for (const auto& slot : members.Slots) {
-    if (slot.raw[0] == 0) break;
+    if (slot.raw[0] == 0)
+      break;
     used.push_back(slot);
   }
   return used;

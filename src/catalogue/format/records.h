@@ -30,12 +30,14 @@ inline constexpr std::size_t kFileRecordFixed = 17;
 inline constexpr std::size_t kDirRecordFixed = 21;
 inline constexpr std::size_t kSerialWidth = 9;
 inline constexpr std::size_t kMemberSlots = 20;
-inline constexpr std::size_t kMemberListSize = kSerialWidth * kMemberSlots;  // 180
+inline constexpr std::size_t kMemberListSize = kSerialWidth * kMemberSlots;           // 180
 inline constexpr std::size_t kMultigroupBlockSize = kCdHeaderSize + kMemberListSize;  // 408
 inline constexpr std::string_view kMultiGroupLabel = "Multi Group";
 inline constexpr std::string_view kAudioCdLabel = "Audio CD";
 // "Vráceno:" in code page 1250: a lending note holding it means returned.
-inline constexpr std::string_view kReturnedMark = "Vr\xE1" "ceno:";
+inline constexpr std::string_view kReturnedMark =
+    "Vr\xE1"
+    "ceno:";
 
 // A zero-padded text field of N bytes, kept as the raw bytes read so that a
 // record written back carries exactly what it held.

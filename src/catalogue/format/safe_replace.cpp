@@ -17,8 +17,10 @@ namespace {
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
+  if (slash == std::string::npos)
+    return ".";
+  if (slash == 0)
+    return "/";
   return path.substr(0, slash);
 }
 
@@ -33,11 +35,13 @@ ReplacementFile::ReplacementFile(const std::string& targetPath) : targetPath_(ta
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) Fail("nelze vytvořit dočasný soubor pro", targetPath);
+  if (fd < 0)
+    Fail("nelze vytvořit dočasný soubor pro", targetPath);
   temporaryPath_ = name.data();
   // Keep the permissions of the file being replaced.
   struct stat st {};
-  if (::stat(targetPath.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+  if (::stat(targetPath.c_str(), &st) == 0)
+    ::fchmod(fd, st.st_mode & 07777);
   try {
     stream_ = std::make_unique<FileStream>(temporaryPath_, fd);
   } catch (...) {
@@ -49,7 +53,8 @@ ReplacementFile::ReplacementFile(const std::string& targetPath) : targetPath_(ta
 
 ReplacementFile::~ReplacementFile() {
   stream_.reset();
-  if (!committed_) ::unlink(temporaryPath_.c_str());
+  if (!committed_)
+    ::unlink(temporaryPath_.c_str());
 }
 
 void ReplacementFile::Commit() {
