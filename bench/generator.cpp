@@ -85,7 +85,7 @@ CatalogueItem MakeItem(Random& r, bool directory, std::uint8_t level) {
 std::uint32_t AddDirectory(Random& r, std::vector<CatalogueItem>& items, std::uint8_t level,
                            std::uint32_t& budget) {
   std::uint32_t total = 0;
-  const std::uint32_t subdirs = level < 5 && budget > 10 ? r.Below(4) : 0;
+  const std::uint32_t subdirs = level < 7 && budget > 10 ? r.Below(4) : 0;
   for (std::uint32_t i = 0; i < subdirs && budget > 0; ++i) {
     --budget;
     const std::size_t at = items.size();

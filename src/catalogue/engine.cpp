@@ -97,6 +97,15 @@ void Engine::Dispatch(OperationCode code, FileStream& file, bool& result) {
     case OperationCode::kShowMultigroup:
       ShowMultigroup(file);
       break;
+    case OperationCode::kLoadCdBlock:
+      LoadCdBlock(file);
+      break;
+    case OperationCode::kShowDiscRoot:
+      ShowDiscRoot();
+      break;
+    case OperationCode::kShowDirectory:
+      ShowDirectory();
+      break;
     default:
       // The remaining operations belong to windows and commands not built
       // yet; like an unknown code they open and close the file and do nothing.

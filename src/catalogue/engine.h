@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/dir_list.h"
 #include "catalogue/disc_list.h"
 #include "catalogue/engine_host.h"
 #include "catalogue/format/byte_stream.h"
@@ -72,6 +73,18 @@ class Engine {
   enum class Opened { kNothing, kGroupList, kMultigroup, kDisc };
   Opened OpenSelectedDisc();
 
+  // Double click (or space) on the directory list, acting on the selected
+  // row. Entering a directory or going up re-lists and sorts by name; ".."
+  // at the root leaves browsing (the window then shows the disc list again).
+  enum class Navigated { kNothing, kEntered, kWentUp, kLeftBrowsing };
+  Navigated OpenSelectedItem();
+
+  // Ends browsing: empties the directory list, DirStack and the path label.
+  void LeaveBrowsing();
+
+  // A click on a directory-list column header: SortColumn := column, sort.
+  void SortDirList(int column);
+
   // "[disc] \dir\dir" for the browsed position.
   std::string PathLabelText() const;
 
@@ -93,7 +106,12 @@ class Engine {
   CdHeader MultigroupTemplate;
   MemberList MultigroupMembers;
 
+  // The check box "Zobrazovat adresáře nepatřící do skupiny": when set, the
+  // directory list shows items of every group.
+  bool ShowForeignItems = false;
+
   DiscList Discs;
+  DirList Dirs;
   std::string PathLabel;
 
  private:
@@ -101,6 +119,10 @@ class Engine {
   void ListCds(FileStream& file);
   void ShowMultigroup(FileStream& file);
   bool SerialExists(FileStream& file);
+  void LoadCdBlock(FileStream& file);
+  void ShowDiscRoot();
+  void ShowDirectory();
+  void AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group);
   DiscRow MakeDiscRow(const CdHeader& h, bool plainSizes) const;
   void SortDiscsByCaption();
 

@@ -20,6 +20,8 @@ class EngineHost {
   // The engine is about to refill / has refilled a list; views reset.
   virtual void DiscListAboutToChange() {}
   virtual void DiscListChanged() {}
+  virtual void DirListAboutToChange() {}
+  virtual void DirListChanged() {}
   virtual void PathLabelChanged(const std::string& /*text*/) {}
 
   // The user agreed to convert an old-format catalogue at path. Returns when

@@ -1,13 +1,16 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <ostream>
 
 #include "catalogue/engine.h"
+#include "catalogue/format/entry_walker.h"
 #include "catalogue/format/errors.h"
 #include "catalogue/messages.h"
 #include "platform/environment.h"
+#include "settings/group_kinds.h"
 #include "settings/registry.h"
 
 namespace rondo {
@@ -27,6 +30,14 @@ constexpr const char* kUsage =
     "                       jméno skupiny; výchozí All), dvanáct sloupců\n"
     "  members SERIAL       členové multiskupiny (první řádek \"..\")\n"
     "  exists SERIAL        vypíše yes (návratový kód 0) nebo no (kód 1)\n"
+    "  ls SERIAL [CESTA] [--all] [--group G]\n"
+    "                       kořen uloženého CD nebo adresář CESTA (jména oddělená\n"
+    "                       \"/\"), šest sloupců seznamu adresářů seřazených podle\n"
+    "                       jména; --all ukáže i položky jiných skupin, --group\n"
+    "                       vybere skupinu (výchozí All)\n"
+    "  groups               seznam skupin\n"
+    "  groups add JMÉNO     přidá skupinu\n"
+    "  groups remove JMÉNO  odebere skupinu (CD a položky si jméno ponechají)\n"
     "  --help, --version\n"
     "\n"
     "Výstup je v UTF-8, jeden řádek na položku, sloupce oddělené tabulátorem.\n"
@@ -74,7 +85,8 @@ std::string CleanCell(const std::string& cell) {
   return out;
 }
 
-void PrintRows(const DiscList& list, std::ostream& out) {
+template <typename List>
+void PrintRows(const List& list, std::ostream& out) {
   for (const auto& row : list.rows) {
     for (std::size_t i = 0; i < row.cells.size(); ++i) {
       if (i > 0)
@@ -125,6 +137,106 @@ int Init(const Arguments& a, Registry& registry, std::ostream& out, std::ostream
   return kExitOk;
 }
 
+int Groups(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
+  if (a.words.size() == 1) {
+    for (const auto& name : ReadGroupList(registry))
+      out << CleanCell(name) << '\n';
+    return kExitOk;
+  }
+  if (a.words.size() == 3 && a.words[1] == "add") {
+    RegisterGroup(registry, a.words[2]);
+    return kExitOk;
+  }
+  if (a.words.size() == 3 && a.words[1] == "remove") {
+    const auto names = ReadGroupList(registry);
+    if (std::find(names.begin(), names.end(), a.words[2]) == names.end()) {
+      err << "rondotheka-cli: skupina „" << a.words[2] << "“ v seznamu není.\n";
+      return kExitFailed;
+    }
+    UnregisterGroup(registry, a.words[2]);
+    return kExitOk;
+  }
+  return Usage(err, "groups [add JMÉNO | remove JMÉNO]");
+}
+
+bool IsMultigroup(const std::string& path, const std::string& serial) {
+  FileStream file(path, FileStream::Mode::kReadOnly);
+  EntryWalker walker(file);
+  CdHeader h;
+  const Cp1250Text wanted = ToCp1250(serial);
+  while (walker.Next(h)) {
+    if (h.Serial.Text() == wanted)
+      return h.IsMultigroup();
+  }
+  return false;
+}
+
+// Lists a stored disc's root or a directory on it, going down the path as a
+// double click on each directory would.
+int ListDirectory(const Arguments& a, Engine& engine, CliHost& host, std::ostream& out,
+                  std::ostream& err) {
+  std::vector<std::string> positional;
+  for (std::size_t i = 1; i < a.words.size(); ++i) {
+    if (a.words[i] == "--all") {
+      engine.ShowForeignItems = true;
+    } else if (a.words[i] == "--group" && i + 1 < a.words.size()) {
+      engine.GroupFilter = a.words[++i];
+    } else if (a.words[i].rfind("--group=", 0) == 0) {
+      engine.GroupFilter = a.words[i].substr(8);
+    } else if (a.words[i].rfind("--", 0) == 0) {
+      return Usage(err, "neznámý argument příkazu ls: " + a.words[i]);
+    } else {
+      positional.push_back(a.words[i]);
+    }
+  }
+  if (positional.empty() || positional.size() > 2) {
+    return Usage(err, "ls potřebuje SERIAL a nejvýš jednu CESTU");
+  }
+  const std::string& serial = positional[0];
+  engine.PendingSerial = serial;
+  if (!engine.RunOperation(OperationCode::kSerialExists)) {
+    if (host.OldFormat())
+      return OldFormat(err, engine.DatabasePath);
+    if (!host.Failed())
+      err << "rondotheka-cli: CD se sériovým číslem " << serial << " v databázi není.\n";
+    return kExitFailed;
+  }
+  if (IsMultigroup(engine.DatabasePath, serial)) {
+    err << "rondotheka-cli: " << serial << " je multiskupina; její členy vypíše příkaz members.\n";
+    return kExitFailed;
+  }
+  engine.LoadedSerial = serial;
+  engine.RunOperation(OperationCode::kLoadCdBlock);
+  engine.DirStack.assign(1, TOneDir{std::string(kTopDirName), std::string(kTopDirSize)});
+  engine.CurrentDepth = 0;
+  engine.RunOperation(OperationCode::kShowDiscRoot);
+
+  std::string path = positional.size() == 2 ? positional[1] : std::string();
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t slash = std::min(path.find('/', start), path.size());
+    const std::string name = path.substr(start, slash - start);
+    start = slash + 1;
+    if (name.empty())
+      continue;
+    const auto& rows = engine.Dirs.rows;
+    const auto it = std::find_if(rows.begin(), rows.end(), [&](const DirRow& row) {
+      return row.kind == DirRowKind::kDirectory && row.Caption() == name;
+    });
+    if (it == rows.end()) {
+      err << "rondotheka-cli: adresář „" << name << "“ na CD " << serial << " není.\n";
+      return kExitFailed;
+    }
+    for (auto& row : engine.Dirs.rows)
+      row.selected = false;
+    engine.Dirs.rows[static_cast<std::size_t>(it - rows.begin())].selected = true;
+    engine.OpenSelectedItem();
+  }
+  engine.SortDirList(0);
+  PrintRows(engine.Dirs, out);
+  return host.Failed() ? kExitFailed : kExitOk;
+}
+
 int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
   const std::string& command = a.words[0];
   if (command == "init") {
@@ -133,7 +245,9 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     return Init(a, registry, out, err);
   }
 
-  if (command != "list" && command != "members" && command != "exists") {
+  if (command == "groups")
+    return Groups(a, registry, out, err);
+  if (command != "list" && command != "members" && command != "exists" && command != "ls") {
     return Usage(err, "neznámý příkaz: " + command);
   }
 
@@ -146,6 +260,10 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     return kExitFailed;
   }
 
+  if (command == "ls") {
+    engine.GroupFilter = std::string(kGroupAll);
+    return ListDirectory(a, engine, host, out, err);
+  }
   if (command == "list") {
     std::string group(kGroupAll);
     for (std::size_t i = 1; i < a.words.size(); ++i) {

@@ -100,6 +100,62 @@ TEST_F(CliTest, ExistsAndMembers) {
   EXPECT_EQ(Run({"--db", Db(), "exists"}), kExitUsage);
 }
 
+TEST_F(CliTest, LsListsADirectoryReachedByItsPath) {
+  CatalogueBytes catalogue;
+  catalogue
+      .AddDisc({.serial = "AAAA-0001", .description = "CD1"},
+               {test::Item(true, "Fotky", 1, 30), test::Item(true, "2004", 2, 10),
+                test::Item(false, "moře.jpg", 3, 10), test::Item(false, "les.jpg", 2, 20),
+                test::Item(false, "soukromé.txt", 2, 1, "^Tajné"),
+                test::Item(false, "readme.txt", 1, 5)})
+      .AddMultigroup({.serial = "1-2", .description = "Sada"}, {"AAAA-0001"});
+  catalogue.Save(Db());
+  auto captions = [&] {
+    std::vector<std::string> names;
+    for (const auto& line : Lines())
+      names.push_back(line.substr(0, line.find('\t')));
+    return names;
+  };
+
+  ASSERT_EQ(Run({"--db", Db(), "ls", "AAAA-0001"}), kExitOk) << err.str();
+  EXPECT_EQ(captions(), (std::vector<std::string>{"..", "Fotky", "readme.txt"}));
+  const std::string fotky = Lines()[1];
+  EXPECT_EQ(std::count(fotky.begin(), fotky.end(), '\t'), 5);
+
+  ASSERT_EQ(Run({"--db", Db(), "ls", "AAAA-0001", "Fotky"}), kExitOk) << err.str();
+  EXPECT_EQ(captions(), (std::vector<std::string>{"..", "2004", "Skryté položky!", "les.jpg"}));
+  EXPECT_EQ(Lines()[2], "Skryté položky!\t1\t\t\t\t");
+
+  ASSERT_EQ(Run({"--db", Db(), "ls", "--all", "AAAA-0001", "/Fotky/"}), kExitOk);
+  EXPECT_EQ(captions(), (std::vector<std::string>{"..", "2004", "les.jpg", "soukromé.txt"}));
+  ASSERT_EQ(Run({"--db", Db(), "ls", "AAAA-0001", "Fotky/2004"}), kExitOk);
+  EXPECT_EQ(captions(), (std::vector<std::string>{"..", "moře.jpg"}));
+  ASSERT_EQ(Run({"--db", Db(), "ls", "AAAA-0001", "--group", "Tajné", "Fotky"}), kExitOk);
+  EXPECT_EQ(captions(), (std::vector<std::string>{"..", "2004", "les.jpg", "soukromé.txt"}));
+
+  EXPECT_EQ(Run({"--db", Db(), "ls", "AAAA-0001", "Fotky/nic"}), kExitFailed);
+  EXPECT_NE(err.str().find("nic"), std::string::npos);
+  EXPECT_EQ(Run({"--db", Db(), "ls", "AAAA-0001", "readme.txt"}), kExitFailed);
+  EXPECT_EQ(Run({"--db", Db(), "ls", "FFFF-FFFF"}), kExitFailed);
+  EXPECT_EQ(Run({"--db", Db(), "ls", "1-2"}), kExitFailed);
+  EXPECT_NE(err.str().find("members"), std::string::npos);
+  EXPECT_EQ(Run({"--db", Db(), "ls"}), kExitUsage);
+}
+
+TEST_F(CliTest, GroupsListAddAndRemove) {
+  EXPECT_EQ(Run({"groups"}), kExitOk);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(Run({"groups", "add", "Hry"}), kExitOk);
+  EXPECT_EQ(Run({"groups", "add", "Řecko 2004"}), kExitOk);
+  EXPECT_EQ(Run({"groups"}), kExitOk);
+  EXPECT_EQ(out.str(), "Hry\nŘecko 2004\n");
+  EXPECT_EQ(Run({"groups", "remove", "Hry"}), kExitOk);
+  EXPECT_EQ(Run({"groups", "remove", "Hry"}), kExitFailed);
+  EXPECT_EQ(Run({"groups"}), kExitOk);
+  EXPECT_EQ(out.str(), "Řecko 2004\n");
+  EXPECT_EQ(Run({"groups", "rename", "x"}), kExitUsage);
+}
+
 TEST_F(CliTest, FailuresGoToStderrWithAStatus) {
   EXPECT_EQ(Run({"list"}), kExitFailed);  // nothing configured
   EXPECT_NE(err.str().find("--db"), std::string::npos);

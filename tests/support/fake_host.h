@@ -23,6 +23,8 @@ class FakeHost : public EngineHost {
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void DiscListAboutToChange() override { ++resets; }
   void DiscListChanged() override { ++changes; }
+  void DirListAboutToChange() override { ++dirResets; }
+  void DirListChanged() override { ++dirChanges; }
   void PathLabelChanged(const std::string& text) override { pathLabels.push_back(text); }
 
   std::deque<bool> answers;
@@ -31,6 +33,8 @@ class FakeHost : public EngineHost {
   std::vector<std::string> pathLabels;
   int resets = 0;
   int changes = 0;
+  int dirResets = 0;
+  int dirChanges = 0;
 };
 
 }  // namespace rondo::test

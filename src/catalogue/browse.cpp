@@ -1,0 +1,263 @@
+// Browsing a stored disc: caching its data block, listing its root or one of
+// its directories, moving through the tree and sorting the rows.
+#include <algorithm>
+#include <numeric>
+
+#include "catalogue/collation.h"
+#include "catalogue/engine.h"
+#include "catalogue/format/entry_walker.h"
+#include "shell/sizes.h"
+#include "shell/text.h"
+
+namespace rondo {
+
+namespace {
+
+std::string AttributeText(std::uint32_t attributes) {
+  std::string text;
+  if (attributes & 0x01)
+    text += 'r';
+  if (attributes & 0x02)
+    text += 'h';
+  if (attributes & 0x04)
+    text += 's';
+  if (attributes & 0x20)
+    text += 'a';
+  return text;
+}
+
+// Reads the next item of the cached block; false at the end of the block.
+bool NextItem(ByteStream& block, ItemPrefix& prefix, ItemRecord& item) {
+  if (block.Eof())
+    return false;
+  prefix = ReadItemPrefix(block);
+  if (prefix.IsDirectory()) {
+    TDirInfo dir;
+    ReadDirRecord(block, prefix, dir);
+    item = std::move(dir);
+  } else {
+    TFileInfo file;
+    ReadFileRecord(block, prefix, file);
+    item = std::move(file);
+  }
+  return true;
+}
+
+// Refills the directory list; the view is told when the refill ends, also
+// when it ends with an error (the rows read so far stay).
+class DirListRefill {
+ public:
+  explicit DirListRefill(Engine& engine) : engine_(engine) {
+    engine_.Host().DirListAboutToChange();
+    engine_.Dirs.rows.clear();
+    DirRow up;
+    up.cells[kDirColName] = "..";
+    up.kind = DirRowKind::kUp;
+    engine_.Dirs.rows.push_back(std::move(up));
+  }
+  ~DirListRefill() { engine_.Host().DirListChanged(); }
+  DirListRefill(const DirListRefill&) = delete;
+  DirListRefill& operator=(const DirListRefill&) = delete;
+
+ private:
+  Engine& engine_;
+};
+
+}  // namespace
+
+// Adds the row of a visible item, or counts it in "Skryté položky!".
+void Engine::AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group) {
+  auto& rows = Dirs.rows;
+  const bool visible = ShowForeignItems || InGroupList(item.Comment, group);
+  if (!visible) {
+    if (rows.empty() || rows.front().kind != DirRowKind::kHiddenItems) {
+      DirRow hidden;
+      hidden.cells[kDirColName] = std::string(kHiddenItemsCaption);
+      hidden.kind = DirRowKind::kHiddenItems;
+      rows.insert(rows.begin(), std::move(hidden));
+    }
+    DirRow& hidden = rows.front();
+    ++hidden.size;
+    hidden.cells[kDirColSize] = std::to_string(hidden.size);
+    return;
+  }
+  DirRow row;
+  row.kind = directory ? DirRowKind::kDirectory : DirRowKind::kFile;
+  row.size = item.Size;
+  row.cells[kDirColName] = ToUtf8(CharArrayToStr(item.Name));
+  row.cells[kDirColSize] = SizeToText(item.Size, format_.decimalPoint);
+  row.cells[kDirColAttributes] = AttributeText(item.Attributes);
+  row.cells[kDirColTime] = DateTimeText(item.Time, format_.dateTime);
+  const std::string comment = CharArrayToStr(item.Comment).bytes;
+  const std::size_t caret = comment.find('^');
+  if (caret == std::string::npos) {
+    row.cells[kDirColGroups] = ToUtf8(Cp1250Text(comment));
+  } else {
+    row.cells[kDirColComment] = ToUtf8(Cp1250Text(comment.substr(0, caret)));
+    row.cells[kDirColGroups] = ToUtf8(Cp1250Text(comment.substr(caret + 1)));
+  }
+  rows.push_back(std::move(row));
+}
+
+void Engine::LoadCdBlock(FileStream& file) {
+  BlockCache.Clear();
+  const Cp1250Text wanted = ToCp1250(LoadedSerial);
+  EntryWalker walker(file);
+  CdHeader h;
+  while (walker.Next(h)) {
+    if (h.Serial.Text() != wanted)
+      continue;
+    // The walker has checked that the whole block lies inside the file.
+    std::vector<std::uint8_t>& bytes = BlockCache.Bytes();
+    bytes.resize(static_cast<std::size_t>(walker.BlockLength()));
+    const std::size_t got = file.ReadSome(bytes.data(), bytes.size());
+    bytes.resize(got);
+    return;
+  }
+}
+
+void Engine::ShowDiscRoot() {
+  DirListRefill refill(*this);
+  CurrentDepth = 0;
+  BlockCache.Seek(0);
+  const Cp1250Text group = ToCp1250(GroupFilter);
+  ItemPrefix prefix;
+  ItemRecord item;
+  while (NextItem(BlockCache, prefix, item)) {
+    if (item.Level == 1)
+      AddItemRow(item, prefix.IsDirectory(), group);
+  }
+  const bool onlyUp = std::none_of(Dirs.rows.begin(), Dirs.rows.end(),
+                                   [](const DirRow& r) { return r.kind != DirRowKind::kUp; });
+  if (onlyUp) {
+    DirRow none;
+    none.cells[kDirColName] = std::string(kNoStructureCaption);
+    none.kind = DirRowKind::kNoStructure;
+    Dirs.rows.push_back(std::move(none));
+  }
+}
+
+void Engine::ShowDirectory() {
+  DirListRefill refill(*this);
+  if (DirStack.empty())
+    return;
+  const TOneDir& top = DirStack.back();
+  const Cp1250Text name = ToCp1250(top.Name);
+  const std::uint16_t depth = CurrentDepth;
+  const Cp1250Text group = ToCp1250(GroupFilter);
+  BlockCache.Seek(0);
+  bool found = false;
+  ItemPrefix prefix;
+  ItemRecord item;
+  while (NextItem(BlockCache, prefix, item)) {
+    if (!found) {
+      // A directory is known by its name, its size text and its depth; the
+      // first one that matches is taken.
+      found = prefix.IsDirectory() && item.Level == depth && CharArrayToStr(item.Name) == name &&
+              SizeToText(item.Size, format_.decimalPoint) == top.SizeText;
+      continue;
+    }
+    if (item.Level <= depth)
+      break;
+    if (item.Level == depth + 1)
+      AddItemRow(item, prefix.IsDirectory(), group);
+  }
+}
+
+Engine::Navigated Engine::OpenSelectedItem() {
+  const DirRow* row = Dirs.FirstSelected();
+  if (row == nullptr)
+    return Navigated::kNothing;
+  Navigated result = Navigated::kNothing;
+  switch (row->kind) {
+    case DirRowKind::kUp:
+      if (DirStack.size() <= 1) {
+        LeaveBrowsing();
+        return Navigated::kLeftBrowsing;
+      }
+      DirStack.pop_back();
+      if (CurrentDepth > 0)
+        --CurrentDepth;
+      RunOperation(DirStack.size() == 1 ? OperationCode::kShowDiscRoot
+                                        : OperationCode::kShowDirectory);
+      result = Navigated::kWentUp;
+      break;
+    case DirRowKind::kDirectory:
+      DirStack.push_back(TOneDir{row->Caption(), row->cells[kDirColSize]});
+      ++CurrentDepth;
+      RunOperation(OperationCode::kShowDirectory);
+      result = Navigated::kEntered;
+      break;
+    default:
+      return Navigated::kNothing;  // files and the special rows
+  }
+  SortDirList(0);
+  return result;
+}
+
+void Engine::LeaveBrowsing() {
+  host_.DirListAboutToChange();
+  Dirs.rows.clear();
+  host_.DirListChanged();
+  DirStack.clear();
+  PathLabel.clear();
+  host_.PathLabelChanged(PathLabel);
+}
+
+void Engine::SortDirList(int column) {
+  SortColumn = column;
+  host_.DirListAboutToChange();
+  SortDirRows(Dirs.rows, column);
+  host_.DirListChanged();
+}
+
+void SortDirRows(std::vector<DirRow>& rows, int column) {
+  // Rank: ".." first, then directories, then every other row.
+  auto rank = [](const DirRow& r) {
+    return r.kind == DirRowKind::kUp ? 0 : r.kind == DirRowKind::kDirectory ? 1 : 2;
+  };
+  const bool hiddenFirst = column == 0 || column == 1;
+  std::size_t textColumn = kDirColName;
+  if (column == 2)
+    textColumn = kDirColAttributes;
+  if (column == 4)
+    textColumn = kDirColComment;
+  const bool byText = column == 0 || column == 2 || column == 4;
+
+  // One key per row, computed once: comparing keys is far cheaper than
+  // comparing texts in the locale at every step.
+  std::vector<std::string> keys(rows.size());
+  if (byText) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      keys[i] = CollationKey(AsciiLower(rows[i].cells[textColumn]));
+    }
+  }
+  std::vector<std::size_t> order(rows.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t ia, std::size_t ib) {
+    const DirRow& a = rows[ia];
+    const DirRow& b = rows[ib];
+    if (rank(a) != rank(b))
+      return rank(a) < rank(b);
+    if (rank(a) == 0)
+      return false;
+    if (hiddenFirst) {
+      const bool ha = a.kind == DirRowKind::kHiddenItems;
+      const bool hb = b.kind == DirRowKind::kHiddenItems;
+      if (ha != hb)
+        return ha;
+    }
+    if (column == 1)
+      return a.size < b.size;
+    if (byText)
+      return keys[ia] < keys[ib];
+    return false;  // "Vytvořeno" and "Skupina" keep the order
+  });
+  std::vector<DirRow> sorted;
+  sorted.reserve(rows.size());
+  for (std::size_t i : order)
+    sorted.push_back(std::move(rows[i]));
+  rows = std::move(sorted);
+}
+
+}  // namespace rondo
