@@ -177,7 +177,14 @@ Engine::Opened Engine::OpenSelectedDisc() {
   if (serial != LoadedSerial) {
     LoadedSerial = serial;
     LoadedDiscName = caption;
-    RunOperation(OperationCode::kLoadCdBlock);
+    try {
+      RunOperation(OperationCode::kLoadCdBlock);
+    } catch (...) {
+      // Nothing valid is cached: the next opening must read the block again.
+      LoadedSerial.clear();
+      BlockCache.Clear();
+      throw;
+    }
   }
   DirStack.assign(1, TOneDir{"*Top*", "0 B"});
   CurrentDepth = 0;

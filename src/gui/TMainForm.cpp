@@ -2,11 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
-#include <QDir>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelection>
@@ -15,15 +13,34 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
+#include <QRadialGradient>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <ctime>
 #include <exception>
 
 #include "catalogue/messages.h"
+#include "gui/QELControls.h"
+#include "gui/TInfoForm.h"
+#include "gui/TOnForm.h"
+#include "gui/TSplashForm.h"
+#include "gui/TSpravaSkupForm.h"
+#include "gui/dir_list_model.h"
 #include "gui/disc_list_model.h"
+#include "gui/icon_cache.h"
 #include "platform/environment.h"
+#include "settings/group_kinds.h"
+#include "shell/delay.h"
 #include "shell/paths.h"
 #include "shell/sizes.h"
 
@@ -36,11 +53,16 @@ constexpr const char* kCataloguePathSetting = "Cesta";
 constexpr const char* kShownGroupSetting = "ZobrazitSkupinu";
 constexpr const char* kFontSizeSetting = "VelikostFontu";
 constexpr const char* kForeignDirectoriesSetting = "ZobrAdresare";
-constexpr const char* kStartCountSetting = "Spusteni";
 constexpr const char* kProgramPathSetting = "AppPath";
+constexpr const char* kProgramVersionSetting = "VerzeProgramu";
+constexpr const char* kLanguageSetting = "Language";
 
 // Prefix of the messages about failed operations.
 constexpr const char* kFailurePrefix = "Chyba: ";
+
+// The font sizes the lists accept from the settings.
+constexpr int kSmallestFontSize = 1;
+constexpr int kLargestFontSize = 200;
 
 QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -55,15 +77,160 @@ QString WithoutMnemonics(QString text) {
   return text.replace(QLatin1Char('&'), "&&");
 }
 
+// The tool bar's pictures, drawn here so they look the same on every
+// desktop theme: a disc with a plus or a minus, a magnifying glass, and a
+// disc handed on.
+enum class ToolPicture { kAdd, kRemove, kSearch, kLend };
+
+void DrawDisc(QPainter& painter, const QRectF& area) {
+  QRadialGradient shine(area.center(), area.width() / 2);
+  shine.setColorAt(0.0, QColor(250, 250, 255));
+  shine.setColorAt(0.6, QColor(200, 210, 230));
+  shine.setColorAt(1.0, QColor(150, 165, 195));
+  painter.setPen(QPen(QColor(80, 90, 115), 1.0));
+  painter.setBrush(shine);
+  painter.drawEllipse(area);
+  painter.setBrush(QColor(255, 255, 255));
+  const double hole = area.width() * 0.14;
+  painter.drawEllipse(area.center(), hole, hole);
+}
+
+void DrawBadge(QPainter& painter, const QColor& colour, bool plus) {
+  const QRectF badge(12.5, 12.5, 11, 11);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(colour);
+  painter.drawEllipse(badge);
+  painter.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap));
+  const QPointF c = badge.center();
+  painter.drawLine(QPointF(c.x() - 3, c.y()), QPointF(c.x() + 3, c.y()));
+  if (plus)
+    painter.drawLine(QPointF(c.x(), c.y() - 3), QPointF(c.x(), c.y() + 3));
+}
+
+QIcon ToolIcon(ToolPicture picture) {
+  QPixmap pixmap(24, 24);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  switch (picture) {
+    case ToolPicture::kAdd:
+      DrawDisc(painter, QRectF(1, 1, 18, 18));
+      DrawBadge(painter, QColor(40, 150, 60), true);
+      break;
+    case ToolPicture::kRemove:
+      DrawDisc(painter, QRectF(1, 1, 18, 18));
+      DrawBadge(painter, QColor(200, 50, 40), false);
+      break;
+    case ToolPicture::kSearch:
+      painter.setPen(QPen(QColor(120, 80, 40), 3.5, Qt::SolidLine, Qt::RoundCap));
+      painter.drawLine(QPointF(14.5, 14.5), QPointF(21.5, 21.5));
+      painter.setPen(QPen(QColor(50, 60, 80), 2.2));
+      painter.setBrush(QColor(200, 225, 250, 200));
+      painter.drawEllipse(QRectF(2.5, 2.5, 13, 13));
+      break;
+    case ToolPicture::kLend: {
+      DrawDisc(painter, QRectF(1, 3, 16, 16));
+      QPainterPath arrow;
+      arrow.moveTo(13, 9);
+      arrow.lineTo(18, 9);
+      arrow.lineTo(18, 5.5);
+      arrow.lineTo(23.5, 12);
+      arrow.lineTo(18, 18.5);
+      arrow.lineTo(18, 15);
+      arrow.lineTo(13, 15);
+      arrow.closeSubpath();
+      painter.setPen(QPen(QColor(20, 60, 130), 1.0));
+      painter.setBrush(QColor(60, 120, 210));
+      painter.drawPath(arrow);
+      break;
+    }
+  }
+  painter.end();
+  return QIcon(pixmap);
+}
+
+// A setting that must be a whole number in [low, high]; empty otherwise.
+std::optional<int> NumberSetting(const std::string& text, int low, int high) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end || value < low || value > high)
+    return std::nullopt;
+  return value;
+}
+
+// Marks the engine rows of a view's selection change.
+template <typename Rows>
+void MarkSelection(Rows& rows, const QItemSelection& selected, const QItemSelection& deselected) {
+  auto mark = [&rows](const QItemSelection& ranges, bool on) {
+    for (const QItemSelectionRange& range : ranges) {
+      const int last = std::min(range.bottom(), static_cast<int>(rows.size()) - 1);
+      for (int row = std::max(range.top(), 0); row <= last; ++row)
+        rows[static_cast<std::size_t>(row)].selected = on;
+    }
+  };
+  mark(deselected, false);
+  mark(selected, true);
+}
+
+// After a refill or a re-sort the view shows again the rows the engine has
+// marked as selected, so what the user sees is what the commands act on.
+template <typename Rows>
+void ShowEngineSelection(QTreeView* view, const Rows& rows) {
+  QAbstractItemModel* model = view->model();
+  QItemSelection selection;
+  int first = -1;
+  const int count = static_cast<int>(rows.size());
+  for (int row = 0; row < count;) {
+    if (!rows[static_cast<std::size_t>(row)].selected) {
+      ++row;
+      continue;
+    }
+    int end = row;
+    while (end + 1 < count && rows[static_cast<std::size_t>(end + 1)].selected)
+      ++end;
+    selection.select(model->index(row, 0), model->index(end, model->columnCount() - 1));
+    if (first < 0)
+      first = row;
+    row = end + 1;
+  }
+  if (first < 0)
+    return;
+  view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  view->selectionModel()->setCurrentIndex(model->index(first, 0), QItemSelectionModel::NoUpdate);
+  view->scrollTo(model->index(first, 0));
+}
+
+void SetUpListView(QTreeView* view) {
+  view->setRootIsDecorated(false);
+  view->setItemsExpandable(false);
+  view->setExpandsOnDoubleClick(false);
+  view->setUniformRowHeights(true);
+  view->setAlternatingRowColors(true);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setSortingEnabled(false);  // sorting is the engine's business
+  view->setAllColumnsShowFocus(true);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setContextMenuPolicy(Qt::CustomContextMenu);
+  view->header()->setStretchLastSection(false);
+}
+
 }  // namespace
 
 TMainForm::TMainForm(Registry& registry, QWidget* parent)
-    : QMainWindow(parent), registry_(registry), engine_(*this, platform::CurrentDisplayFormat()) {
+    : QMainWindow(parent),
+      registry_(registry),
+      engine_(*this, platform::CurrentDisplayFormat()),
+      icons_(std::make_unique<IconCache>()) {
+  setObjectName(QStringLiteral("TMainForm"));
   model_ = new DiscListModel(engine_.Discs, this);
+  dirModel_ = new DirListModel(engine_.Dirs, *icons_, this);
   chooseDatabaseFile = [this](bool newDatabase) { return defaultChooseDatabaseFile(newDatabase); };
 
   buildMenus();
   buildCentralWidget();
+  buildContextMenus();
+  buildTimers();
   setGroupCaption(FromUtf8(kGroupAll));
   resize(900, 560);
 }
@@ -71,20 +238,117 @@ TMainForm::TMainForm(Registry& registry, QWidget* parent)
 TMainForm::~TMainForm() {
   // The child widgets outlive the engine (QObject deletes them after the
   // members are gone) and may still lay out while hiding; they must no
-  // longer reach the engine's rows through the model.
+  // longer reach the engine's rows through the models.
   discView_->setModel(nullptr);
+  dirView_->setModel(nullptr);
+}
+
+QAction* TMainForm::addCommand(QMenu* menu, const char* objectName, const QString& text,
+                               bool enabled) {
+  QAction* action = menu->addAction(text);
+  action->setObjectName(QString::fromLatin1(objectName));
+  action->setEnabled(enabled);
+  return action;
 }
 
 void TMainForm::buildMenus() {
-  programMenu_ = menuBar()->addMenu(QStringLiteral("[Program]"));
-  newDatabaseAction_ = programMenu_->addAction(QStringLiteral("Nová databáze..."));
-  openDatabaseAction_ = programMenu_->addAction(QStringLiteral("Otevřít databázi..."));
-  programMenu_->addSeparator();
-  quitAction_ = programMenu_->addAction(QStringLiteral("Konec"));
+  QMenuBar* bar = menuBar();
 
+  programMenu_ = bar->addMenu(QStringLiteral("[Program]"));
+  programMenu_->setObjectName(QStringLiteral("menuProgram"));
+  newDatabaseAction_ =
+      addCommand(programMenu_, "actionNewDatabase", QStringLiteral("Nová databáze..."), true);
+  openDatabaseAction_ =
+      addCommand(programMenu_, "actionOpenDatabase", QStringLiteral("Otevřít databázi..."), true);
+  quitAction_ = addCommand(programMenu_, "actionQuit", QStringLiteral("Konec"), true);
   connect(newDatabaseAction_, &QAction::triggered, this, [this] { askForDatabase(true); });
   connect(openDatabaseAction_, &QAction::triggered, this, [this] { askForDatabase(false); });
   connect(quitAction_, &QAction::triggered, this, &QWidget::close);
+
+  // Commands whose windows come later are in place already, disabled.
+  QMenu* search = bar->addMenu(QStringLiteral("[Hledat]"));
+  search->setObjectName(QStringLiteral("menuSearch"));
+  QAction* searchAction =
+      addCommand(search, "actionSearch", QStringLiteral("V obsahu databáze..."), false);
+  connect(searchAction, &QAction::triggered, this, &TMainForm::searchDatabase);
+
+  QMenu* cd = bar->addMenu(QStringLiteral("[CD]"));
+  cd->setObjectName(QStringLiteral("menuCd"));
+  QAction* add = addCommand(cd, "actionAddCd", QStringLiteral("Přidat..."), false);
+  connect(add, &QAction::triggered, this, &TMainForm::addCd);
+  addCommand(cd, "actionRemoveCds", QStringLiteral("Ubrat, zrušit multiskupinu..."), false);
+  addCommand(cd, "actionLendCds", QStringLiteral("Půjčit..."), false);
+  addCommand(cd, "actionReturnCds", QStringLiteral("Vráceno"), false);
+  addCommand(cd, "actionClearLending", QStringLiteral("Vyčistit"), false);
+  addCommand(cd, "actionRenameCd", QStringLiteral("Přejmenovat..."), false);
+  addCommand(cd, "actionChangeCdGroups", QStringLiteral("Změnit skupinu..."), false);
+  addCommand(cd, "actionSurfaceCheck", QStringLiteral("Kontrola povrchu CD..."), false);
+  addCommand(cd, "actionMyBorrowed", QStringLiteral("Mé půjčené..."), false);
+
+  QMenu* groups = bar->addMenu(QStringLiteral("[Skupiny]"));
+  groups->setObjectName(QStringLiteral("menuGroups"));
+  QAction* manage =
+      addCommand(groups, "actionManageGroups", QStringLiteral("Správa skupin..."), true);
+  connect(manage, &QAction::triggered, this, &TMainForm::manageGroups);
+  groups->addSeparator();
+  addCommand(groups, "actionCreateMultigroup",
+             QStringLiteral("Vytvořit multi skupinu z vybraných CD..."), false);
+  addCommand(groups, "actionImportGroups", QStringLiteral("Importovat skupiny z této databáze..."),
+             false);
+
+  QMenu* database = bar->addMenu(QStringLiteral("[Databáze]"));
+  database->setObjectName(QStringLiteral("menuDatabase"));
+  addCommand(database, "actionDatabaseInfo", QStringLiteral("Informace o databázi..."), false);
+  addCommand(database, "actionVersionConversion", QStringLiteral("Převody verzí..."), false);
+  addCommand(database, "actionRecalculateStructure",
+             QStringLiteral("Přepočítat adresářovou strukturu u všech CD..."), false);
+
+  // Only while a disc is browsed.
+  itemsMenu_ = bar->addMenu(QStringLiteral("[Soubory a Adresáře]"));
+  itemsMenu_->setObjectName(QStringLiteral("menuItems"));
+  addCommand(itemsMenu_, "actionItemComment", QStringLiteral("Změnit komentář..."), false);
+  addCommand(itemsMenu_, "actionItemGroups", QStringLiteral("Změnit skupinu..."), false);
+  itemsMenu_->menuAction()->setVisible(false);
+
+  QMenu* settings = bar->addMenu(QStringLiteral("[Nastavení]"));
+  settings->setObjectName(QStringLiteral("menuSettings"));
+  QAction* application =
+      addCommand(settings, "actionApplicationSettings", QStringLiteral("Aplikace..."), true);
+  connect(application, &QAction::triggered, this, &TMainForm::openSettings);
+
+  QMenu* help = bar->addMenu(QStringLiteral("[Nápověda]"));
+  help->setObjectName(QStringLiteral("menuHelp"));
+  QAction* whatsNew = addCommand(help, "actionWhatsNew", QStringLiteral("Co je nového..."), true);
+  connect(whatsNew, &QAction::triggered, this, &TMainForm::showWhatsNew);
+  QAction* about = addCommand(help, "actionAbout", QStringLiteral("O aplikaci..."), true);
+  connect(about, &QAction::triggered, this, &TMainForm::showAbout);
+}
+
+void TMainForm::buildContextMenus() {
+  // The context menus share the menu bar's commands, so a command enabled
+  // there is enabled here too.
+  discContextMenu_ = new QMenu(this);
+  discContextMenu_->setObjectName(QStringLiteral("discContextMenu"));
+  for (const char* name :
+       {"actionAddCd", "actionRemoveCds", "actionLendCds", "actionReturnCds", "actionClearLending",
+        "actionRenameCd", "actionChangeCdGroups", "actionCreateMultigroup", "actionQuit"}) {
+    discContextMenu_->addAction(command(QString::fromLatin1(name)));
+  }
+
+  dirContextMenu_ = new QMenu(this);
+  dirContextMenu_->setObjectName(QStringLiteral("dirContextMenu"));
+  QAction* title = dirContextMenu_->addAction(QStringLiteral("[Soubory a adresáře]"));
+  title->setObjectName(QStringLiteral("actionItemsTitle"));
+  title->setEnabled(false);
+  dirContextMenu_->addAction(command(QStringLiteral("actionItemComment")));
+  dirContextMenu_->addAction(command(QStringLiteral("actionItemGroups")));
+
+  connect(discView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    discContextMenu_->popup(discView_->viewport()->mapToGlobal(pos));
+  });
+  connect(dirView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    dirContextMenu_->popup(dirView_->viewport()->mapToGlobal(pos));
+  });
 }
 
 void TMainForm::buildCentralWidget() {
@@ -93,59 +357,110 @@ void TMainForm::buildCentralWidget() {
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(4);
 
-  // Where we are and which group is shown.
+  // Where we are, which group is shown, and the main commands.
   auto* top = new QHBoxLayout();
   top->addWidget(new QLabel(QStringLiteral("Cesta:"), central));
   pathLabel_ = new QLabel(central);
+  pathLabel_->setObjectName(QStringLiteral("pathLabel"));
   pathLabel_->setToolTip(QStringLiteral("Cesta v níž se při prozkoumávání právě nacházíme"));
   pathLabel_->setFrameShape(QFrame::StyledPanel);
   pathLabel_->setFrameShadow(QFrame::Sunken);
   pathLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  pathLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  pathLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  // As tall as one line of text, also while it is empty.
+  pathLabel_->setMinimumHeight(pathLabel_->fontMetrics().height() + 8);
   top->addWidget(pathLabel_, 1);
   top->addSpacing(12);
-  top->addWidget(new QLabel(QStringLiteral("Skupina:"), central));
+  auto* groupLabel = new QLabel(QStringLiteral("Skupina:"), central);
+  QFont bold = groupLabel->font();
+  bold.setBold(true);
+  groupLabel->setFont(bold);
+  top->addWidget(groupLabel);
   groupButton_ = new QPushButton(central);
+  groupButton_->setObjectName(QStringLiteral("groupButton"));
   groupButton_->setMinimumWidth(140);
   top->addWidget(groupButton_);
+
+  commandBar_ = new QToolBar(central);
+  commandBar_->setObjectName(QStringLiteral("commandBar"));
+  commandBar_->setIconSize(QSize(24, 24));
+  commandBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  const struct {
+    const char* name;
+    ToolPicture picture;
+    const char* tip;
+  } tools[] = {
+      {"actionAddCd", ToolPicture::kAdd, "Přidat nové CD do databáze"},
+      {"actionRemoveCds", ToolPicture::kRemove, "Ubrat vybraná CD nebo zrušit multiskupinu"},
+      {"actionSearch", ToolPicture::kSearch, "Hledat v obsahu CD"},
+      {"actionLendCds", ToolPicture::kLend, "Půjčit vybraná CD"},
+  };
+  for (const auto& tool : tools) {
+    QAction* action = command(QString::fromLatin1(tool.name));
+    action->setIcon(ToolIcon(tool.picture));
+    action->setIconVisibleInMenu(false);
+    action->setToolTip(QString::fromUtf8(tool.tip));
+    commandBar_->addAction(action);
+  }
+  top->addWidget(commandBar_);
   layout->addLayout(top);
 
   groupMenu_ = new QMenu(this);
+  groupMenu_->setObjectName(QStringLiteral("groupMenu"));
   connect(groupButton_, &QPushButton::clicked, this, &TMainForm::showGroupMenu);
 
-  // The disc list. Sorting is the engine's business, never the view's.
-  discView_ = new QTreeView(central);
-  discView_->setRootIsDecorated(false);
-  discView_->setItemsExpandable(false);
-  discView_->setUniformRowHeights(true);
-  discView_->setAlternatingRowColors(true);
+  // The disc list and, in its place while a disc is browsed, the
+  // directory list.
+  listStack_ = new QStackedWidget(central);
+  discView_ = new QTreeView(listStack_);
+  discView_->setObjectName(QStringLiteral("discView"));
+  SetUpListView(discView_);
   discView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  discView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  discView_->setSortingEnabled(false);
-  discView_->setAllColumnsShowFocus(true);
-  discView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   discView_->setModel(model_);
-  discView_->header()->setStretchLastSection(false);
-  for (std::size_t i = 0; i < kDiscColumnCount; ++i) {
+  for (std::size_t i = 0; i < kDiscColumnCount; ++i)
     discView_->header()->resizeSection(static_cast<int>(i), kDiscListColumns[i].width);
-  }
   discView_->installEventFilter(this);
   connect(discView_, &QAbstractItemView::doubleClicked, this, &TMainForm::openSelectedDisc);
   connect(discView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          &TMainForm::syncSelection);
-  layout->addWidget(discView_, 1);
+          &TMainForm::syncDiscSelection);
+
+  dirView_ = new QTreeView(listStack_);
+  dirView_->setObjectName(QStringLiteral("dirView"));
+  SetUpListView(dirView_);
+  dirView_->setSelectionMode(QAbstractItemView::SingleSelection);
+  dirView_->setModel(dirModel_);
+  for (std::size_t i = 0; i < kDirColumnCount; ++i)
+    dirView_->header()->resizeSection(static_cast<int>(i), kDirListColumns[i].width);
+  dirView_->header()->setSectionsClickable(true);
+  dirView_->installEventFilter(this);
+  connect(dirView_, &QAbstractItemView::doubleClicked, this, &TMainForm::openSelectedItem);
+  connect(dirView_->header(), &QHeaderView::sectionClicked, this, &TMainForm::sortDirList);
+  connect(dirView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &TMainForm::syncDirSelection);
+
+  listStack_->addWidget(discView_);
+  listStack_->addWidget(dirView_);
+  listStack_->setCurrentWidget(discView_);
+  layout->addWidget(listStack_, 1);
 
   // The database facts.
   auto* bottom = new QHBoxLayout();
   sizeLabel_ = new QLabel(central);
+  sizeLabel_->setObjectName(QStringLiteral("databaseSizeLabel"));
   bottom->addWidget(sizeLabel_);
   bottom->addSpacing(24);
   bottom->addWidget(new QLabel(QStringLiteral("CD ve skupině:"), central));
   countLabel_ = new QLabel(QStringLiteral("0"), central);
+  countLabel_->setObjectName(QStringLiteral("discCountLabel"));
   bottom->addWidget(countLabel_);
   bottom->addStretch(1);
   foreignDirsBox_ =
-      new QCheckBox(QStringLiteral("Zobrazovat adresáře nepatřící do skupiny"), central);
+      new TQELCheckBox(QStringLiteral("Zobrazovat adresáře nepatřící do skupiny"), central);
+  foreignDirsBox_->setObjectName(QStringLiteral("foreignDirectoriesBox"));
+  foreignDirsBox_->zzRegPath = ProgramRegPath();
+  foreignDirsBox_->zzValueName = QString::fromLatin1(kForeignDirectoriesSetting);
+  foreignDirsBox_->setZzDefaultChecked(false);
+  connect(foreignDirsBox_, &QCheckBox::clicked, this, &TMainForm::foreignDirectoriesClicked);
   bottom->addWidget(foreignDirsBox_);
   layout->addLayout(bottom);
 
@@ -153,96 +468,209 @@ void TMainForm::buildCentralWidget() {
   updateDatabaseSize();
 }
 
-void TMainForm::start() {
-  QString catalogue = QString::fromStdString(registry_.ReadText(kCataloguePathSetting));
-  if (catalogue.isEmpty()) {
-    // Nothing configured yet: a catalogue in the user's data folder.
-    catalogue = QString::fromStdString(platform::DefaultCataloguePath());
-    QDir().mkpath(QFileInfo(catalogue).absolutePath());
-  }
-  engine_.DatabasePath = ToUtf8(catalogue);
+void TMainForm::buildTimers() {
+  auto make = [this](const char* name, int interval) {
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(interval);
+    timer->setSingleShot(true);
+    return timer;
+  };
+  timerProPridaniCD_ = make("TimerProPridaniCD", 10);
+  connect(timerProPridaniCD_, &QTimer::timeout, this, [this] {
+    timerProPridaniCD_->stop();
+    addCd();
+  });
+  timerProKonecProgramu_ = make("TimerProKonecProgramu", 1);
+  connect(timerProKonecProgramu_, &QTimer::timeout, this, &QWidget::close);
+  timerProKonec_ = make("TimerProKonec", 100);
+  connect(timerProKonec_, &QTimer::timeout, qApp, &QCoreApplication::quit);
+}
 
-  QString group = QString::fromStdString(registry_.ReadText(kShownGroupSetting));
+QAction* TMainForm::command(const QString& objectName) const {
+  return findChild<QAction*>(objectName);
+}
+
+QToolButton* TMainForm::toolButton(const QString& objectName) const {
+  QAction* action = command(objectName);
+  if (action == nullptr)
+    return nullptr;
+  return qobject_cast<QToolButton*>(commandBar_->widgetForAction(action));
+}
+
+void TMainForm::start() {
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  guarded([this] { programFolder_ = WithTrailingBackslash(PathHead(platform::ProgramPath())); });
+
+  // A first start of this version shows the settings once.
+  bool newVersion = false;
+  guarded([this, &newVersion] {
+    newVersion = registry_.ReadText(kProgramVersionSetting) != kApplicationTitle;
+  });
+  if (newVersion) {
+    openSettings();
+    guarded([this] { registry_.WriteText(kProgramVersionSetting, kApplicationTitle); });
+  }
+
+  showSplash();
+  guarded([this] { registry_.WriteText(kProgramPathSetting, platform::ProgramPath()); });
+
+  std::string catalogue;
+  guarded([this, &catalogue] { catalogue = registry_.ReadText(kCataloguePathSetting); });
+  if (catalogue.empty()) {
+    ShowMessage(kNoDatabasePrompt);
+    openSettings();
+    guarded([this, &catalogue] { catalogue = registry_.ReadText(kCataloguePathSetting); });
+  }
+  // An empty path stays empty: the listing then says that none is set.
+  engine_.DatabasePath = catalogue;
+
+  guarded([this] {
+    languageFile_ = registry_.ReadText(kLanguageSetting);
+    if (languageFile_.empty())
+      languageFile_ = kDefaultLanguageFile;
+  });
+  engine_.BlockCache.Clear();
+  updateDatabaseSize();
+
+  guarded([this] { foreignDirsBox_->LoadFromRegistry(registry_); });
+  engine_.ShowForeignItems = foreignDirsBox_->isChecked();
+  itemsMenu_->menuAction()->setVisible(false);
+
+  rebuildGroupMenu();
+  updateCaption();
+
+  QString group;
+  guarded(
+      [this, &group] { group = QString::fromStdString(registry_.ReadText(kShownGroupSetting)); });
   if (group.isEmpty())
     group = FromUtf8(kGroupAll);
   setGroupCaption(group);
   engine_.GroupFilter = ToUtf8(group);
 
-  const std::int64_t fontSize = registry_.ReadInteger(kFontSizeSetting);
-  if (fontSize > 0) {
-    QFont font = discView_->font();
-    font.setPointSize(static_cast<int>(std::min<std::int64_t>(fontSize, 200)));
-    discView_->setFont(font);
-  }
+  applyFontSize();
+  runOperation(OperationCode::kListCds);
+  updateDiscCount();
+  // The listing creates a catalogue that was not there yet.
+  updateDatabaseSize();
+  // "ZobrazovatMePujcene" opens the borrowed-discs window, which comes later.
+}
 
-  {
-    const QSignalBlocker blocker(foreignDirsBox_);
-    foreignDirsBox_->setChecked(registry_.ReadBool(kForeignDirectoriesSetting));
-  }
-  connect(foreignDirsBox_, &QCheckBox::toggled, this, &TMainForm::storeForeignDirectories,
-          Qt::UniqueConnection);
-
+void TMainForm::guarded(const std::function<void()>& step) {
   try {
-    // "Audio CD" is always one of the kinds on offer.
-    registry_.WriteText(std::string(kAudioCdLabel), "", std::string(kGroupKindsKey));
-    countStart();
-    registry_.WriteText(kProgramPathSetting, platform::ProgramPath());
+    step();
   } catch (const std::exception& e) {
     ShowMessage(kFailurePrefix + std::string(e.what()));
   }
-  rebuildGroupMenu();
-
-  updateCaption();
-  runOperation(OperationCode::kListCds);
-  updateDatabaseSize();
-  updateDiscCount();
 }
 
-void TMainForm::countStart() {
-  const std::optional<std::string> previous = registry_.Read("", kStartCountSetting);
-  if (!previous || previous->empty()) {
-    registry_.WriteText(kStartCountSetting, "1");
-  } else {
-    registry_.WriteInteger(kStartCountSetting, registry_.ReadInteger(kStartCountSetting) + 1);
+void TMainForm::showSplash() {
+  if (splashMilliseconds <= 0)
+    return;
+  TSplashForm splash;
+  splash.centreOnScreen();
+  splash.show();
+  splash.raise();
+  DelayMs(static_cast<std::uint32_t>(splashMilliseconds),
+          [] { QCoreApplication::processEvents(); });
+  splash.close();
+}
+
+void TMainForm::openSettings() {
+  {
+    TOnForm form(registry_, this);
+    form.exec();
+    // The window saves its controls as it goes.
+  }
+  applyFontSize();
+}
+
+void TMainForm::applyFontSize() {
+  std::string text;
+  guarded([this, &text] { text = registry_.ReadText(kFontSizeSetting); });
+  const std::optional<int> size = NumberSetting(text, kSmallestFontSize, kLargestFontSize);
+  if (!size)
+    return;  // not a size: the lists keep their font
+  for (QTreeView* view : {discView_, dirView_}) {
+    QFont font = view->font();
+    font.setPointSize(*size);
+    view->setFont(font);
   }
 }
 
 void TMainForm::rebuildGroupMenu() {
   groupMenu_->clear();
-  auto addGroup = [this](const QString& name) {
+  std::vector<std::string> entries;
+  guarded([this, &entries] {
+    CountStart(registry_);
+    entries = GroupMenuEntries(registry_);
+  });
+  for (const std::string& entry : entries) {
+    if (entry == kMenuSeparator) {
+      groupMenu_->addSeparator();
+      continue;
+    }
+    const QString name = QString::fromStdString(entry);
     QAction* action = groupMenu_->addAction(WithoutMnemonics(name));
     action->setData(name);
     connect(action, &QAction::triggered, this, [this, name] { chooseGroup(name); });
-  };
-  addGroup(FromUtf8(kGroupAll));
-  addGroup(FromUtf8(kGroupLent));
-  addGroup(FromUtf8(kGroupNotLent));
-  groupMenu_->addSeparator();
-
-  std::vector<std::string> kinds;
-  try {
-    kinds = registry_.ValueNames(std::string(kGroupKindsKey));
-  } catch (const std::exception& e) {
-    ShowMessage(kFailurePrefix + std::string(e.what()));
   }
-  std::sort(kinds.begin(), kinds.end());
-  for (const std::string& kind : kinds)
-    addGroup(QString::fromStdString(kind));
 }
 
 void TMainForm::showGroupMenu() {
-  groupMenu_->popup(groupButton_->mapToGlobal(QPoint(0, groupButton_->height())));
+  groupMenu_->popup(QPoint(x() + 10, y() + groupButton_->geometry().top() + 60));
 }
 
 void TMainForm::chooseGroup(const QString& group) {
   setGroupCaption(group);
   engine_.GroupFilter = ToUtf8(group);
+  if (browsing())
+    leaveBrowsing();
   runOperation(OperationCode::kListCds);
   updateDiscCount();
 }
 
 void TMainForm::setGroupCaption(const QString& group) {
   groupButton_->setText(WithoutMnemonics(group));
+}
+
+void TMainForm::manageGroups() {
+  {
+    TSpravaSkupForm form(registry_, this);
+    form.exec();
+  }
+  rebuildGroupMenu();
+  runOperation(OperationCode::kListCds);
+  updateDiscCount();
+}
+
+void TMainForm::showWhatsNew() {
+  showInformation(static_cast<int>(TInfoForm::Kind::kWhatsNew));
+}
+
+void TMainForm::showAbout() {
+  showInformation(static_cast<int>(TInfoForm::Kind::kAbout));
+}
+
+void TMainForm::showInformation(int kind) {
+  ProgramFacts facts;
+  if (auto* file = dynamic_cast<FileRegistry*>(&registry_))
+    facts.settingsFile = QString::fromStdString(file->Path());
+  else
+    facts.settingsFile = QString::fromStdString(platform::RegistryFilePath());
+  facts.databasePath = QString::fromStdString(engine_.DatabasePath);
+  facts.programFolder = QString::fromStdString(programFolder_);
+  TInfoForm form(static_cast<TInfoForm::Kind>(kind), facts, this);
+  form.exec();
+}
+
+void TMainForm::addCd() {
+  // Scanning a disc into the catalogue comes with the scanning window.
+}
+
+void TMainForm::searchDatabase() {
+  // The search window comes later; when the program is started to search,
+  // closing it ends the program.
 }
 
 void TMainForm::askForDatabase(bool newDatabase) {
@@ -254,7 +682,10 @@ void TMainForm::askForDatabase(bool newDatabase) {
 }
 
 QString TMainForm::defaultChooseDatabaseFile(bool newDatabase) {
-  QString folder = QString::fromStdString(PathHead(registry_.ReadText(kCataloguePathSetting)));
+  QString folder;
+  guarded([this, &folder] {
+    folder = QString::fromStdString(PathHead(registry_.ReadText(kCataloguePathSetting)));
+  });
   if (folder.isEmpty())
     folder = QString::fromStdString(PathHead(engine_.DatabasePath));
   const QString filter = QStringLiteral("Databáze Rondotheka (*.big);;Všechny soubory (*)");
@@ -267,6 +698,8 @@ QString TMainForm::defaultChooseDatabaseFile(bool newDatabase) {
 }
 
 void TMainForm::openDatabase(const QString& path) {
+  if (browsing())
+    leaveBrowsing();
   engine_.DatabasePath = ToUtf8(path);
   // Nothing cached from the previous database may leak into this one.
   engine_.LoadedSerial.clear();
@@ -274,7 +707,7 @@ void TMainForm::openDatabase(const QString& path) {
   engine_.BlockCache.Clear();
   engine_.DirStack.clear();
   engine_.CurrentDepth = 0;
-  clearDiscList();
+  clearLists();
 
   updateCaption();
   runOperation(OperationCode::kListCds);
@@ -282,17 +715,51 @@ void TMainForm::openDatabase(const QString& path) {
   updateDiscCount();
 }
 
-void TMainForm::clearDiscList() {
+void TMainForm::clearLists() {
   DiscListAboutToChange();
   engine_.Discs.rows.clear();
   DiscListChanged();
+  DirListAboutToChange();
+  engine_.Dirs.rows.clear();
+  DirListChanged();
+}
+
+bool TMainForm::browsing() const {
+  return listStack_->currentWidget() == dirView_;
+}
+
+void TMainForm::showDirList() {
+  listStack_->setCurrentWidget(dirView_);
+  foreignDirsBox_->setEnabled(false);
+  itemsMenu_->menuAction()->setVisible(true);
+  dirView_->setFocus();
+}
+
+void TMainForm::showDiscList() {
+  listStack_->setCurrentWidget(discView_);
+  foreignDirsBox_->setEnabled(true);
+  itemsMenu_->menuAction()->setVisible(false);
+  pathLabel_->setText(FromUtf8(engine_.PathLabel));
+  discView_->setFocus();
+}
+
+void TMainForm::leaveBrowsing() {
+  guarded([this] { engine_.LeaveBrowsing(); });
+  finishPendingResets();
+  showDiscList();
 }
 
 void TMainForm::openSelectedDisc() {
+  if (browsing())
+    return;
   Engine::Opened opened = Engine::Opened::kNothing;
   try {
     opened = engine_.OpenSelectedDisc();
   } catch (const std::exception& e) {
+    finishPendingResets();
+    // A disc whose stored tree breaks off is still shown as far as it goes.
+    if (!engine_.DirStack.empty())
+      showDirList();
     ShowMessage(kFailurePrefix + std::string(e.what()));
     updateDiscCount();
     return;
@@ -303,22 +770,49 @@ void TMainForm::openSelectedDisc() {
       updateDiscCount();
       break;
     case Engine::Opened::kDisc:
-      // The disc's contents get their own view; until then the list stays.
+      showDirList();
+      break;
     case Engine::Opened::kNothing:
       break;
   }
+}
+
+void TMainForm::openSelectedItem() {
+  if (!browsing())
+    return;
+  Engine::Navigated navigated = Engine::Navigated::kNothing;
+  try {
+    navigated = engine_.OpenSelectedItem();
+  } catch (const std::exception& e) {
+    // The rows read before the error stay in the list.
+    finishPendingResets();
+    ShowMessage(kFailurePrefix + std::string(e.what()));
+    return;
+  }
+  if (navigated == Engine::Navigated::kLeftBrowsing)
+    showDiscList();
+}
+
+void TMainForm::sortDirList(int column) {
+  guarded([this, column] { engine_.SortDirList(column); });
+  finishPendingResets();
 }
 
 std::optional<bool> TMainForm::runOperation(OperationCode code) {
   try {
     return engine_.RunOperation(code);
   } catch (const std::exception& e) {
-    // A refill cut short still has to end for the views.
-    if (model_->Resetting())
-      DiscListChanged();
+    finishPendingResets();
     ShowMessage(kFailurePrefix + std::string(e.what()));
     return std::nullopt;
   }
+}
+
+void TMainForm::finishPendingResets() {
+  if (model_->Resetting())
+    DiscListChanged();
+  if (dirModel_->Resetting())
+    DirListChanged();
 }
 
 void TMainForm::updateCaption() {
@@ -326,48 +820,74 @@ void TMainForm::updateCaption() {
 }
 
 void TMainForm::updateDatabaseSize() {
-  const std::string size =
-      engine_.DatabasePath.empty() ? "0 B" : FileSizeText(engine_.DatabasePath, true);
-  sizeLabel_->setText(QStringLiteral("Velikost databáze: ") + QString::fromStdString(size));
+  sizeLabel_->setText(QStringLiteral("Velikost databáze: ") +
+                      QString::fromStdString(FileSizeText(engine_.DatabasePath, true)));
 }
 
 void TMainForm::updateDiscCount() {
   countLabel_->setText(QString::number(engine_.Discs.rows.size()));
 }
 
-void TMainForm::storeForeignDirectories(bool checked) {
-  try {
-    registry_.WriteBool(kForeignDirectoriesSetting, checked);
-  } catch (const std::exception& e) {
-    ShowMessage(kFailurePrefix + std::string(e.what()));
-  }
+void TMainForm::foreignDirectoriesClicked(bool checked) {
+  engine_.ShowForeignItems = checked;
+  guarded([this] { foreignDirsBox_->SaveToRegistry(registry_); });
 }
 
-void TMainForm::syncSelection(const QItemSelection& selected, const QItemSelection& deselected) {
-  if (model_->Resetting())
-    return;
-  auto& rows = engine_.Discs.rows;
-  auto mark = [&rows](const QItemSelection& ranges, bool on) {
-    for (const QItemSelectionRange& range : ranges) {
-      const int last = std::min(range.bottom(), static_cast<int>(rows.size()) - 1);
-      for (int row = std::max(range.top(), 0); row <= last; ++row) {
-        rows[static_cast<std::size_t>(row)].selected = on;
-      }
-    }
-  };
-  mark(deselected, false);
-  mark(selected, true);
+void TMainForm::syncDiscSelection(const QItemSelection& selected,
+                                  const QItemSelection& deselected) {
+  if (!model_->Resetting())
+    MarkSelection(engine_.Discs.rows, selected, deselected);
+}
+
+void TMainForm::syncDirSelection(const QItemSelection& selected, const QItemSelection& deselected) {
+  if (!dirModel_->Resetting())
+    MarkSelection(engine_.Dirs.rows, selected, deselected);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == discView_ && event->type() == QEvent::KeyPress) {
+  if ((watched == discView_ || watched == dirView_) && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
-      openSelectedDisc();
+      if (watched == discView_)
+        openSelectedDisc();
+      else
+        openSelectedItem();
       return true;
     }
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!shownBefore_) {
+    shownBefore_ = true;
+    actOnStartArgument();
+  }
+}
+
+void TMainForm::actOnStartArgument() {
+  if (startArgument.compare(QStringLiteral("add"), Qt::CaseInsensitive) == 0) {
+    timerProPridaniCD_->start();
+  } else if (startArgument.compare(QStringLiteral("search"), Qt::CaseInsensitive) == 0) {
+    searchDatabase();
+    // Started only to search: the search over, the program ends.
+    timerProKonecProgramu_->start();
+  }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  hide();
+  guarded([this] {
+    registry_.WriteText(kLanguageSetting, languageFile_);
+    clearLists();
+    engine_.BlockCache = MemoryStream();
+    engine_.LoadedSerial.clear();
+  });
+  finishPendingResets();
+  event->accept();
+  if (quitOnClose)
+    timerProKonec_->start();
 }
 
 bool TMainForm::Confirm(const std::string& text) {
@@ -406,6 +926,16 @@ void TMainForm::DiscListAboutToChange() {
 
 void TMainForm::DiscListChanged() {
   model_->EndReset();
+  ShowEngineSelection(discView_, engine_.Discs.rows);
+}
+
+void TMainForm::DirListAboutToChange() {
+  dirModel_->BeginReset();
+}
+
+void TMainForm::DirListChanged() {
+  dirModel_->EndReset();
+  ShowEngineSelection(dirView_, engine_.Dirs.rows);
 }
 
 void TMainForm::PathLabelChanged(const std::string& text) {

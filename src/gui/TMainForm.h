@@ -1,12 +1,14 @@
 // The main window: the disc list of the chosen group with the group
-// selector above it and the database facts below it. The window is the
-// engine's host: it answers the engine's questions, shows its messages and
-// resets its views when the engine refills the lists.
+// selector above it and the database facts below it; a double click on a
+// disc puts the directory list of the stored disc in the disc list's place.
+// The window is the engine's host: it answers the engine's questions, shows
+// its messages and resets its views when the engine refills the lists.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,21 +17,34 @@
 #include "settings/registry.h"
 
 class QAction;
-class QCheckBox;
 class QItemSelection;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QStackedWidget;
+class QTimer;
+class QToolBar;
+class QToolButton;
 class QTreeView;
 
 namespace rondo::gui {
 
+class DirListModel;
 class DiscListModel;
+class IconCache;
+class TQELCheckBox;
 
-// Shown in the title of message boxes.
+// The application title: message boxes carry it and "VerzeProgramu" holds
+// the one that last ran.
 inline constexpr const char* kApplicationTitle = "QEL Rondotheka 4.4";
 // The window caption is this followed by the file name of the database.
 inline constexpr const char* kWindowCaptionPrefix = "QEL Rondotheka - ";
+// Shown when no database is configured yet, before the settings open.
+inline constexpr const char* kNoDatabasePrompt =
+    "Nastavte si prosím cestu k databázi, jež chtece při startu otevírat!\r\nMůže se jednat o "
+    "novou databázy, nastavte cestu kde má být vytvořena, program vše zařídí.";
+// The language file used when the settings name none.
+inline constexpr const char* kDefaultLanguageFile = "czech.lng";
 
 class TMainForm : public QMainWindow, public EngineHost {
   Q_OBJECT
@@ -38,9 +53,19 @@ class TMainForm : public QMainWindow, public EngineHost {
   explicit TMainForm(Registry& registry, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // Reads the settings, opens the database and lists the discs. Kept out of
-  // the constructor so the caller decides when the first listing happens.
+  // The start-up: reads the settings (asking for the missing ones in the
+  // settings window), shows the splash, opens the database and lists the
+  // discs. Kept out of the constructor so the caller decides when it runs.
   void start();
+
+  // How long the splash stays up at start; 0 skips it.
+  int splashMilliseconds = 1000;
+  // Whether closing this window ends the application: true for the
+  // program's own window, false for windows that tests create.
+  bool quitOnClose = true;
+  // The first command-line argument: "add" starts with adding a disc,
+  // "search" with the search. Acted on when the window is first shown.
+  QString startArgument;
 
   // Asks for a database file: the "Nová databáze..." command passes true,
   // "Otevřít databázi..." false. An empty result means the user cancelled.
@@ -57,72 +82,143 @@ class TMainForm : public QMainWindow, public EngineHost {
   void ProcessPendingEvents() override;
   void DiscListAboutToChange() override;
   void DiscListChanged() override;
+  void DirListAboutToChange() override;
+  void DirListChanged() override;
   void PathLabelChanged(const std::string& text) override;
 
   Engine& engine() { return engine_; }
   DiscListModel* discModel() const { return model_; }
+  DirListModel* dirModel() const { return dirModel_; }
+  IconCache& iconCache() const { return *icons_; }
   QTreeView* discView() const { return discView_; }
+  QTreeView* dirView() const { return dirView_; }
+  QStackedWidget* listStack() const { return listStack_; }
   QLabel* pathLabel() const { return pathLabel_; }
   QPushButton* groupButton() const { return groupButton_; }
   QMenu* groupMenu() const { return groupMenu_; }
+  QToolBar* commandBar() const { return commandBar_; }
   QLabel* databaseSizeLabel() const { return sizeLabel_; }
   QLabel* discCountLabel() const { return countLabel_; }
-  QCheckBox* foreignDirectoriesBox() const { return foreignDirsBox_; }
+  TQELCheckBox* foreignDirectoriesBox() const { return foreignDirsBox_; }
   QMenu* programMenu() const { return programMenu_; }
+  QMenu* itemsMenu() const { return itemsMenu_; }  // "[Soubory a Adresáře]"
+  QMenu* discContextMenu() const { return discContextMenu_; }
+  QMenu* dirContextMenu() const { return dirContextMenu_; }
   QAction* newDatabaseAction() const { return newDatabaseAction_; }
   QAction* openDatabaseAction() const { return openDatabaseAction_; }
   QAction* quitAction() const { return quitAction_; }
+  // A command of the menus by its objectName ("actionAddCd", ...).
+  QAction* command(const QString& objectName) const;
+  // The tool bar's button of a command.
+  QToolButton* toolButton(const QString& objectName) const;
+  QTimer* timerProPridaniCD() const { return timerProPridaniCD_; }
+  QTimer* timerProKonecProgramu() const { return timerProKonecProgramu_; }
+  QTimer* timerProKonec() const { return timerProKonec_; }
+
+  // True while a disc is browsed (the directory list is shown).
+  bool browsing() const;
+  // The program's folder with its trailing separator, found at start.
+  const std::string& programFolder() const { return programFolder_; }
+  // The language file named in the settings (kept for the language files).
+  const std::string& languageFile() const { return languageFile_; }
 
  public slots:
   // Switches to the database at path (UTF-8 on disk): lists its discs and
   // refreshes the caption, the size and the count.
   void openDatabase(const QString& path);
-  // Shows the discs of a group ("All", "Půjčené", "Nepůjčené" or a name).
+  // Shows the discs of a group ("All", "Půjčené", "Nepůjčené" or a name);
+  // browsing a disc ends first.
   void chooseGroup(const QString& group);
-  // Opens the first selected row: a multigroup, the ".." row or a disc.
+  // Opens the first selected disc-list row: a multigroup, ".." or a disc.
   void openSelectedDisc();
-  // Rebuilds the group menu from the fixed entries and the registry.
+  // Opens the selected directory-list row: a directory, or "..".
+  void openSelectedItem();
+  // A click on a directory-list column header.
+  void sortDirList(int column);
+  // Rebuilds the group menu (and counts the start, as every build does).
   void rebuildGroupMenu();
+  // Pops the group menu up below the selector.
+  void showGroupMenu();
+  // The settings window, as "Aplikace..." opens it; the font size applies
+  // when it closes.
+  void openSettings();
+  // "Správa skupin...".
+  void manageGroups();
+  // "Co je nového..." and "O aplikaci...".
+  void showWhatsNew();
+  void showAbout();
+  // "Přidat..." and "V obsahu databáze...".
+  void addCd();
+  void searchDatabase();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private slots:
   void askForDatabase(bool newDatabase);
-  void showGroupMenu();
-  void syncSelection(const QItemSelection& selected, const QItemSelection& deselected);
-  void storeForeignDirectories(bool checked);
+  void syncDiscSelection(const QItemSelection& selected, const QItemSelection& deselected);
+  void syncDirSelection(const QItemSelection& selected, const QItemSelection& deselected);
+  void foreignDirectoriesClicked(bool checked);
 
  private:
   void buildMenus();
+  void buildContextMenus();
   void buildCentralWidget();
+  void buildTimers();
+  QAction* addCommand(QMenu* menu, const char* objectName, const QString& text, bool enabled);
   QString defaultChooseDatabaseFile(bool newDatabase);
   // Every operation the window starts goes through here: a failure of the
   // file (a folder instead of a file, no permission, a damaged catalogue)
   // becomes a message and the window carries on. Empty when it failed.
   std::optional<bool> runOperation(OperationCode code);
-  void clearDiscList();
+  // Runs one step and turns its failure into "Chyba: " + text.
+  void guarded(const std::function<void()>& step);
+  // Ends a refill that an error cut short, so the views are whole again.
+  void finishPendingResets();
+  void showDirList();
+  void showDiscList();
+  void leaveBrowsing();
+  void clearLists();
+  void showSplash();
+  void applyFontSize();
+  void setGroupCaption(const QString& group);
   void updateCaption();
   void updateDatabaseSize();
   void updateDiscCount();
-  void setGroupCaption(const QString& group);
-  void countStart();
+  void showInformation(int kind);
+  void actOnStartArgument();
 
   Registry& registry_;
   Engine engine_;
+  std::unique_ptr<IconCache> icons_;
   DiscListModel* model_ = nullptr;
+  DirListModel* dirModel_ = nullptr;
+  std::string programFolder_;
+  std::string languageFile_ = kDefaultLanguageFile;
+  bool shownBefore_ = false;
 
+  QStackedWidget* listStack_ = nullptr;
   QTreeView* discView_ = nullptr;
+  QTreeView* dirView_ = nullptr;
   QLabel* pathLabel_ = nullptr;
   QPushButton* groupButton_ = nullptr;
   QMenu* groupMenu_ = nullptr;
+  QToolBar* commandBar_ = nullptr;
   QLabel* sizeLabel_ = nullptr;
   QLabel* countLabel_ = nullptr;
-  QCheckBox* foreignDirsBox_ = nullptr;
+  TQELCheckBox* foreignDirsBox_ = nullptr;
   QMenu* programMenu_ = nullptr;
+  QMenu* itemsMenu_ = nullptr;
+  QMenu* discContextMenu_ = nullptr;
+  QMenu* dirContextMenu_ = nullptr;
   QAction* newDatabaseAction_ = nullptr;
   QAction* openDatabaseAction_ = nullptr;
   QAction* quitAction_ = nullptr;
+  QTimer* timerProPridaniCD_ = nullptr;
+  QTimer* timerProKonecProgramu_ = nullptr;
+  QTimer* timerProKonec_ = nullptr;
 };
 
 }  // namespace rondo::gui

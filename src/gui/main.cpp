@@ -1,5 +1,6 @@
 // The desktop program: one main window over the catalogue named in the
-// user's settings.
+// user's settings. A first argument "add" starts with adding a disc,
+// "search" with the search.
 #include <QApplication>
 
 #include "gui/TMainForm.h"
@@ -11,13 +12,12 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Rondotheka"));
   QApplication::setOrganizationName(QStringLiteral("QEL Software"));
   QApplication::setApplicationVersion(QStringLiteral("4.4"));
-
-  // A first argument "add" or "search" will open the scanning or the search
-  // window directly; until those windows exist it is accepted and the main
-  // window opens as usual.
+  rondo::platform::UseUserLocale();
 
   rondo::FileRegistry registry(rondo::platform::RegistryFilePath());
   rondo::gui::TMainForm window(registry);
+  if (argc > 1)
+    window.startArgument = QString::fromLocal8Bit(argv[1]);
   window.start();
   window.show();
   return app.exec();

@@ -1,9 +1,11 @@
 // The main window over real catalogue files: listing, the group menu,
-// opening multigroups with real clicks, switching databases and the
-// failures the window has to survive.
+// the menus and tool bar, opening multigroups with real clicks, switching
+// databases, closing, the command-line start and the failures the window
+// has to survive.
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,9 +13,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
 #include <memory>
@@ -24,7 +30,9 @@
 #include "catalogue/format/byte_stream.h"
 #include "catalogue/format/records.h"
 #include "catalogue/messages.h"
+#include "gui/QELControls.h"
 #include "gui/TMainForm.h"
+#include "gui/dir_list_model.h"
 #include "gui/disc_list_model.h"
 #include "platform/environment.h"
 #include "settings/registry.h"
@@ -162,7 +170,12 @@ struct Fixture {
   }
 
   void createWindow() {
+    // This version has run before, so no settings window opens at start.
+    if (registry.ReadText("VerzeProgramu").empty())
+      registry.WriteText("VerzeProgramu", "QEL Rondotheka 4.4");
     window = std::make_unique<TMainForm>(registry);
+    window->splashMilliseconds = 0;
+    window->quitOnClose = false;
     window->messageHook = [this](const QString& text) { messages << text; };
     window->confirmHook = [this](const QString& text) {
       questions << text;
@@ -222,20 +235,26 @@ class MainWindowTest : public QObject {
   void oldFormatRefusedLeavesFileUnchanged();
   void directoryAsDatabaseReportsAndWindowStaysUsable();
   void openAndNewDatabaseCommandsUseTheChooser();
-  void missingCatalogueSettingUsesTheDataFolder();
   void modelServesLargeLists();
   void quitClosesTheWindow();
+  void menusHaveTheirCommandsInOrder();
+  void toolBarAndDiscContextMenu();
+  void checkboxSurvivesARestart();
+  void badSettingsDoNotStopTheStart();
+  void unusableCatalogueSettingLeavesTheWindowUsable();
+  void closingSavesTheLanguageAndEmptiesTheLists();
+  void commandLineArgumentsStartTheirCommands();
 
  private:
-  QString dataHome_;
-  QTemporaryDir dataHomeDir_;
+  QTemporaryDir homeDir_;
 };
 
 void MainWindowTest::initTestCase() {
-  // Keep the default catalogue of the user's data folder out of the tests.
-  QVERIFY(dataHomeDir_.isValid());
-  dataHome_ = dataHomeDir_.path();
-  qputenv("XDG_DATA_HOME", dataHome_.toUtf8());
+  // Nothing here may reach the user's settings or data folder.
+  QVERIFY(homeDir_.isValid());
+  qputenv("XDG_DATA_HOME", homeDir_.filePath("data").toUtf8());
+  qputenv("XDG_CONFIG_HOME", homeDir_.filePath("config").toUtf8());
+  qputenv("RONDOTHEKA_REGISTRY", homeDir_.filePath("registry.ini").toUtf8());
 }
 
 void MainWindowTest::startListsTheDiscsOfAllGroups() {
@@ -304,12 +323,13 @@ void MainWindowTest::groupMenuStartsWithTheFixedEntries() {
   QVERIFY(f.open());
   const QList<QAction*> actions = f.window->groupMenu()->actions();
   QVERIFY(actions.size() >= 5);
+  QCOMPARE(actions.size(), 5);
   QCOMPARE(actions[0]->text(), QString("All"));
   QCOMPARE(actions[1]->text(), QString("Půjčené"));
   QCOMPARE(actions[2]->text(), QString("Nepůjčené"));
   QVERIFY(actions[3]->isSeparator());
   // A fresh registry still offers "Audio CD", and now holds it.
-  QVERIFY(MenuAction(f.window->groupMenu(), "Audio CD") != nullptr);
+  QCOMPARE(actions[4]->text(), QString("Audio CD"));
   const std::vector<std::string> kinds = f.registry.ValueNames("Druhy CD");
   QCOMPARE(kinds.size(), std::size_t{1});
   QCOMPARE(kinds[0], std::string("Audio CD"));
@@ -402,6 +422,7 @@ void MainWindowTest::shownGroupAndSettingsAreTakenFromTheRegistry() {
   QCOMPARE(Captions(f.model()), (QSet<QString>{"Doom", "Matrix"}));
   QCOMPARE(f.window->discCountLabel()->text(), QString("2"));
   QCOMPARE(f.view().font().pointSize(), 17);
+  QCOMPARE(f.window->dirView()->font().pointSize(), 17);
   // Choosing a group does not rewrite the setting.
   QVERIFY(ChooseGroup(*f.window, "All"));
   QCOMPARE(f.registry.ReadText("ZobrazitSkupinu"), std::string("Filmy"));
@@ -415,12 +436,14 @@ void MainWindowTest::checkboxStoresItsState() {
   QCheckBox* box = f.window->foreignDirectoriesBox();
   QCOMPARE(box->text(), QString("Zobrazovat adresáře nepatřící do skupiny"));
   QVERIFY(box->isChecked());
+  QVERIFY(f.window->engine().ShowForeignItems);
   QTest::mouseClick(box, Qt::LeftButton);
   QVERIFY(!box->isChecked());
+  QVERIFY(!f.window->engine().ShowForeignItems);
   QCOMPARE(f.registry.ReadBool("ZobrAdresare"), false);
-  QCOMPARE(f.registry.ReadText("ZobrAdresare"), std::string("0"));
   QTest::mouseClick(box, Qt::LeftButton);
   QVERIFY(box->isChecked());
+  QVERIFY(f.window->engine().ShowForeignItems);
   QCOMPARE(f.registry.ReadBool("ZobrAdresare"), true);
 }
 
@@ -478,9 +501,12 @@ void MainWindowTest::doubleClickOpensMultigroupAndUpRowReturns() {
   QCOMPARE(Captions(f.model()), (QSet<QString>{"Doom", "Matrix", "Quake", "Hudba", "Archiv"}));
   QCOMPARE(f.window->discCountLabel()->text(), QString("5"));
 
-  // A double click on an ordinary disc leaves the list as it is for now.
+  // A double click on an ordinary disc browses it; the disc list stays
+  // behind the directory list.
+  QVERIFY(!f.window->browsing());
   const int doom = RowOf(f.model(), "Doom");
   f.doubleClickRow(doom);
+  QVERIFY(f.window->browsing());
   QCOMPARE(f.model().rowCount(), 5);
   QCOMPARE(f.window->engine().LoadedSerial, std::string("1111-0001"));
   QCOMPARE(f.window->pathLabel()->text(), QString("[Doom] "));
@@ -606,20 +632,6 @@ void MainWindowTest::openAndNewDatabaseCommandsUseTheChooser() {
   QVERIFY(f.messages.isEmpty());
 }
 
-void MainWindowTest::missingCatalogueSettingUsesTheDataFolder() {
-  Fixture f;
-  const QString expected = dataHome_ + "/rondotheka/katalog.big";
-  QFile::remove(expected);
-  QVERIFY(f.open());
-  QCOMPARE(QString::fromStdString(f.window->engine().DatabasePath), expected);
-  QVERIFY(QFileInfo(expected).isFile());
-  QCOMPARE(QFileInfo(expected).size(), qint64(75));
-  QCOMPARE(f.window->windowTitle(), QString("QEL Rondotheka - katalog.big"));
-  QCOMPARE(f.model().rowCount(), 0);
-  QVERIFY(f.registry.ReadText("Cesta").empty());
-  QVERIFY(f.messages.isEmpty());
-}
-
 void MainWindowTest::modelServesLargeLists() {
   rondo::DiscList list;
   DiscListModel model(list);
@@ -654,6 +666,261 @@ void MainWindowTest::quitClosesTheWindow() {
   QCOMPARE(f.window->quitAction()->text(), QString("Konec"));
   f.window->quitAction()->trigger();
   QVERIFY(!f.window->isVisible());
+}
+
+void MainWindowTest::menusHaveTheirCommandsInOrder() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  // "-" stands for a separator.
+  const QList<QPair<QString, QStringList>> expected = {
+      {"[Program]", {"Nová databáze...", "Otevřít databázi...", "Konec"}},
+      {"[Hledat]", {"V obsahu databáze..."}},
+      {"[CD]",
+       {"Přidat...", "Ubrat, zrušit multiskupinu...", "Půjčit...", "Vráceno", "Vyčistit",
+        "Přejmenovat...", "Změnit skupinu...", "Kontrola povrchu CD...", "Mé půjčené..."}},
+      {"[Skupiny]",
+       {"Správa skupin...", "-", "Vytvořit multi skupinu z vybraných CD...",
+        "Importovat skupiny z této databáze..."}},
+      {"[Databáze]",
+       {"Informace o databázi...", "Převody verzí...",
+        "Přepočítat adresářovou strukturu u všech CD..."}},
+      {"[Soubory a Adresáře]", {"Změnit komentář...", "Změnit skupinu..."}},
+      {"[Nastavení]", {"Aplikace..."}},
+      {"[Nápověda]", {"Co je nového...", "O aplikaci..."}},
+  };
+  const QSet<QString> enabled = {"Nová databáze...", "Otevřít databázi...", "Konec",
+                                 "Správa skupin...", "Aplikace...",         "Co je nového...",
+                                 "O aplikaci..."};
+  const QList<QAction*> menus = f.window->menuBar()->actions();
+  QCOMPARE(menus.size(), expected.size());
+  QSet<QString> names;
+  for (int m = 0; m < menus.size(); ++m) {
+    QMenu* menu = menus[m]->menu();
+    QVERIFY(menu != nullptr);
+    QCOMPARE(menu->title(), expected[m].first);
+    QStringList entries;
+    for (QAction* action : menu->actions()) {
+      if (action->isSeparator()) {
+        entries << "-";
+        continue;
+      }
+      entries << action->text();
+      QVERIFY2(action->isEnabled() == enabled.contains(action->text()), qPrintable(action->text()));
+      QVERIFY(!action->objectName().isEmpty());
+      QVERIFY2(!names.contains(action->objectName()), qPrintable(action->objectName()));
+      names.insert(action->objectName());
+      QCOMPARE(f.window->command(action->objectName()), action);
+    }
+    QCOMPARE(entries, expected[m].second);
+  }
+  // The menu of browsed items shows only while a disc is browsed.
+  QVERIFY(!f.window->itemsMenu()->menuAction()->isVisible());
+  QCOMPARE(f.window->itemsMenu()->menuAction(), menus[5]);
+}
+
+void MainWindowTest::toolBarAndDiscContextMenu() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  QCOMPARE(f.window->pathLabel()->toolTip(),
+           QString("Cesta v níž se při prozkoumávání právě nacházíme"));
+  QLabel* groupLabel = nullptr;
+  for (QLabel* label : f.window->findChildren<QLabel*>()) {
+    if (label->text() == "Skupina:")
+      groupLabel = label;
+  }
+  QVERIFY(groupLabel != nullptr);
+  QVERIFY(groupLabel->font().bold());
+
+  const QList<QPair<QString, QString>> tools = {
+      {"actionAddCd", "Přidat nové CD do databáze"},
+      {"actionRemoveCds", "Ubrat vybraná CD nebo zrušit multiskupinu"},
+      {"actionSearch", "Hledat v obsahu CD"},
+      {"actionLendCds", "Půjčit vybraná CD"},
+  };
+  QCOMPARE(f.window->commandBar()->actions().size(), tools.size());
+  for (int i = 0; i < tools.size(); ++i) {
+    QCOMPARE(f.window->commandBar()->actions()[i]->objectName(), tools[i].first);
+    QToolButton* button = f.window->toolButton(tools[i].first);
+    QVERIFY(button != nullptr);
+    QVERIFY(button->isVisible());
+    QCOMPARE(button->toolTip(), tools[i].second);
+    QVERIFY(!button->isEnabled());
+    QVERIFY(!button->icon().isNull());
+  }
+
+  // The right button on the disc list: the menu at the mouse position.
+  const int row = RowOf(f.model(), "Matrix");
+  const QPoint at = f.view().visualRect(f.model().index(row, 0)).center();
+  const QPoint global = f.view().viewport()->mapToGlobal(at);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, global);
+  QCoreApplication::sendEvent(f.view().viewport(), &event);
+  QMenu* menu = f.window->discContextMenu();
+  QTRY_VERIFY(menu->isVisible());
+  QCOMPARE(menu->pos(), global);
+  QStringList entries;
+  for (QAction* action : menu->actions()) {
+    entries << action->text();
+    QCOMPARE(action->isEnabled(), action->text() == "Konec");
+  }
+  QCOMPARE(entries, (QStringList{"Přidat...", "Ubrat, zrušit multiskupinu...", "Půjčit...",
+                                 "Vráceno", "Vyčistit", "Přejmenovat...", "Změnit skupinu...",
+                                 "Vytvořit multi skupinu z vybraných CD...", "Konec"}));
+  menu->actions().last()->trigger();
+  QVERIFY(!f.window->isVisible());
+}
+
+void MainWindowTest::checkboxSurvivesARestart() {
+  QTemporaryDir dir;
+  const std::string settings = dir.filePath("registry.ini").toStdString();
+  WriteCatalogue(dir.filePath("katalog.big"), SampleDiscs());
+  {
+    rondo::FileRegistry registry(settings);
+    registry.WriteText("Cesta", dir.filePath("katalog.big").toStdString());
+    registry.WriteText("VerzeProgramu", "QEL Rondotheka 4.4");
+    TMainForm window(registry);
+    window.splashMilliseconds = 0;
+    window.quitOnClose = false;
+    window.start();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(!window.foreignDirectoriesBox()->isChecked());
+    QTest::mouseClick(window.foreignDirectoriesBox(), Qt::LeftButton);
+    QVERIFY(window.foreignDirectoriesBox()->isChecked());
+    window.close();
+  }
+  rondo::FileRegistry registry(settings);
+  TMainForm window(registry);
+  window.splashMilliseconds = 0;
+  window.quitOnClose = false;
+  window.start();
+  QVERIFY(window.foreignDirectoriesBox()->isChecked());
+  QVERIFY(window.engine().ShowForeignItems);
+  QCOMPARE(window.discModel()->rowCount(), 5);
+}
+
+void MainWindowTest::badSettingsDoNotStopTheStart() {
+  const int defaultSize = QTreeView().font().pointSize();
+  for (const char* size : {"500", "0", "-3", "abc", "12x", "201"}) {
+    Fixture f;
+    f.useSampleCatalogue();
+    f.registry.WriteText("Spusteni", "abc");
+    f.registry.WriteText("VelikostFontu", size);
+    QVERIFY(f.open());
+    QCOMPARE(f.registry.ReadText("Spusteni"), std::string("1"));
+    QCOMPARE(f.view().font().pointSize(), defaultSize);
+    QCOMPARE(f.window->dirView()->font().pointSize(), defaultSize);
+    QCOMPARE(f.model().rowCount(), 5);
+    QVERIFY(f.messages.isEmpty());
+  }
+  Fixture f;
+  f.useSampleCatalogue();
+  f.registry.WriteText("VelikostFontu", "200");
+  QVERIFY(f.open());
+  QCOMPARE(f.view().font().pointSize(), 200);
+}
+
+void MainWindowTest::unusableCatalogueSettingLeavesTheWindowUsable() {
+  Fixture f;
+  QVERIFY(QDir().mkpath(f.path("slozka")));
+  f.registry.WriteText("Cesta", f.path("slozka").toStdString());
+  QVERIFY(f.open());
+  QCOMPARE(f.messages.size(), 1);
+  QVERIFY2(f.messages[0].startsWith("Chyba: "), qPrintable(f.messages[0]));
+  QCOMPARE(f.model().rowCount(), 0);
+  QVERIFY(f.window->isVisible());
+
+  // A damaged catalogue: a sound disc, then bytes that are no disc.
+  WriteCatalogue(f.path("poskozena.big"), {{"3333-0001", "Dobrý", "", "", "DOBRY", false, {}}});
+  {
+    QFile file(f.path("poskozena.big"));
+    QVERIFY(file.open(QIODevice::Append));
+    file.write(QByteArray(100, '\x7f'));
+  }
+  f.window->chooseDatabaseFile = [&f](bool) { return f.path("poskozena.big"); };
+  f.window->openDatabaseAction()->trigger();
+  QCOMPARE(f.messages.size(), 2);
+  QVERIFY2(f.messages[1].startsWith("Nastala chyba! - "), qPrintable(f.messages[1]));
+  QCOMPARE(Captions(f.model()), QSet<QString>{"Dobrý"});
+
+  // The open command still gets to a sound catalogue.
+  f.useSampleCatalogue();
+  f.window->chooseDatabaseFile = [&f](bool) { return f.path("katalog.big"); };
+  f.window->openDatabaseAction()->trigger();
+  QCOMPARE(f.messages.size(), 2);
+  QCOMPARE(f.model().rowCount(), 5);
+  QCOMPARE(f.window->windowTitle(), QString("QEL Rondotheka - katalog.big"));
+}
+
+void MainWindowTest::closingSavesTheLanguageAndEmptiesTheLists() {
+  Fixture f;
+  f.useSampleCatalogue();
+  f.registry.WriteText("Language", "english.lng");
+  QVERIFY(f.open());
+  QCOMPARE(f.window->languageFile(), std::string("english.lng"));
+  f.doubleClickRow(RowOf(f.model(), "Doom"));
+  QVERIFY(f.window->browsing());
+  QVERIFY(f.window->dirModel()->rowCount() > 0);
+  f.registry.Delete("", "Language");
+
+  f.window->close();
+  QVERIFY(!f.window->isVisible());
+  QCOMPARE(f.registry.ReadText("Language"), std::string("english.lng"));
+  QCOMPARE(f.model().rowCount(), 0);
+  QCOMPARE(f.window->dirModel()->rowCount(), 0);
+  QVERIFY(f.window->engine().Discs.rows.empty());
+  QVERIFY(f.window->engine().Dirs.rows.empty());
+  QCOMPARE(f.window->engine().BlockCache.Size(), std::uint64_t{0});
+  // A window that is not the program's own does not end the application.
+  QVERIFY(!f.window->timerProKonec()->isActive());
+
+  Fixture own;
+  own.useSampleCatalogue();
+  QVERIFY(own.open());
+  QCOMPARE(own.window->languageFile(), std::string("czech.lng"));
+  own.window->quitOnClose = true;
+  own.window->close();
+  QCOMPARE(own.registry.ReadText("Language"), std::string("czech.lng"));
+  QTimer* ending = own.window->timerProKonec();
+  QVERIFY(ending->isActive());
+  ending->stop();  // this test application goes on
+  QCOMPARE(ending->interval(), 100);
+  QVERIFY(ending->isSingleShot());
+}
+
+void MainWindowTest::commandLineArgumentsStartTheirCommands() {
+  {
+    Fixture f;
+    f.useSampleCatalogue();
+    f.createWindow();
+    f.window->startArgument = "add";
+    QTimer* add = f.window->findChild<QTimer*>("TimerProPridaniCD");
+    QVERIFY(add != nullptr);
+    QCOMPARE(add->interval(), 10);
+    QVERIFY(add->isSingleShot());
+    f.window->start();
+    QVERIFY(!add->isActive());
+    f.window->show();
+    QVERIFY(add->isActive());
+    QTRY_VERIFY(!add->isActive());
+    QVERIFY(f.window->isVisible());
+    QVERIFY(f.messages.isEmpty());
+  }
+  {
+    Fixture f;
+    f.useSampleCatalogue();
+    f.createWindow();
+    f.window->startArgument = "search";
+    QTimer* end = f.window->findChild<QTimer*>("TimerProKonecProgramu");
+    QVERIFY(end != nullptr);
+    QCOMPARE(end->interval(), 1);
+    f.window->start();
+    f.window->show();
+    // Started only to search: the window closes by itself.
+    QTRY_VERIFY(!f.window->isVisible());
+    QCOMPARE(f.registry.ReadText("Language"), std::string("czech.lng"));
+  }
 }
 
 QTEST_MAIN(MainWindowTest)

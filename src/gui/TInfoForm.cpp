@@ -1,0 +1,83 @@
+#include "gui/TInfoForm.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace rondo::gui {
+
+namespace {
+
+QString FactsTable(const ProgramFacts& facts) {
+  auto row = [](const QString& name, const QString& value) {
+    const QString shown = value.isEmpty() ? QStringLiteral("(nenastaveno)") : value.toHtmlEscaped();
+    return QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>").arg(name, shown);
+  };
+  return QStringLiteral("<table cellspacing='4'>") +
+         row(QStringLiteral("Soubor nastavení:"), facts.settingsFile) +
+         row(QStringLiteral("Otevřená databáze:"), facts.databasePath) +
+         row(QStringLiteral("Složka programu:"), facts.programFolder) + QStringLiteral("</table>");
+}
+
+QString AboutText(const ProgramFacts& facts) {
+  return QStringLiteral(
+             "<h2>QEL Rondotheka 4.4</h2>"
+             "<p>Katalog osobní sbírky disků: CD, DVD, Blu-ray, flash disků, složek i obrazů "
+             "ISO. Program projde celý adresářový strom vloženého disku a uloží ho do jediného "
+             "souboru databáze. Později, bez disku v mechanice, si můžete CD prohlížet po "
+             "skupinách, procházet jejich adresáře, hledat v názvech souborů, psát komentáře, "
+             "zapisovat půjčky a spojovat CD do multiskupin.</p>") +
+         FactsTable(facts) +
+         QStringLiteral(
+             "<p>Databáze je jeden soubor se stejným formátem jako u starších verzí "
+             "programu; lze ji kdykoli zkopírovat nebo zálohovat.</p>");
+}
+
+QString WhatsNewText(const ProgramFacts& facts) {
+  return QStringLiteral(
+             "<h2>QEL Rondotheka 4.4 - co je nového</h2>"
+             "<ul>"
+             "<li>Program běží na Linuxu s prostředím Qt 6.</li>"
+             "<li>Nastavení se ukládají do textového souboru místo registrů Windows.</li>"
+             "<li>Seznam CD i seznam adresářů zvládnou statisíce řádků bez zpomalení.</li>"
+             "<li>Procházení uloženého CD: dvojklik nebo mezerník otevře CD nebo adresář, "
+             "řádek „..“ vede o úroveň výš, klik na záhlaví sloupce seřadí seznam.</li>"
+             "<li>Zaškrtávací pole „Zobrazovat adresáře nepatřící do skupiny“ si pamatuje "
+             "svůj stav.</li>"
+             "</ul>") +
+         FactsTable(facts);
+}
+
+}  // namespace
+
+TInfoForm::TInfoForm(Kind kind, const ProgramFacts& facts, QWidget* parent)
+    : QDialog(parent), kind_(kind) {
+  setObjectName(kind == Kind::kAbout ? QStringLiteral("TInfoFormAbout")
+                                     : QStringLiteral("TInfoFormWhatsNew"));
+  setWindowTitle(kind == Kind::kAbout ? QStringLiteral("O aplikaci")
+                                      : QStringLiteral("Co je nového"));
+  setModal(true);
+  resize(520, 380);
+
+  auto* layout = new QVBoxLayout(this);
+  text_ = new QTextBrowser(this);
+  text_->setOpenLinks(false);
+  text_->setHtml(kind == Kind::kAbout ? AboutText(facts) : WhatsNewText(facts));
+  layout->addWidget(text_, 1);
+
+  auto* buttons = new QHBoxLayout();
+  buttons->addStretch(1);
+  ok_ = new QPushButton(QStringLiteral("OK"), this);
+  ok_->setDefault(true);
+  buttons->addWidget(ok_);
+  layout->addLayout(buttons);
+  connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+QString TInfoForm::plainText() const {
+  return text_->toPlainText();
+}
+
+}  // namespace rondo::gui

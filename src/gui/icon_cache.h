@@ -1,0 +1,44 @@
+// Small icons of the directory list. A catalogue may hold hundreds of
+// thousands of files, so a file's icon is decided by its name's extension
+// alone and looked up once per extension; every row with that extension
+// shares the same QIcon.
+#pragma once
+
+#include <QFileIconProvider>
+#include <QIcon>
+#include <QMimeDatabase>
+#include <QString>
+#include <string_view>
+#include <unordered_map>
+
+namespace rondo::gui {
+
+class IconCache {
+ public:
+  IconCache();
+
+  // The folder icon of ".." and of directories.
+  const QIcon& folderIcon() const { return folder_; }
+  // The plain file icon: files whose type is unknown get it.
+  const QIcon& genericFileIcon() const { return file_; }
+  // The icon of a file named name (UTF-8, no path); built at the first
+  // request for its extension.
+  const QIcon& fileIcon(std::string_view name);
+
+  // The extension a name is filed under: the text after the last ".",
+  // lower-cased; "" for a name without one.
+  static QString extensionOf(std::string_view name);
+  // How many extensions have been looked up so far.
+  std::size_t lookups() const { return byExtension_.size(); }
+
+ private:
+  QIcon lookUp(const QString& extension);
+
+  QMimeDatabase mime_;
+  QFileIconProvider provider_;
+  QIcon folder_;
+  QIcon file_;
+  std::unordered_map<QString, QIcon> byExtension_;
+};
+
+}  // namespace rondo::gui

@@ -1,0 +1,263 @@
+// Renders every window of the program to PNG files, for the documentation
+// and for a look at the windows without a desktop:
+//
+//   render_windows OUTPUT_FOLDER
+//
+// Runs on any Qt platform; scripts/render-windows uses "offscreen". The
+// windows work on a small catalogue made here, with settings kept in
+// memory, so nothing of the user's is read or changed.
+#include <QApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "catalogue/format/byte_stream.h"
+#include "catalogue/format/entry_builder.h"
+#include "catalogue/format/records.h"
+#include "gui/TInfoForm.h"
+#include "gui/TMainForm.h"
+#include "gui/TOnForm.h"
+#include "gui/TPujcitForm.h"
+#include "gui/TRenameForm.h"
+#include "gui/TSkupinaForm.h"
+#include "gui/TSplashForm.h"
+#include "gui/TSpravaSkupForm.h"
+#include "gui/disc_list_model.h"
+#include "settings/group_kinds.h"
+#include "settings/registry.h"
+#include "shell/text.h"
+
+namespace {
+
+struct DiscInfo {
+  const char* serial;
+  const char* description;
+  const char* groups;
+  const char* lending;
+  const char* label;
+  std::uint32_t size;
+};
+
+rondo::CdHeader Header(const DiscInfo& disc, std::uint16_t files, std::uint16_t dirs) {
+  rondo::CdHeader h;
+  h.Serial.Set(rondo::ToCp1250(disc.serial));
+  h.Description.Set(rondo::ToCp1250(disc.description));
+  h.Groups.Set(rondo::ToCp1250(disc.groups));
+  h.Lending.Set(rondo::ToCp1250(disc.lending));
+  h.VolumeLabel.Set(rondo::ToCp1250(disc.label));
+  if (disc.lending[0] != '\0')
+    h.LendDate = 45290.6;
+  h.Created = 45123.4375;
+  h.Finished = h.Created + 142.0 / 86400.0;
+  h.FileCount = files;
+  h.DirCount = dirs;
+  h.CdSize = disc.size;
+  return h;
+}
+
+rondo::CatalogueItem Item(bool directory, const char* name, std::uint8_t level, std::uint32_t size,
+                          const char* comment = "") {
+  rondo::CatalogueItem item;
+  item.directory = directory;
+  item.record.Name.chars = rondo::ToCp1250(name).bytes;
+  item.record.Comment.chars = rondo::ToCp1250(comment).bytes;
+  item.record.Size = size;
+  item.record.Attributes = directory ? 0x10 : 0x21;
+  item.record.Time = 44927.5 + level * 3.25;
+  item.record.Level = level;
+  return item;
+}
+
+// A dozen discs, one of them with a real directory tree, and a multigroup.
+void WriteCatalogue(const std::string& path) {
+  rondo::FileStream file(path, rondo::FileStream::Mode::kReadWriteOrCreate);
+  file.Truncate(0);
+  file.Seek(0);
+  rondo::WriteDatabaseHeader(file, rondo::DatabaseHeader::Current());
+  auto write = [&file](const std::vector<std::uint8_t>& bytes) {
+    file.Write(bytes.data(), bytes.size());
+  };
+
+  const std::vector<rondo::CatalogueItem> photos = {
+      Item(true, "Dovolená 2023", 1, 48213504, "Chorvatsko^"),
+      Item(false, "IMG_0001.jpg", 2, 3512320),
+      Item(false, "IMG_0002.jpg", 2, 3298816),
+      Item(false, "video.mp4", 2, 41402368, "Moře^"),
+      Item(true, "Hory", 1, 20447232, "^Fotky"),
+      Item(false, "panorama.png", 2, 20447232),
+      Item(true, "Dokumenty", 1, 1203456),
+      Item(false, "seznam.txt", 2, 2048, "Co vzít s sebou^"),
+      Item(false, "mapa.pdf", 2, 1201408),
+      Item(false, "čti mě.txt", 1, 912),
+      Item(false, "album.zip", 1, 9437184, "Záloha alba^"),
+      Item(false, "autorun.inf", 1, 64),
+  };
+  write(rondo::BuildCdEntry(
+      Header({"3A41-9C02", "Fotky 2023", "Fotky", "", "FOTKY_2023", 79290368}, 9, 3), photos,
+      true));
+
+  const DiscInfo plain[] = {
+      {"1B22-0A11", "Doom II", "Hry", "", "DOOM2", 421527552},
+      {"1B22-0A12", "Matrix", "Filmy", "Pepa Novák", "MATRIX", 731906048},
+      {"1B22-0A13", "Quake", "Hry", "Vráceno: 2.3.2024", "QUAKE", 389382144},
+      {"1B22-0A14", "Smetana - Má vlast", "Hudba", "", "Audio CD", 648019968},
+      {"1B22-0A15", "Záloha dokumentů 2022", "Zálohy", "", "ZALOHA22", 612368384},
+      {"1B22-0A16", "Linux Debian 12", "Software", "", "Debian 12", 657457152},
+      {"1B22-0A17", "Pelíšky", "Filmy", "Jana", "PELISKY", 702545920},
+      {"1B22-0A18", "Učebnice angličtiny", "Výuka", "", "ENGLISH", 153092096},
+  };
+  for (const DiscInfo& disc : plain) {
+    rondo::CdHeader h = Header(disc, 120, 14);
+    write(rondo::BuildCdEntry(h, {}, true));
+  }
+
+  rondo::CdHeader archive =
+      Header({"7C00-0001", "Archiv fotek", "Fotky;Zálohy", "", "Multi Group", 0}, 0, 0);
+  rondo::MemberList members;
+  members.Slots[0].Set(rondo::ToCp1250("7C00-0002"));
+  write(rondo::BuildMultigroupEntry(archive, members));
+  rondo::CdHeader part =
+      Header({"7C00-0002", "Archiv fotek díl 1", "Fotky", "", "ARCH1", 524288000}, 800, 40);
+  part.InMultigroup = 1;
+  write(rondo::BuildCdEntry(part, {}, true));
+  file.Sync();
+}
+
+bool Save(QWidget& widget, const QDir& folder, const char* name) {
+  if (!widget.isVisible())
+    widget.show();
+  QCoreApplication::processEvents();
+  const QString path = folder.filePath(QString::fromLatin1(name) + ".png");
+  if (!widget.grab().save(path)) {
+    std::fprintf(stderr, "render_windows: cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
+int RowOf(const QAbstractItemModel& model, const QString& caption) {
+  for (int row = 0; row < model.rowCount(); ++row) {
+    if (model.data(model.index(row, 0)).toString() == caption)
+      return row;
+  }
+  return -1;
+}
+
+void SelectRow(QTreeView* view, int row) {
+  view->selectionModel()->select(view->model()->index(row, 0),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  view->selectionModel()->setCurrentIndex(view->model()->index(row, 0),
+                                          QItemSelectionModel::NoUpdate);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: render_windows OUTPUT_FOLDER\n");
+    return 2;
+  }
+  QDir folder(QString::fromLocal8Bit(argv[1]));
+  if (!folder.mkpath(QStringLiteral("."))) {
+    std::fprintf(stderr, "render_windows: cannot create %s\n", argv[1]);
+    return 1;
+  }
+  QTemporaryDir work;
+  if (!work.isValid())
+    return 1;
+  const std::string catalogue = work.filePath(QStringLiteral("katalog.big")).toStdString();
+  bool ok = true;
+  try {
+    WriteCatalogue(catalogue);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "render_windows: %s\n", e.what());
+    return 1;
+  }
+
+  rondo::MemoryRegistry registry;
+  registry.WriteText("Cesta", catalogue);
+  registry.WriteText("VerzeProgramu", rondo::gui::kApplicationTitle);
+  for (const char* group : {"Hry", "Filmy", "Hudba", "Fotky", "Zálohy", "Software", "Výuka"})
+    rondo::RegisterGroup(registry, group);
+
+  {
+    rondo::gui::TMainForm window(registry);
+    window.splashMilliseconds = 0;
+    window.quitOnClose = false;
+    window.messageHook = [](const QString& text) {
+      std::fprintf(stderr, "render_windows: %s\n", qPrintable(text));
+    };
+    window.resize(1000, 560);
+    window.start();
+    window.show();
+    SelectRow(window.discView(), RowOf(*window.discModel(), QStringLiteral("Matrix")));
+    ok = Save(window, folder, "main-window") && ok;
+
+    SelectRow(window.discView(), RowOf(*window.discModel(), QStringLiteral("Fotky 2023")));
+    window.openSelectedDisc();
+    QTreeView* dirs = window.dirView();
+    SelectRow(dirs, RowOf(*dirs->model(), QStringLiteral("Dovolená 2023")));
+    window.openSelectedItem();
+    SelectRow(dirs, RowOf(*dirs->model(), QStringLiteral("video.mp4")));
+    ok = Save(window, folder, "main-window-browsing") && ok;
+    window.close();
+  }
+
+  {
+    rondo::gui::TSkupinaForm picker(registry);
+    picker.setChosen({QStringLiteral("Hry"), QStringLiteral("Filmy")});
+    ok = Save(picker, folder, "group-picker") && ok;
+  }
+  {
+    rondo::gui::TSpravaSkupForm manager(registry);
+    ok = Save(manager, folder, "group-management") && ok;
+  }
+  {
+    rondo::gui::TRenameForm prompt;
+    prompt.setText(QStringLiteral("Matrix - rozšířená verze"));
+    ok = Save(prompt, folder, "name-prompt") && ok;
+  }
+  {
+    rondo::gui::TPujcitForm prompt;
+    prompt.setText(QStringLiteral("Pepa Novák"));
+    ok = Save(prompt, folder, "one-line-prompt") && ok;
+  }
+  {
+    rondo::gui::TOnForm settings(registry);
+    settings.show();
+    const char* const pages[] = {"settings-paths", "settings-fonts", "settings-options"};
+    for (int page = 0; page < 3; ++page) {
+      QTreeWidget* tree = settings.tree();
+      if (page < tree->topLevelItemCount())
+        tree->setCurrentItem(tree->topLevelItem(page));
+      settings.pages()->setCurrentIndex(page);
+      ok = Save(settings, folder, pages[page]) && ok;
+    }
+    settings.hide();
+  }
+  {
+    rondo::gui::TSplashForm splash;
+    ok = Save(splash, folder, "splash") && ok;
+  }
+  const rondo::gui::ProgramFacts facts{QStringLiteral("~/.config/rondotheka/registry.ini"),
+                                       QStringLiteral("~/.local/share/rondotheka/katalog.big"),
+                                       QCoreApplication::applicationDirPath() + QLatin1Char('/')};
+  {
+    rondo::gui::TInfoForm info(rondo::gui::TInfoForm::Kind::kWhatsNew, facts);
+    ok = Save(info, folder, "whats-new") && ok;
+  }
+  {
+    rondo::gui::TInfoForm info(rondo::gui::TInfoForm::Kind::kAbout, facts);
+    ok = Save(info, folder, "about") && ok;
+  }
+  return ok ? 0 : 1;
+}
