@@ -101,7 +101,7 @@ class Engine {
   MemoryStream BlockCache;
   int SortColumn = 0;
   std::string PendingSerial;
-  std::string RecalcSerial;
+  std::string RecalcSerial;  // a disc's serial, or "All"
   std::string GroupFilter{kGroupAll};
   CdHeader MultigroupTemplate;
   MemberList MultigroupMembers;
@@ -122,6 +122,7 @@ class Engine {
   void LoadCdBlock(FileStream& file);
   void ShowDiscRoot();
   void ShowDirectory();
+  void RecalculateStructure(FileStream& file);
   void AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group);
   DiscRow MakeDiscRow(const CdHeader& h, bool plainSizes) const;
   void SortDiscsByCaption();

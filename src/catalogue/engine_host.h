@@ -2,6 +2,7 @@
 // the command line, or a test's scripted fake.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace rondo {
@@ -23,6 +24,16 @@ class EngineHost {
   virtual void DirListAboutToChange() {}
   virtual void DirListChanged() {}
   virtual void PathLabelChanged(const std::string& /*text*/) {}
+
+  // The structure recalculation's progress window. Bars: 0 reading the
+  // disc's items, 1 computing, 2 writing.
+  virtual void RecalcStarted() {}
+  virtual void RecalcDisc(const std::string& /*description*/, std::uint16_t /*dirs*/,
+                          std::uint16_t /*files*/) {}
+  virtual void RecalcProgress(int /*bar*/, std::uint64_t /*position*/, std::uint64_t /*maximum*/) {}
+  // "Zrušit" was pressed and confirmed.
+  virtual bool RecalcCancelRequested() { return false; }
+  virtual void RecalcFinished() {}
 
   // The user agreed to convert an old-format catalogue at path. Returns when
   // the conversion has finished: true when the file now has the current

@@ -12,6 +12,9 @@ inline constexpr std::string_view kListErrorAdvice =
     "\r\n\r\nPokud máte datový soubor ze starší verze, odstraňte ho!\r\n\r\nUkončete program";
 inline constexpr std::string_view kConversionUnavailable =
     "Převod databáze ze starší verze zatím není k dispozici. Soubor zůstal beze změny.";
+inline constexpr std::string_view kRecalcErrorPrefix = "Chyba: ";
+inline constexpr std::string_view kRecalcCancelQuestion =
+    "Opravdu chtete přerušit zpracovávání? (Nedoporučuje se)";
 inline constexpr std::string_view kNoDatabasePath = "Není nastavena cesta k databázi.";
 
 }  // namespace rondo::msg

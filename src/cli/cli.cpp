@@ -5,11 +5,14 @@
 #include <optional>
 #include <ostream>
 
+#include "acquisition/scanner.h"
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
 #include "catalogue/format/errors.h"
 #include "catalogue/messages.h"
 #include "platform/environment.h"
+#include "platform/linux_drives.h"
+#include "platform/linux_file_tree.h"
 #include "settings/group_kinds.h"
 #include "settings/registry.h"
 
@@ -35,6 +38,13 @@ constexpr const char* kUsage =
     "                       \"/\"), šest sloupců seznamu adresářů seřazených podle\n"
     "                       jména; --all ukáže i položky jiných skupin, --group\n"
     "                       vybere skupinu (výchozí All)\n"
+    "  add KOŘEN [--name TEXT] [--group G]... [--comment CESTA TEXT]...\n"
+    "      [--dir-groups CESTA SKUPINY]... [--no-structure] [--serial XXXX-XXXX]\n"
+    "      [--label TEXT] [--allow-duplicate]\n"
+    "                       prozkoumá KOŘEN (přípojný bod nebo složku), uloží ho\n"
+    "                       jako nové CD, přepočítá jeho strukturu a vypíše serial;\n"
+    "                       CESTA je úplná cesta položky (KOŘEN/…)\n"
+    "  recalc [SERIAL]      přepočítá adresářovou strukturu jednoho nebo všech CD\n"
     "  groups               seznam skupin\n"
     "  groups add JMÉNO     přidá skupinu\n"
     "  groups remove JMÉNO  odebere skupinu (CD a položky si jméno ponechají)\n"
@@ -237,6 +247,119 @@ int ListDirectory(const Arguments& a, Engine& engine, CliHost& host, std::ostrea
   return host.Failed() ? kExitFailed : kExitOk;
 }
 
+// Problems met while scanning go to stderr; the ordinary status lines of the
+// add-disc window are not repeated here.
+class CliScanProgress : public ScanProgress {
+ public:
+  explicit CliScanProgress(std::ostream& err) : err_(err) {}
+  void Warn(const std::string& line) override { err_ << "rondotheka-cli: " << line << '\n'; }
+
+ private:
+  std::ostream& err_;
+};
+
+std::optional<std::uint32_t> ParseSerial(const std::string& text) {
+  if (text.size() != 9 || text[4] != '-')
+    return std::nullopt;
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i == 4)
+      continue;
+    const char c = text[i];
+    int digit = -1;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    if (digit < 0)
+      return std::nullopt;
+    value = value << 4 | static_cast<std::uint32_t>(digit);
+  }
+  return value;
+}
+
+int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registry,
+            std::ostream& out, std::ostream& err) {
+  ScanRequest request;
+  request.groups.clear();
+  std::optional<std::string> name, label, serial;
+  bool allowDuplicate = false;
+  for (std::size_t i = 1; i < a.words.size(); ++i) {
+    const std::string& w = a.words[i];
+    const auto value = [&](std::size_t count) { return i + count < a.words.size(); };
+    if (w == "--name" && value(1)) {
+      name = a.words[++i];
+    } else if (w == "--group" && value(1)) {
+      request.groups.push_back(a.words[++i]);
+    } else if (w == "--comment" && value(2)) {
+      request.commentRows.push_back({a.words[i + 1], a.words[i + 2]});
+      i += 2;
+    } else if (w == "--dir-groups" && value(2)) {
+      request.groupRows.push_back({a.words[i + 1], a.words[i + 2]});
+      i += 2;
+    } else if (w == "--no-structure") {
+      request.withoutStructure = true;
+    } else if (w == "--serial" && value(1)) {
+      serial = a.words[++i];
+    } else if (w == "--label" && value(1)) {
+      label = a.words[++i];
+    } else if (w == "--allow-duplicate") {
+      allowDuplicate = true;
+    } else if (w.rfind("--", 0) == 0 || !request.root.empty()) {
+      return Usage(err, "nesprávný argument příkazu add: " + w);
+    } else {
+      request.root = w;
+    }
+  }
+  if (request.root.empty())
+    return Usage(err, "add potřebuje KOŘEN");
+  if (request.groups.empty())
+    request.groups.emplace_back(kUnassignedGroup);
+
+  platform::LinuxDrives drives;
+  std::optional<VolumeInfo> volume = drives.Volume(request.root);
+  if (!volume) {
+    if (!serial) {
+      err << "rondotheka-cli: „" << request.root << "“ nelze přečíst.\n";
+      return kExitFailed;
+    }
+    volume = VolumeInfo{};
+  }
+  if (serial) {
+    const auto parsed = ParseSerial(*serial);
+    if (!parsed)
+      return Usage(err, "--serial má tvar XXXX-XXXX (šestnáctkově)");
+    volume->serial = *parsed;
+  }
+  if (label)
+    volume->label = *label;
+  request.volume = *volume;
+  request.description = name.value_or(volume->label);
+
+  engine.PendingSerial = SerialText(volume->serial);
+  const bool exists = engine.RunOperation(OperationCode::kSerialExists);
+  if (host.OldFormat())
+    return OldFormat(err, engine.DatabasePath);
+  if (host.Failed())
+    return kExitFailed;
+  if (exists && !allowDuplicate) {
+    err << "rondotheka-cli: CD je již v databázi! (" << engine.PendingSerial
+        << "; --allow-duplicate ho uloží znovu)\n";
+    return kExitFailed;
+  }
+
+  CliScanProgress progress(err);
+  platform::LinuxFileTree tree;
+  const ScanResult scanned = ScanDisc(request, tree, registry, progress);
+  StoreScannedEntry(engine.DatabasePath, scanned.entry, progress);
+  engine.RecalcSerial = ToUtf8(scanned.header.Serial.Text());
+  engine.RunOperation(OperationCode::kRecalculateStructure);
+  out << engine.RecalcSerial << '\n';
+  return host.Failed() ? kExitFailed : kExitOk;
+}
+
 int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
   const std::string& command = a.words[0];
   if (command == "init") {
@@ -247,7 +370,8 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
 
   if (command == "groups")
     return Groups(a, registry, out, err);
-  if (command != "list" && command != "members" && command != "exists" && command != "ls") {
+  if (command != "list" && command != "members" && command != "exists" && command != "ls" &&
+      command != "add" && command != "recalc") {
     return Usage(err, "neznámý příkaz: " + command);
   }
 
@@ -260,6 +384,17 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     return kExitFailed;
   }
 
+  if (command == "add")
+    return AddDisc(a, engine, host, registry, out, err);
+  if (command == "recalc") {
+    if (a.words.size() > 2)
+      return Usage(err, "recalc [SERIAL]");
+    engine.RecalcSerial = a.words.size() == 2 ? a.words[1] : "All";
+    engine.RunOperation(OperationCode::kRecalculateStructure);
+    if (host.OldFormat())
+      return OldFormat(err, engine.DatabasePath);
+    return host.Failed() ? kExitFailed : kExitOk;
+  }
   if (command == "ls") {
     engine.GroupFilter = std::string(kGroupAll);
     return ListDirectory(a, engine, host, out, err);

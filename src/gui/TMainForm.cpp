@@ -33,12 +33,14 @@
 #include "gui/QELControls.h"
 #include "gui/TInfoForm.h"
 #include "gui/TOnForm.h"
+#include "gui/TPridaniCDForm.h"
 #include "gui/TSplashForm.h"
 #include "gui/TSpravaSkupForm.h"
 #include "gui/dir_list_model.h"
 #include "gui/disc_list_model.h"
 #include "gui/icon_cache.h"
 #include "platform/environment.h"
+#include "platform/linux_file_tree.h"
 #include "settings/group_kinds.h"
 #include "shell/delay.h"
 #include "shell/paths.h"
@@ -221,7 +223,9 @@ TMainForm::TMainForm(Registry& registry, QWidget* parent)
     : QMainWindow(parent),
       registry_(registry),
       engine_(*this, platform::CurrentDisplayFormat()),
-      icons_(std::make_unique<IconCache>()) {
+      icons_(std::make_unique<IconCache>()),
+      ownFileTree_(std::make_unique<platform::LinuxFileTree>()),
+      fileTree_(ownFileTree_.get()) {
   setObjectName(QStringLiteral("TMainForm"));
   model_ = new DiscListModel(engine_.Discs, this);
   dirModel_ = new DirListModel(engine_.Dirs, *icons_, this);
@@ -274,7 +278,7 @@ void TMainForm::buildMenus() {
 
   QMenu* cd = bar->addMenu(QStringLiteral("[CD]"));
   cd->setObjectName(QStringLiteral("menuCd"));
-  QAction* add = addCommand(cd, "actionAddCd", QStringLiteral("Přidat..."), false);
+  QAction* add = addCommand(cd, "actionAddCd", QStringLiteral("Přidat..."), true);
   connect(add, &QAction::triggered, this, &TMainForm::addCd);
   addCommand(cd, "actionRemoveCds", QStringLiteral("Ubrat, zrušit multiskupinu..."), false);
   addCommand(cd, "actionLendCds", QStringLiteral("Půjčit..."), false);
@@ -300,8 +304,10 @@ void TMainForm::buildMenus() {
   database->setObjectName(QStringLiteral("menuDatabase"));
   addCommand(database, "actionDatabaseInfo", QStringLiteral("Informace o databázi..."), false);
   addCommand(database, "actionVersionConversion", QStringLiteral("Převody verzí..."), false);
-  addCommand(database, "actionRecalculateStructure",
-             QStringLiteral("Přepočítat adresářovou strukturu u všech CD..."), false);
+  QAction* recalculate =
+      addCommand(database, "actionRecalculateStructure",
+                 QStringLiteral("Přepočítat adresářovou strukturu u všech CD..."), true);
+  connect(recalculate, &QAction::triggered, this, &TMainForm::recalculateAll);
 
   // Only while a disc is browsed.
   itemsMenu_ = bar->addMenu(QStringLiteral("[Soubory a Adresáře]"));
@@ -664,8 +670,34 @@ void TMainForm::showInformation(int kind) {
   form.exec();
 }
 
+void TMainForm::setFileTree(FileTree* tree) {
+  fileTree_ = tree != nullptr ? tree : ownFileTree_.get();
+}
+
 void TMainForm::addCd() {
-  // Scanning a disc into the catalogue comes with the scanning window.
+  if (drives_ == nullptr) {
+    qWarning("No drives known to the window; nothing to add a disc from.");
+    return;
+  }
+  {
+    TPridaniCDForm form(engine_, registry_, *drives_, *fileTree_, this);
+    form.prepare();
+    form.exec();
+    guarded([this, &form] { form.saveOptions(registry_); });
+  }
+  // The scan registers the groups it was given, so the menu may have grown.
+  rebuildGroupMenu();
+  runOperation(OperationCode::kListCds);
+  updateDatabaseSize();
+  updateDiscCount();
+}
+
+void TMainForm::recalculateAll() {
+  if (recalcForm_ != nullptr)
+    return;  // one recalculation at a time
+  engine_.RecalcSerial = "All";
+  runOperation(OperationCode::kRecalculateStructure);
+  updateDatabaseSize();
 }
 
 void TMainForm::searchDatabase() {
@@ -940,6 +972,52 @@ void TMainForm::DirListChanged() {
 
 void TMainForm::PathLabelChanged(const std::string& text) {
   pathLabel_->setText(FromUtf8(text));
+}
+
+void TMainForm::RecalcStarted() {
+  if (recalcForm_ == nullptr) {
+    // Started from a modal window (adding a disc), the progress window
+    // belongs to that one, or the modal window would block its "Zrušit".
+    QWidget* modal = QApplication::activeModalWidget();
+    recalcForm_ = new TPrepocetForm(modal != nullptr ? modal : this);
+    if (confirmHook)
+      recalcForm_->confirmHook = confirmHook;
+  }
+  // The catalogue is busy: no other command may start meanwhile.
+  menuBar()->setEnabled(false);
+  centralWidget()->setEnabled(false);
+  recalcForm_->show();
+  recalcForm_->centreOnScreen();
+  recalcForm_->raise();
+  recalcEvents_.reset();
+  QCoreApplication::processEvents();
+}
+
+void TMainForm::RecalcDisc(const std::string& description, std::uint16_t dirs,
+                           std::uint16_t files) {
+  if (recalcForm_ != nullptr)
+    recalcForm_->setDisc(FromUtf8(description), dirs, files);
+  recalcEvents_.pump();
+}
+
+void TMainForm::RecalcProgress(int bar, std::uint64_t position, std::uint64_t maximum) {
+  // Called for every item: the bar counts in thousandths, so most calls
+  // change nothing on screen, and the events run only now and then.
+  if (recalcForm_ != nullptr)
+    recalcForm_->setProgress(bar, position, maximum);
+  recalcEvents_.pump();
+}
+
+bool TMainForm::RecalcCancelRequested() {
+  recalcEvents_.pump();
+  return recalcForm_ != nullptr && recalcForm_->cancelRequested();
+}
+
+void TMainForm::RecalcFinished() {
+  delete recalcForm_;
+  recalcForm_ = nullptr;
+  menuBar()->setEnabled(true);
+  centralWidget()->setEnabled(true);
 }
 
 }  // namespace rondo::gui

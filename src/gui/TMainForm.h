@@ -12,8 +12,11 @@
 #include <optional>
 #include <string>
 
+#include "acquisition/drives.h"
+#include "acquisition/file_tree.h"
 #include "catalogue/engine.h"
 #include "catalogue/engine_host.h"
+#include "gui/TPrepocetForm.h"
 #include "settings/registry.h"
 
 class QAction;
@@ -76,6 +79,14 @@ class TMainForm : public QMainWindow, public EngineHost {
   // When set, receives the messages instead of a message box.
   std::function<void(const QString& text)> messageHook;
 
+  // The drives and the file listing the add-disc window works with. The
+  // program gives the machine's own; without drives "Přidat..." has nothing
+  // to offer and does nothing. The file tree defaults to the real one.
+  void setDrives(Drives* drives) { drives_ = drives; }
+  void setFileTree(FileTree* tree);
+  Drives* drives() const { return drives_; }
+  FileTree& fileTree() const { return *fileTree_; }
+
   // EngineHost.
   bool Confirm(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
@@ -85,6 +96,14 @@ class TMainForm : public QMainWindow, public EngineHost {
   void DirListAboutToChange() override;
   void DirListChanged() override;
   void PathLabelChanged(const std::string& text) override;
+  void RecalcStarted() override;
+  void RecalcDisc(const std::string& description, std::uint16_t dirs, std::uint16_t files) override;
+  void RecalcProgress(int bar, std::uint64_t position, std::uint64_t maximum) override;
+  bool RecalcCancelRequested() override;
+  void RecalcFinished() override;
+
+  // The recalculation's progress window while one runs, otherwise null.
+  TPrepocetForm* recalcWindow() const { return recalcForm_; }
 
   Engine& engine() { return engine_; }
   DiscListModel* discModel() const { return model_; }
@@ -150,6 +169,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   // "Přidat..." and "V obsahu databáze...".
   void addCd();
   void searchDatabase();
+  // "Přepočítat adresářovou strukturu u všech CD...".
+  void recalculateAll();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -198,6 +219,11 @@ class TMainForm : public QMainWindow, public EngineHost {
   std::string programFolder_;
   std::string languageFile_ = kDefaultLanguageFile;
   bool shownBefore_ = false;
+  Drives* drives_ = nullptr;
+  std::unique_ptr<FileTree> ownFileTree_;
+  FileTree* fileTree_ = nullptr;
+  TPrepocetForm* recalcForm_ = nullptr;
+  ThrottledEvents recalcEvents_;
 
   QStackedWidget* listStack_ = nullptr;
   QTreeView* discView_ = nullptr;

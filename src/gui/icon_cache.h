@@ -41,4 +41,10 @@ class IconCache {
   std::unordered_map<QString, QIcon> byExtension_;
 };
 
+// The small icon of a name as the desktop shows it: the folder for a
+// directory, else the icon of the file's type. The name need not exist.
+inline const QIcon& SmallShellIcon(IconCache& cache, std::string_view name, bool isDirectory) {
+  return isDirectory ? cache.folderIcon() : cache.fileIcon(name);
+}
+
 }  // namespace rondo::gui

@@ -1,10 +1,12 @@
 // The desktop program: one main window over the catalogue named in the
-// user's settings. A first argument "add" starts with adding a disc,
-// "search" with the search.
+// user's settings, adding discs from the machine's mounted volumes. A first
+// argument "add" starts with adding a disc, "search" with the search.
 #include <QApplication>
 
 #include "gui/TMainForm.h"
 #include "platform/environment.h"
+#include "platform/linux_drives.h"
+#include "platform/linux_file_tree.h"
 #include "settings/registry.h"
 
 int main(int argc, char* argv[]) {
@@ -15,7 +17,12 @@ int main(int argc, char* argv[]) {
   rondo::platform::UseUserLocale();
 
   rondo::FileRegistry registry(rondo::platform::RegistryFilePath());
+  // The drives and the file listing outlive the window that uses them.
+  rondo::platform::LinuxDrives drives;
+  rondo::platform::LinuxFileTree tree;
   rondo::gui::TMainForm window(registry);
+  window.setDrives(&drives);
+  window.setFileTree(&tree);
   if (argc > 1)
     window.startArgument = QString::fromLocal8Bit(argv[1]);
   window.start();

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "catalogue/format/records.h"
@@ -154,6 +155,60 @@ TEST_F(CliTest, GroupsListAddAndRemove) {
   EXPECT_EQ(Run({"groups"}), kExitOk);
   EXPECT_EQ(out.str(), "Řecko 2004\n");
   EXPECT_EQ(Run({"groups", "rename", "x"}), kExitUsage);
+}
+
+TEST_F(CliTest, AddScansAFolderStoresItAndRefusesItTwice) {
+  const auto root = dir / "disk";
+  std::filesystem::create_directories(root / "Fotky" / "2004");
+  std::ofstream(root / "Fotky" / "2004" / "moře.jpg") << "jpeg";
+  std::ofstream(root / "readme.txt") << "ahoj";
+  const std::string r = root.string();
+
+  ASSERT_EQ(Run({"--db", Db(), "add", r, "--name", "Dovolená", "--group", "Fotky", "--serial",
+                 "1a2b-3c4d", "--comment", r + "/README.TXT", "přečti", "--dir-groups",
+                 r + "/Fotky", "Rodina;Moře"}),
+            kExitOk)
+      << err.str();
+  EXPECT_EQ(out.str(), "1A2B-3C4D\n");
+  EXPECT_EQ(registry.Read("Druhy CD", "Fotky"), std::optional<std::string>("none"));
+
+  ASSERT_EQ(Run({"--db", Db(), "list"}), kExitOk);
+  ASSERT_EQ(Lines().size(), 1u);
+  EXPECT_EQ(Lines()[0].rfind("Dovolená\tFotky\t1A2B-3C4D\t\t\tdisk\t2\t2\t", 0), 0u);
+
+  ASSERT_EQ(Run({"--db", Db(), "ls", "--all", "1A2B-3C4D"}), kExitOk);
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1].substr(0, 6), "Fotky\t");
+  EXPECT_NE(lines[1].find("\tRodina;Moře"), std::string::npos);
+  // A file comment carries no "^": it is shown, and tested, as its groups.
+  EXPECT_EQ(lines[2].substr(lines[2].rfind('\t')), "\tpřečti");
+  ASSERT_EQ(Run({"--db", Db(), "ls", "--all", "1A2B-3C4D", "Fotky/2004"}), kExitOk);
+  EXPECT_EQ(Lines().back().rfind("moře.jpg\t", 0), 0u);
+
+  // The structure was recalculated: recalculating again changes nothing.
+  const auto stored = test::ReadAll(Db());
+  EXPECT_EQ(Run({"--db", Db(), "recalc"}), kExitOk);
+  EXPECT_EQ(Run({"--db", Db(), "recalc", "1A2B-3C4D"}), kExitOk);
+  EXPECT_EQ(test::ReadAll(Db()), stored);
+
+  EXPECT_EQ(Run({"--db", Db(), "add", r, "--serial", "1A2B-3C4D"}), kExitFailed);
+  EXPECT_NE(err.str().find("CD je již v databázi!"), std::string::npos);
+  EXPECT_EQ(test::ReadAll(Db()), stored);
+  EXPECT_EQ(Run({"--db", Db(), "add", r, "--serial", "1A2B-3C4D", "--allow-duplicate",
+                 "--no-structure", "--label", "Holý"}),
+            kExitOk);
+  EXPECT_EQ(test::ReadAll(Db()).size(), stored.size() + 228);
+
+  // Without --serial a folder gets a serial of its own, the same each time.
+  ASSERT_EQ(Run({"--db", Db(), "add", r}), kExitOk) << err.str();
+  const std::string own = out.str();
+  EXPECT_EQ(own.size(), 10u);
+  EXPECT_EQ(Run({"--db", Db(), "add", r}), kExitFailed);
+
+  EXPECT_EQ(Run({"--db", Db(), "add"}), kExitUsage);
+  EXPECT_EQ(Run({"--db", Db(), "add", r, "--serial", "XYZ"}), kExitUsage);
+  EXPECT_EQ(Run({"--db", Db(), "add", (dir / "nic").string()}), kExitFailed);
 }
 
 TEST_F(CliTest, FailuresGoToStderrWithAStatus) {

@@ -27,6 +27,11 @@ std::vector<std::uint32_t> SubtreeLengths(const std::vector<CatalogueItem>& item
     if (items[i].directory)
       open.push_back(i);
   }
+  // A directory without bytes below it is never stepped over.
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].directory && items[i].record.Size == 0)
+      lengths[i] = 0;
+  }
   return lengths;
 }
 

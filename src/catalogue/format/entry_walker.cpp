@@ -32,6 +32,13 @@ bool EntryWalker::Next(CdHeader& header) {
   return true;
 }
 
+void CheckEntries(ByteStream& stream) {
+  EntryWalker walker(stream);
+  CdHeader h;
+  while (walker.Next(h)) {
+  }
+}
+
 std::vector<FixedText<9>> ReadMembers(ByteStream& stream, std::uint64_t blockLength) {
   std::vector<FixedText<9>> members;
   const std::uint64_t slots = std::min<std::uint64_t>(kMemberSlots, blockLength / kSerialWidth);

@@ -31,6 +31,10 @@ class EntryWalker {
   std::uint64_t blockLength_ = 0;
 };
 
+// Walks every entry header once, so that an operation that writes can refuse
+// a damaged catalogue before it changes anything. Throws DamagedCatalogue.
+void CheckEntries(ByteStream& stream);
+
 // Reads a multigroup's member serials, never past the end of its block: a
 // block shorter than the full member list yields only the slots it holds.
 // Stops at the first empty slot. The stream must stand at the block start.

@@ -1,0 +1,287 @@
+#include "acquisition/scanner.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "catalogue/engine.h"
+#include "catalogue/format/entry_walker.h"
+#include "catalogue/format/errors.h"
+#include "settings/group_kinds.h"
+#include "shell/paths.h"
+#include "shell/text.h"
+
+namespace rondo {
+
+namespace {
+
+constexpr std::uint64_t kMaxU16 = std::numeric_limits<std::uint16_t>::max();
+constexpr std::uint64_t kMaxU32 = std::numeric_limits<std::uint32_t>::max();
+constexpr std::size_t kMaxTextBytes = 255;
+constexpr std::size_t kMaxLabelBytes = 49;
+
+// One listed entry and, for a directory that was entered, its contents.
+struct Node {
+  TreeEntry entry;
+  std::vector<Node> children;
+  std::uint64_t bytes = 0;  // files below (directories) or the size (files)
+};
+
+struct Totals {
+  std::uint64_t dirs = 0;
+  std::uint64_t files = 0;
+  std::uint64_t bytes = 0;
+  bool incomplete = false;
+};
+
+// Lists the whole tree once; every later step works from memory.
+void ReadTree(FileTree& tree, const std::string& path, char separator, std::vector<Node>& children,
+              std::uint64_t& bytes, Totals& totals, ScanProgress& progress) {
+  std::vector<TreeEntry> entries;
+  if (!tree.List(path, entries)) {
+    totals.incomplete = true;
+    return;
+  }
+  children.reserve(entries.size());
+  for (auto& entry : entries) {
+    if (entry.name == "." || entry.name == "..")
+      continue;
+    Node node;
+    node.entry = std::move(entry);
+    if (node.entry.directory) {
+      ++totals.dirs;
+      if (!node.entry.linkToDirectory) {
+        ReadTree(tree, WithTrailingBackslash(path, separator) + node.entry.name, separator,
+                 node.children, node.bytes, totals, progress);
+      }
+    } else {
+      ++totals.files;
+      if (!node.entry.sizeKnown)
+        totals.incomplete = true;
+      node.bytes = node.entry.sizeKnown ? node.entry.size : 0;
+      totals.bytes += node.bytes;
+    }
+    bytes += node.bytes;
+    children.push_back(std::move(node));
+  }
+  progress.ProcessEvents();
+}
+
+std::uint32_t Saturated32(std::uint64_t value) {
+  return static_cast<std::uint32_t>(std::min(value, kMaxU32));
+}
+
+std::uint16_t Saturated16(std::uint64_t value) {
+  return static_cast<std::uint16_t>(std::min(value, kMaxU16));
+}
+
+class EntryWriter {
+ public:
+  EntryWriter(const ScanRequest& request, ScanProgress& progress)
+      : request_(request), progress_(progress) {}
+
+  void WriteDirectory(const std::string& path, const std::vector<Node>& children,
+                      std::uint8_t level) {
+    ++level;
+    if (level == 0) {  // past 255 levels the Level byte cannot say more
+      progress_.Warn("Adresář " + path + " je zanořen hlouběji než 255 úrovní; nezapsán.");
+      return;
+    }
+    for (const Node& node : children) {
+      if (node.entry.directory)
+        WriteItem(path, node, level);
+    }
+    for (const Node& node : children) {
+      if (!node.entry.directory)
+        WriteItem(path, node, level);
+    }
+  }
+
+  MemoryStream& Buffer() { return buffer_; }
+  std::uint64_t Dirs() const { return dirs_; }
+  std::uint64_t Files() const { return files_; }
+
+ private:
+  // The comment of an item: the last comment row naming it, then for a
+  // directory "^" and the groups of every group row naming it.
+  std::string CommentFor(const std::string& fullPath, bool directory) const {
+    const std::string key = AsciiLower(fullPath);
+    std::string comment;
+    for (const auto& row : request_.commentRows) {
+      if (AsciiLower(row.path) == key)
+        comment = row.text;
+    }
+    if (directory) {
+      for (const auto& row : request_.groupRows) {
+        if (AsciiLower(row.path) == key)
+          comment += "^" + row.text;
+      }
+    }
+    return comment;
+  }
+
+  TDynamicArray Field(const std::string& utf8, const std::string& what,
+                      const std::string& fullPath) {
+    TDynamicArray array;
+    array.chars = ToCp1250(utf8).bytes;
+    if (array.chars.size() > kMaxTextBytes) {
+      array.chars.resize(kMaxTextBytes);
+      progress_.Warn(what + " položky " + fullPath + " je delší než 255 bajtů; zkráceno.");
+    }
+    return array;
+  }
+
+  void WriteItem(const std::string& path, const Node& node, std::uint8_t level) {
+    const std::string fullPath = WithTrailingBackslash(path, request_.separator) + node.entry.name;
+    ItemRecord r;
+    r.Name = Field(node.entry.name, "Jméno", fullPath);
+    r.Comment = Field(CommentFor(fullPath, node.entry.directory), "Komentář", fullPath);
+    r.Attributes = node.entry.attributes;
+    r.Time = node.entry.time;
+    r.Level = level;
+    if (node.entry.directory) {
+      if (node.bytes > kMaxU32) {
+        progress_.Warn("Adresář " + fullPath + " má přes 4 GB; uložena největší možná velikost.");
+      }
+      TDirInfo dir;
+      static_cast<ItemRecord&>(dir) = std::move(r);
+      dir.Size = Saturated32(node.bytes);
+      WriteDirItem(buffer_, dir);
+      ++dirs_;
+      progress_.Stored(true, fullPath, 0);
+      WriteDirectory(fullPath, node.children, level);
+    } else {
+      if (!node.entry.sizeKnown)
+        progress_.Warn("Nelze zjistit velikost souboru !" + fullPath);
+      if (node.bytes > kMaxU32) {
+        progress_.Warn("Soubor " + fullPath + " má přes 4 GB; uložena největší možná velikost.");
+      }
+      TFileInfo file;
+      static_cast<ItemRecord&>(file) = std::move(r);
+      file.Size = Saturated32(node.bytes);
+      WriteFileItem(buffer_, file);
+      ++files_;
+      progress_.Stored(false, fullPath, node.bytes);
+    }
+    progress_.ProcessEvents();
+  }
+
+  const ScanRequest& request_;
+  ScanProgress& progress_;
+  MemoryStream buffer_;
+  std::uint64_t dirs_ = 0;
+  std::uint64_t files_ = 0;
+};
+
+}  // namespace
+
+ScanResult ScanDisc(const ScanRequest& request, FileTree& tree, Registry& registry,
+                    ScanProgress& progress, const std::function<LocalDateTime()>& now) {
+  progress.Log("Kontrola skupin...");
+  std::vector<std::string> kept;
+  for (const auto& group : request.groups) {
+    if (group == kUnassignedGroup)
+      continue;
+    RegisterGroup(registry, group, "none");
+    kept.push_back(group);
+  }
+
+  CdHeader h;
+  h.Serial.Set(ToCp1250(SerialText(request.volume.serial)));
+  Cp1250Text label = ToCp1250(request.volume.label);
+  if (label.bytes.size() > kMaxLabelBytes)
+    label.bytes.resize(kMaxLabelBytes);
+  h.VolumeLabel.Set(label);
+  h.Description.Set(ToCp1250(request.description));
+  h.Groups.Set(ToCp1250(JoinChosenGroups(kept)));
+  h.Created = EncodeOleDate(now());
+
+  progress.Log("Zjištuji velikost CD...");
+  std::vector<Node> root;
+  std::uint64_t rootBytes = 0;
+  Totals totals;
+  ReadTree(tree, request.root, request.separator, root, rootBytes, totals, progress);
+  if (totals.incomplete)
+    progress.Warn("Nelze zjistit velikost některého ze souborů!");
+  progress.Sized(totals.dirs, totals.files, totals.bytes);
+  if (totals.dirs > kMaxU16 || totals.files > kMaxU16) {
+    progress.Warn("Disk má přes 65535 souborů nebo adresářů; uložen největší možný počet.");
+  }
+  if (totals.bytes > kMaxU32) {
+    progress.Warn("Disk má přes 4 GB dat; uložena největší možná velikost.");
+  }
+  h.CdSize = Saturated32(totals.bytes);
+  progress.Log("Velikost CD: " + std::to_string(totals.bytes) + " B");
+  progress.Log("Položek: " + std::to_string(totals.dirs + totals.files));
+  progress.Log("Zpracovávám...");
+
+  EntryWriter writer(request, progress);
+  WriteCdHeader(writer.Buffer(), h);
+  std::uint64_t dirs = totals.dirs;
+  std::uint64_t files = totals.files;
+  if (!request.withoutStructure) {
+    writer.WriteDirectory(request.root, root, 0);
+    dirs = writer.Dirs();
+    files = writer.Files();
+  }
+
+  progress.Log("Ukládám do databáze...");
+  MemoryStream& buffer = writer.Buffer();
+  if (buffer.Size() > kMaxU32) {
+    throw std::length_error("Záznam disku by byl delší než 4 GB; disk nelze uložit.");
+  }
+  h.Finished = EncodeOleDate(now());
+  h.FileCount = Saturated16(files);
+  h.DirCount = Saturated16(dirs);
+  h.BlockSize = static_cast<std::uint32_t>(buffer.Size());
+  buffer.Seek(0);
+  WriteCdHeader(buffer, h);
+  return ScanResult{h, std::move(buffer.Bytes())};
+}
+
+void StoreScannedEntry(const std::string& databasePath, const std::vector<std::uint8_t>& entry,
+                       ScanProgress& progress,
+                       const std::function<void(std::uint64_t, std::uint64_t)>& written) {
+  std::unique_ptr<FileStream> file;
+  try {
+    file = OpenCatalogue(databasePath);
+  } catch (const IoError&) {
+    progress.Log("Nelze otevřít odkládací soubor!");
+    throw;
+  }
+  if (file->Size() == 0) {
+    WriteDatabaseHeader(*file, DatabaseHeader::Current());
+  }
+  file->Seek(0);
+  if (!ReadDatabaseHeader(*file).IsCurrentFormat()) {
+    throw DamagedCatalogue("Databáze má jiný formát; disk do ní nelze uložit.");
+  }
+  // The new entry must be reachable: every entry before it has to fit.
+  CheckEntries(*file);
+
+  progress.Log("Ukládám...");
+  const std::uint64_t oldSize = file->Size();
+  constexpr std::size_t kChunk = 256 * 1024;
+  try {
+    file->Seek(oldSize);
+    std::uint64_t done = 0;
+    while (done < entry.size()) {
+      const std::size_t n = std::min<std::size_t>(kChunk, entry.size() - done);
+      file->Write(entry.data() + done, n);
+      done += n;
+      if (written)
+        written(done, entry.size());
+      progress.ProcessEvents();
+    }
+    file->Sync();
+  } catch (...) {
+    // Leave the catalogue exactly as it was.
+    try {
+      file->Truncate(oldSize);
+      file->Sync();
+    } catch (const IoError&) {
+    }
+    throw;
+  }
+}
+
+}  // namespace rondo

@@ -1,0 +1,156 @@
+// The address structure of a disc: for every directory the byte length of
+// the items inside it, so that the search can step over a whole subtree.
+#include <cstring>
+
+#include "catalogue/engine.h"
+#include "catalogue/format/entry_walker.h"
+#include "catalogue/format/errors.h"
+#include "catalogue/messages.h"
+#include "shell/text.h"
+
+namespace rondo {
+
+namespace {
+
+struct IndexedItem {
+  std::uint32_t prefixAt = 0;  // offset of the item's prefix in the block
+  std::uint32_t end = 0;       // offset just after its record
+  std::uint8_t level = 0;
+  bool directory = false;
+  std::uint32_t size = 0;
+  std::uint32_t stored = 0;  // SubtreeLength as read
+  std::uint32_t length = 0;  // SubtreeLength computed
+};
+
+// Reads every item of a block that can be read whole. Stops at the first one
+// that cannot (a damaged block) or when the user cancels.
+std::vector<IndexedItem> IndexBlock(MemoryStream& block, EngineHost& host, std::uint64_t records,
+                                    bool& cancelled) {
+  std::vector<IndexedItem> items;
+  ItemPrefix prefix;
+  TDirInfo dir;
+  TFileInfo file;
+  while (!block.Eof()) {
+    if (host.RecalcCancelRequested()) {
+      cancelled = true;
+      break;
+    }
+    IndexedItem item;
+    item.prefixAt = static_cast<std::uint32_t>(block.Position());
+    try {
+      prefix = ReadItemPrefix(block);
+      if (prefix.IsDirectory()) {
+        ReadDirRecord(block, prefix, dir);
+        item.directory = true;
+        item.level = dir.Level;
+        item.size = dir.Size;
+        item.stored = dir.SubtreeLength;
+      } else {
+        ReadFileRecord(block, prefix, file);
+        item.level = file.Level;
+      }
+    } catch (const IoError&) {
+      break;  // the rest of the block is not a whole item
+    }
+    item.end = static_cast<std::uint32_t>(block.Position());
+    items.push_back(item);
+    host.RecalcProgress(0, items.size(), records);
+  }
+  return items;
+}
+
+// Every directory's length runs from just after its record to the first later
+// item of the same or a lower level, or to the end of the items read.
+void ComputeLengths(std::vector<IndexedItem>& items, EngineHost& host, bool& cancelled) {
+  std::vector<std::size_t> open;
+  const std::uint32_t itemsEnd = items.empty() ? 0 : items.back().end;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (host.RecalcCancelRequested()) {
+      cancelled = true;
+      return;
+    }
+    while (!open.empty() && items[open.back()].level >= items[i].level) {
+      IndexedItem& dir = items[open.back()];
+      dir.length = items[i].prefixAt - dir.end;
+      open.pop_back();
+    }
+    if (items[i].directory)
+      open.push_back(i);
+    host.RecalcProgress(1, i + 1, items.size());
+  }
+  for (std::size_t d : open)
+    items[d].length = itemsEnd - items[d].end;
+  for (auto& item : items) {
+    if (item.directory && item.size == 0)
+      item.length = 0;
+  }
+}
+
+}  // namespace
+
+void Engine::RecalculateStructure(FileStream& file) {
+  host_.RecalcStarted();
+  struct Finish {
+    EngineHost& host;
+    ~Finish() { host.RecalcFinished(); }
+  } finish{host_};
+
+  try {
+    const bool all = RecalcSerial == "All";
+    FixedText<9> wanted;
+    wanted.Set(ToCp1250(RecalcSerial));
+    bool cancelled = false;
+    CheckEntries(file);
+    EntryWalker walker(file);
+    CdHeader h;
+    while (walker.Next(h)) {
+      for (int bar = 0; bar < 3; ++bar)
+        host_.RecalcProgress(bar, 0, 0);
+      host_.ProcessPendingEvents();
+      if (!all && h.Serial != wanted)
+        continue;
+      if (!cancelled && host_.RecalcCancelRequested())
+        cancelled = true;
+      if (!cancelled && !h.IsMultigroup() && walker.BlockLength() > 0) {
+        host_.RecalcDisc(ToUtf8(h.Description.Text()), h.DirCount, h.FileCount);
+        MemoryStream block;
+        block.Bytes().resize(static_cast<std::size_t>(walker.BlockLength()));
+        file.Read(block.Bytes().data(), block.Bytes().size());
+
+        bool stopped = false;
+        std::vector<IndexedItem> items =
+            IndexBlock(block, host_, std::uint64_t{h.DirCount} + h.FileCount, stopped);
+        if (!stopped)
+          ComputeLengths(items, host_, stopped);
+        // A cancelled disc keeps what it had: half-computed lengths are worse
+        // than the old ones.
+        if (stopped) {
+          cancelled = true;
+        } else {
+          std::uint64_t dirs = 0;
+          std::uint64_t written = 0;
+          for (const auto& item : items)
+            dirs += item.directory ? 1 : 0;
+          for (const auto& item : items) {
+            if (!item.directory)
+              continue;
+            if (item.length != item.stored) {
+              std::uint8_t bytes[4];
+              for (int b = 0; b < 4; ++b)
+                bytes[b] = static_cast<std::uint8_t>(item.length >> (8 * b));
+              file.Seek(walker.BlockStart() + item.end - 4);
+              file.Write(bytes, sizeof bytes);
+            }
+            host_.RecalcProgress(2, ++written, dirs);
+          }
+        }
+      }
+      if (!all)
+        break;
+    }
+  } catch (const std::exception& e) {
+    host_.ShowMessage(std::string(msg::kRecalcErrorPrefix) + e.what());
+  }
+}
+
+}  // namespace rondo
