@@ -97,6 +97,9 @@ void Engine::Dispatch(OperationCode code, FileStream& file, bool& result) {
     case OperationCode::kShowMultigroup:
       ShowMultigroup(file);
       break;
+    case OperationCode::kSearch:
+      SearchContents(file);
+      break;
     case OperationCode::kRecalculateStructure:
       RecalculateStructure(file);
       break;

@@ -15,6 +15,7 @@
 #include "catalogue/engine_host.h"
 #include "catalogue/format/byte_stream.h"
 #include "catalogue/format/records.h"
+#include "catalogue/search.h"
 #include "shell/dates.h"
 
 namespace rondo {
@@ -110,6 +111,10 @@ class Engine {
   // directory list shows items of every group.
   bool ShowForeignItems = false;
 
+  // The window that runs operation 10, and the rows it finds.
+  SearchHost* Search = nullptr;
+  SearchResults Found;
+
   DiscList Discs;
   DirList Dirs;
   std::string PathLabel;
@@ -123,6 +128,7 @@ class Engine {
   void ShowDiscRoot();
   void ShowDirectory();
   void RecalculateStructure(FileStream& file);
+  void SearchContents(FileStream& file);
   void AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group);
   DiscRow MakeDiscRow(const CdHeader& h, bool plainSizes) const;
   void SortDiscsByCaption();

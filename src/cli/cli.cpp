@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -45,6 +46,11 @@ constexpr const char* kUsage =
     "                       jako nové CD, přepočítá jeho strukturu a vypíše serial;\n"
     "                       CESTA je úplná cesta položky (KOŘEN/…)\n"
     "  recalc [SERIAL]      přepočítá adresářovou strukturu jednoho nebo všech CD\n"
+    "  search VZOR [--kind all|dirs|files] [--depth N] [--group G]... [--case]\n"
+    "      [--no-dir-groups] [--no-cache] [--no-wrap]\n"
+    "                       hledá jména podle vzoru (* a ?); bez --no-wrap se vzor\n"
+    "                       bez * na začátku i konci hledá jako *VZOR*; deset\n"
+    "                       sloupců výsledků v pořadí nálezu\n"
     "  groups               seznam skupin\n"
     "  groups add JMÉNO     přidá skupinu\n"
     "  groups remove JMÉNO  odebere skupinu (CD a položky si jméno ponechají)\n"
@@ -360,6 +366,90 @@ int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registr
   return host.Failed() ? kExitFailed : kExitOk;
 }
 
+// The search window's options, given as arguments.
+class CliSearch : public SearchHost {
+ public:
+  std::string Pattern() override { return pattern; }
+  SearchKind Kind() override { return kind; }
+  bool MatchCase() override { return matchCase; }
+  std::optional<int> DepthLimit() override { return depth; }
+  bool UseDirectoryGroups() override { return directoryGroups; }
+  bool UseCache() override { return cache; }
+  std::vector<std::string> ChosenGroups() override { return groups; }
+  bool Busy() override { return true; }
+
+  std::string pattern;
+  SearchKind kind = SearchKind::kAll;
+  bool matchCase = false;
+  std::optional<int> depth;
+  bool directoryGroups = true;
+  bool cache = true;
+  std::vector<std::string> groups{std::string(kAllGroups)};
+};
+
+int SearchCatalogue(const Arguments& a, Engine& engine, CliHost& host, std::ostream& out,
+                    std::ostream& err) {
+  CliSearch search;
+  bool wrap = true;
+  std::vector<std::string> groups;
+  std::optional<std::string> pattern;
+  for (std::size_t i = 1; i < a.words.size(); ++i) {
+    const std::string& w = a.words[i];
+    const bool hasValue = i + 1 < a.words.size();
+    if (w == "--kind" && hasValue) {
+      const std::string& kind = a.words[++i];
+      if (kind == "all") {
+        search.kind = SearchKind::kAll;
+      } else if (kind == "dirs") {
+        search.kind = SearchKind::kDirectories;
+      } else if (kind == "files") {
+        search.kind = SearchKind::kFiles;
+      } else {
+        return Usage(err, "--kind je all, dirs nebo files");
+      }
+    } else if (w == "--depth" && hasValue) {
+      const std::string& text = a.words[++i];
+      int depth = 0;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), depth);
+      if (ec != std::errc() || end != text.data() + text.size() || depth < 1 || depth > 250) {
+        return Usage(err, "--depth je číslo 1 až 250");
+      }
+      search.depth = depth;
+    } else if (w == "--group" && hasValue) {
+      groups.push_back(a.words[++i]);
+    } else if (w == "--case") {
+      search.matchCase = true;
+    } else if (w == "--no-dir-groups") {
+      search.directoryGroups = false;
+    } else if (w == "--no-cache") {
+      search.cache = false;
+    } else if (w == "--no-wrap") {
+      wrap = false;
+    } else if (w.rfind("--", 0) == 0 || pattern) {
+      return Usage(err, "nesprávný argument příkazu search: " + w);
+    } else {
+      pattern = w;
+    }
+  }
+  if (!pattern || pattern->empty()) return Usage(err, "search potřebuje VZOR");
+  search.pattern = wrap ? WrapPattern(*pattern) : *pattern;
+  if (!groups.empty()) search.groups = groups;
+
+  engine.Search = &search;
+  engine.RunOperation(OperationCode::kSearch);
+  engine.Search = nullptr;
+  if (host.OldFormat()) return OldFormat(err, engine.DatabasePath);
+  const DisplayFormat& format = engine.Format();
+  for (std::size_t row = 0; row < engine.Found.size(); ++row) {
+    for (std::size_t column = 0; column < kSearchColumnCount; ++column) {
+      if (column > 0) out << '\t';
+      out << CleanCell(engine.Found.Cell(row, column, format.dateTime, format.decimalPoint));
+    }
+    out << '\n';
+  }
+  return host.Failed() ? kExitFailed : kExitOk;
+}
+
 int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
   const std::string& command = a.words[0];
   if (command == "init") {
@@ -371,7 +461,7 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
   if (command == "groups")
     return Groups(a, registry, out, err);
   if (command != "list" && command != "members" && command != "exists" && command != "ls" &&
-      command != "add" && command != "recalc") {
+      command != "add" && command != "recalc" && command != "search") {
     return Usage(err, "neznámý příkaz: " + command);
   }
 
@@ -384,6 +474,7 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     return kExitFailed;
   }
 
+  if (command == "search") return SearchCatalogue(a, engine, host, out, err);
   if (command == "add")
     return AddDisc(a, engine, host, registry, out, err);
   if (command == "recalc") {

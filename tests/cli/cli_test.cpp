@@ -211,6 +211,37 @@ TEST_F(CliTest, AddScansAFolderStoresItAndRefusesItTwice) {
   EXPECT_EQ(Run({"--db", Db(), "add", (dir / "nic").string()}), kExitFailed);
 }
 
+TEST_F(CliTest, SearchPrintsTheTenColumnsInFoundOrder) {
+  CatalogueBytes catalogue;
+  catalogue
+      .AddDisc({.serial = "AAAA-0001", .description = "Zálohy", .groups = "Práce", .files = 2,
+                .dirs = 1},
+               {test::Item(true, "Dokumenty", 1, 12), test::Item(false, "smlouva.doc", 2, 12),
+                test::Item(false, "Smlouva stará.doc", 1, 3)})
+      .AddDisc({.serial = "AAAA-0002", .description = "smlouvy 2004"});
+  catalogue.Save(Db());
+  ASSERT_EQ(Run({"--db", Db(), "search", "smlouv"}), kExitOk) << err.str();
+  auto lines = Lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].rfind("smlouva.doc\t", 0), 0u);
+  const std::string first = lines[0];
+  EXPECT_EQ(std::count(first.begin(), first.end(), '\t'), 9);
+  EXPECT_NE(first.find("\tDokumenty\tZálohy\t"), std::string::npos);
+  EXPECT_EQ(lines[2], "smlouvy 2004\t\t\t\t\t\t\t\t\t");
+
+  ASSERT_EQ(Run({"--db", Db(), "search", "smlouv", "--kind", "files", "--case"}), kExitOk);
+  EXPECT_EQ(Lines().size(), 1u);
+  ASSERT_EQ(Run({"--db", Db(), "search", "smlouv", "--no-wrap"}), kExitOk);
+  EXPECT_TRUE(Lines().empty());
+  ASSERT_EQ(Run({"--db", Db(), "search", "*.doc", "--depth", "1", "--no-cache"}), kExitOk);
+  EXPECT_EQ(Lines().size(), 1u);
+  ASSERT_EQ(Run({"--db", Db(), "search", "s*", "--group", "práce"}), kExitOk);
+  EXPECT_EQ(Lines().size(), 2u);
+  EXPECT_EQ(Run({"--db", Db(), "search"}), kExitUsage);
+  EXPECT_EQ(Run({"--db", Db(), "search", "x", "--depth", "0"}), kExitUsage);
+  EXPECT_EQ(Run({"--db", Db(), "search", "x", "--kind", "vše"}), kExitUsage);
+}
+
 TEST_F(CliTest, FailuresGoToStderrWithAStatus) {
   EXPECT_EQ(Run({"list"}), kExitFailed);  // nothing configured
   EXPECT_NE(err.str().find("--db"), std::string::npos);

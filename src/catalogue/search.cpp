@@ -1,0 +1,365 @@
+// Engine operation 10: the content search, and the rows it finds.
+#include "catalogue/search.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "catalogue/engine.h"
+#include "catalogue/format/entry_walker.h"
+#include "catalogue/format/errors.h"
+#include "catalogue/messages.h"
+#include "catalogue/wild_match.h"
+#include "shell/sizes.h"
+
+namespace rondo {
+
+namespace {
+
+std::string AttributeLetters(std::uint32_t attributes) {
+  std::string text;
+  if (attributes & 0x01) text += 'r';
+  if (attributes & 0x02) text += 'h';
+  if (attributes & 0x04) text += 's';
+  if (attributes & 0x20) text += 'a';
+  return text;
+}
+
+std::string CommentPart(const std::string& comment) {
+  const std::size_t caret = comment.find('^');
+  return caret == std::string::npos ? std::string() : comment.substr(0, caret);
+}
+
+// Item records of one disc's block, from memory. With the cache the whole
+// block is read at once; without it the block is read in windows, so memory
+// stays small whatever the disc.
+class BlockReader {
+ public:
+  static constexpr std::size_t kWindow = 1 << 20;
+  static constexpr std::uint64_t kLargestCached = 32u << 20;
+
+  BlockReader(FileStream& file, std::uint64_t start, std::uint64_t length, bool cache)
+      : file_(file), start_(start), length_(length) {
+    window_ = cache && length <= kLargestCached ? static_cast<std::size_t>(length) : kWindow;
+  }
+
+  // n contiguous bytes at the read position, or nullptr when the block ends
+  // before them.
+  const std::uint8_t* Need(std::size_t n) {
+    if (position_ + n > length_) return nullptr;
+    if (position_ < bufferStart_ || position_ + n > bufferStart_ + buffer_.size()) {
+      bufferStart_ = position_;
+      const std::uint64_t size =
+          std::min<std::uint64_t>(std::max(window_, n), length_ - position_);
+      buffer_.resize(static_cast<std::size_t>(size));
+      file_.Seek(start_ + position_);
+      file_.Read(buffer_.data(), buffer_.size());
+    }
+    return buffer_.data() + (position_ - bufferStart_);
+  }
+  void Skip(std::uint64_t n) { position_ += n; }
+  std::uint64_t Position() const { return position_; }
+
+ private:
+  FileStream& file_;
+  std::uint64_t start_;
+  std::uint64_t length_;
+  std::size_t window_;
+  std::vector<std::uint8_t> buffer_;
+  std::uint64_t bufferStart_ = 0;
+  std::uint64_t position_ = 0;
+};
+
+std::uint32_t Le32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+         std::uint32_t{p[3]} << 24;
+}
+
+double LeDouble(const std::uint8_t* p) {
+  std::uint64_t bits = 0;
+  for (int i = 7; i >= 0; --i) bits = bits << 8 | p[i];
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// The options of the window as last read, the pattern compiled.
+struct SearchOptions {
+  std::uint64_t version = ~std::uint64_t{0};
+  std::optional<CompiledPattern> pattern;
+  SearchKind kind = SearchKind::kAll;
+  bool matchCase = false;
+  std::optional<int> depth;
+  bool directoryGroups = true;
+  bool cache = true;
+  bool allDiscs = true;
+  std::vector<Cp1250Text> groups;  // lower-cased unless matchCase
+
+  void Refresh(SearchHost& host) {
+    const std::uint64_t now = host.OptionsVersion();
+    if (now == version && pattern) return;
+    version = now;
+    matchCase = host.MatchCase();
+    pattern.emplace(ToCp1250(host.Pattern()).bytes, '*', '?', matchCase);
+    kind = host.Kind();
+    depth = host.DepthLimit();
+    directoryGroups = host.UseDirectoryGroups();
+    cache = host.UseCache();
+    const std::vector<std::string> chosen = host.ChosenGroups();
+    allDiscs = chosen.empty() || chosen.front() == kAllGroups;
+    groups.clear();
+    for (const auto& g : chosen) groups.push_back(ToCp1250(g));
+  }
+};
+
+bool IsLent(const CdHeader& h) {
+  const Cp1250Text lending = h.Lending.Text();
+  return !lending.empty() && lending.bytes.find(kReturnedMark) == std::string::npos;
+}
+
+// Whether a disc passes the chosen groups: "Vše" passes everything; "Půjčené"
+// and "Nepůjčené" mean lent and not lent, as in the disc list; any other
+// entry passes a disc whose groups text contains it.
+bool DiscPasses(const SearchOptions& o, const CdHeader& h) {
+  if (o.allDiscs) return true;
+  const std::string groups =
+      o.matchCase ? h.Groups.Text().bytes : AsciiLower(h.Groups.Text().bytes);
+  for (const auto& g : o.groups) {
+    if (g == ToCp1250(kGroupLent)) {
+      if (IsLent(h)) return true;
+    } else if (g == ToCp1250(kGroupNotLent)) {
+      if (!IsLent(h)) return true;
+    } else {
+      const std::string wanted = o.matchCase ? g.bytes : AsciiLower(g.bytes);
+      if (groups.find(wanted) != std::string::npos) return true;
+    }
+  }
+  return false;
+}
+
+bool DirectoryPasses(const SearchOptions& o, const TDynamicArray& comment) {
+  const std::string text = CharArrayToStr(comment).bytes;
+  const std::size_t caret = text.find('^');
+  const std::string part = caret == std::string::npos ? text : text.substr(caret + 1);
+  if (part.empty() || o.allDiscs) return true;
+  return std::any_of(o.groups.begin(), o.groups.end(),
+                     [&](const Cp1250Text& g) { return InGroupList(comment, g); });
+}
+
+}  // namespace
+
+std::string WrapPattern(const std::string& pattern) {
+  if (!pattern.empty() && (pattern.front() == '*' || pattern.back() == '*')) return pattern;
+  return "*" + pattern + "*";
+}
+
+void SearchResults::Clear() {
+  discs_.clear();
+  locations_.assign(1, std::string());
+  rows_.clear();
+}
+
+std::uint32_t SearchResults::AddDisc(Disc disc) {
+  discs_.push_back(std::move(disc));
+  return static_cast<std::uint32_t>(discs_.size() - 1);
+}
+
+std::uint32_t SearchResults::InternLocation(std::string location) {
+  if (location.empty()) return 0;
+  if (locations_.back() != location) locations_.push_back(std::move(location));
+  return static_cast<std::uint32_t>(locations_.size() - 1);
+}
+
+std::string SearchResults::Location(std::size_t row) const {
+  return ToUtf8(Cp1250Text(locations_[rows_[row].location]));
+}
+
+int SearchResults::Icon(std::size_t row) const {
+  const Row& r = rows_[row];
+  switch (r.kind) {
+    case SearchRowKind::kDisc:
+      return discs_[r.disc].icon;
+    case SearchRowKind::kDirectory:
+      return 1;
+    default:
+      return -1;
+  }
+}
+
+std::string SearchResults::Cell(std::size_t row, std::size_t column, const DateTimeFormat& dates,
+                                std::string_view decimalPoint) const {
+  const Row& r = rows_[row];
+  const Disc& d = discs_[r.disc];
+  if (r.kind == SearchRowKind::kDisc) {
+    return column == kSearchName ? ToUtf8(d.description) : std::string();
+  }
+  switch (column) {
+    case kSearchName:
+      return ToUtf8(Cp1250Text(r.name));
+    case kSearchSize:
+      return SizeToText(r.size, decimalPoint);
+    case kSearchAttributes:
+      return AttributeLetters(r.attributes);
+    case kSearchTime:
+      return DateTimeText(r.time, dates);
+    case kSearchComment:
+      return ToUtf8(Cp1250Text(CommentPart(r.comment)));
+    case kSearchLocation:
+      return Location(row);
+    case kSearchDisc:
+      return ToUtf8(d.description);
+    case kSearchLending:
+      return ToUtf8(d.lending);
+    case kSearchLendDate:
+      return d.lendDate == 0.0 ? std::string() : DateTimeText(d.lendDate, dates);
+    case kSearchVolumeLabel:
+      return ToUtf8(d.volumeLabel);
+    default:
+      return {};
+  }
+}
+
+std::string SearchResults::ExportLine(std::size_t row) const {
+  const Row& r = rows_[row];
+  const std::string name =
+      r.kind == SearchRowKind::kDisc ? ToUtf8(discs_[r.disc].description) : ToUtf8(Cp1250Text(r.name));
+  const std::string location = Location(row);
+  return location.empty() ? "\\" + name : "\\" + location + "\\" + name;
+}
+
+void Engine::SearchContents(FileStream& file) {
+  SearchHost* host = Search;
+  if (host == nullptr) return;
+  try {
+    SearchOptions o;
+    bool damageReported = false;
+    const auto reportDamage = [&](const CdHeader& h, std::uint64_t at) {
+      if (damageReported) return;
+      damageReported = true;
+      host_.ShowMessage(std::string(msg::kErrorPrefix) + "Databázový soubor je poškozený: záznam " +
+                        "v bloku CD „" + ToUtf8(h.Description.Text()) + "“ sahá za konec bloku (pozice " +
+                        std::to_string(at) + "). Hledání pokračuje dalším CD.");
+    };
+
+    EntryWalker walker(file);
+    CdHeader h;
+    std::vector<std::string> stack;
+    while (walker.Next(h)) {
+      host->DiscStarted("---", 0);
+      if (!host->Busy()) return;
+      o.Refresh(*host);
+      if (!DiscPasses(o, h)) continue;
+      host->DiscPassed();
+      host->DiscStarted(ToUtf8(h.Description.Text()), h.BlockSize);
+
+      std::optional<std::uint32_t> discIndex;
+      const auto addRow = [&](SearchResults::Row row) {
+        if (!discIndex) {
+          discIndex = Found.AddDisc({h.Description.Text(), h.Lending.Text(), h.LendDate,
+                                     h.VolumeLabel.Text(),
+                                     h.IsMultigroup() ? kMultigroupIconIndex
+                                     : h.IsAudioCd()  ? kAudioCdIconIndex
+                                                      : kDiscIconIndex});
+        }
+        row.disc = *discIndex;
+        Found.Add(std::move(row));
+        host->RowsAdded();
+      };
+
+      if (o.kind == SearchKind::kAll && o.pattern->Matches(h.Description.Text().bytes)) {
+        addRow({.kind = SearchRowKind::kDisc});
+      }
+      const std::uint64_t limit = walker.BlockLength();
+      if (h.IsMultigroup() || limit == 0) continue;
+      if (std::uint32_t{h.FileCount} + h.DirCount == 0) continue;
+
+      BlockReader block(file, walker.BlockStart(), limit, o.cache);
+      stack.assign(1, std::string());
+      TDynamicArray name, comment;
+      while (block.Position() < limit) {
+        if (!host->Busy()) return;
+        host->RecordRead(block.Position());
+        o.Refresh(*host);
+        const std::uint8_t* prefix = block.Need(kItemPrefixSize);
+        if (prefix == nullptr) {
+          reportDamage(h, walker.BlockStart() + block.Position());
+          break;
+        }
+        const ItemPrefix p{prefix[0], prefix[1], prefix[2]};
+        block.Skip(kItemPrefixSize);
+        if (block.Position() == limit || p.IsEndMark()) break;
+        const bool directory = p.IsDirectory();
+        const std::size_t length =
+            (directory ? kDirRecordFixed : kFileRecordFixed) + p.NameLength + p.CommentLength;
+        const std::uint8_t* r = block.Need(length);
+        if (r == nullptr) {
+          reportDamage(h, walker.BlockStart() + block.Position());
+          break;
+        }
+        name.chars.assign(reinterpret_cast<const char*>(r), p.NameLength);
+        const std::uint8_t* q = r + p.NameLength;
+        const std::uint32_t size = Le32(q);
+        const std::uint32_t attributes = Le32(q + 4);
+        q += 8;
+        comment.chars.assign(reinterpret_cast<const char*>(q), p.CommentLength);
+        q += p.CommentLength;
+        const double time = LeDouble(q);
+        const std::uint8_t level = q[8];
+        const std::uint32_t subtree = directory ? Le32(q + 9) : 0;
+        block.Skip(length);
+
+        // The enclosing directories, one element per level.
+        const std::size_t n = stack.size();
+        if (n + 1 == level) {
+          stack.emplace_back();
+          if (directory) stack.back() = CharArrayToStr(name).bytes;
+        } else if (directory && n == level && n > 0) {
+          stack.back() = CharArrayToStr(name).bytes;
+        } else if (n > level) {
+          stack.resize(level);
+          if (directory && !stack.empty()) stack.back() = CharArrayToStr(name).bytes;
+        }
+
+        const std::string itemName = CharArrayToStr(name).bytes;
+        const auto makeRow = [&](SearchRowKind kind) {
+          std::string location;
+          for (std::size_t i = 0; i + 1 < stack.size(); ++i) {
+            if (i > 0) location += '\\';
+            location += stack[i];
+          }
+          SearchResults::Row row;
+          row.kind = kind;
+          row.location = Found.InternLocation(std::move(location));
+          row.size = size;
+          row.attributes = attributes;
+          row.time = time;
+          row.name = itemName;
+          row.comment = CharArrayToStr(comment).bytes;
+          addRow(std::move(row));
+        };
+
+        if (directory) {
+          const bool tooDeep = o.depth && *o.depth <= level;
+          const bool skip = tooDeep || (o.directoryGroups && !DirectoryPasses(o, comment));
+          // Only a directory with bytes below it and a computed length is
+          // stepped over; otherwise its contents are searched.
+          if (skip && size != 0 && subtree != 0) {
+            if (block.Position() + subtree > limit) {
+              reportDamage(h, walker.BlockStart() + block.Position());
+              break;
+            }
+            block.Skip(subtree);
+          }
+          if (o.kind != SearchKind::kFiles && o.pattern->Matches(itemName)) {
+            makeRow(SearchRowKind::kDirectory);
+          }
+        } else if (o.kind != SearchKind::kDirectories && o.pattern->Matches(itemName)) {
+          makeRow(SearchRowKind::kFile);
+        }
+      }
+    }
+  } catch (const std::exception& e) {
+    host_.ShowMessage(std::string(msg::kErrorPrefix) + e.what());
+  }
+}
+
+}  // namespace rondo

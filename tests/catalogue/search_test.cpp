@@ -1,0 +1,219 @@
+// The content search: what it finds, where it looks and what it skips.
+#include "catalogue/search.h"
+
+#include <gtest/gtest.h>
+
+#include "catalogue/engine.h"
+#include "catalogue/format/entry_builder.h"
+#include "support/catalogue_builder.h"
+#include "support/fake_host.h"
+
+namespace rondo {
+namespace {
+
+using test::CatalogueBytes;
+using test::Item;
+using Names = std::vector<std::string>;
+
+class FakeSearch : public SearchHost {
+ public:
+  std::uint64_t OptionsVersion() override { return version; }
+  std::string Pattern() override { return pattern; }
+  SearchKind Kind() override { return kind; }
+  bool MatchCase() override { return matchCase; }
+  std::optional<int> DepthLimit() override { return depth; }
+  bool UseDirectoryGroups() override { return directoryGroups; }
+  bool UseCache() override { return cache; }
+  std::vector<std::string> ChosenGroups() override { return groups; }
+  bool Busy() override { return busy; }
+  void DiscPassed() override { ++discs; }
+  void RecordRead(std::uint64_t) override {
+    ++records;
+    if (stopAfter && records >= *stopAfter) busy = false;
+  }
+
+  std::uint64_t version = 1;
+  std::string pattern = "*";
+  SearchKind kind = SearchKind::kAll;
+  bool matchCase = false;
+  std::optional<int> depth;
+  bool directoryGroups = true;
+  bool cache = true;
+  std::vector<std::string> groups{"Vše"};
+  bool busy = true;
+  std::optional<int> stopAfter;
+  int discs = 0;
+  int records = 0;
+};
+
+class SearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    engine.DatabasePath = (dir / "katalog.big").string();
+    engine.SetFormat({{"%d.%m.%Y", "%H:%M:%S"}, ","});
+    engine.Search = &search;
+    CatalogueBytes catalogue;
+    catalogue
+        .AddDisc({.serial = "AAAA-0001", .description = "Fotky abc", .groups = "Rodina;Fotky",
+                  .lending = "Pepa", .label = "FOTKY", .lendDate = 45000.5, .files = 4,
+                  .dirs = 3},
+                 {
+                     Item(true, "Léto", 1, 30),
+                     Item(true, "Moře abc", 2, 20),
+                     Item(false, "pláž.jpg", 3, 20, "Krásná^"),
+                     Item(false, "abc.txt", 2, 10),
+                     Item(true, "Soukromé", 1, 5, "^Tajné"),
+                     Item(false, "abc tajné.txt", 2, 5),
+                     Item(false, "ABC.doc", 1, 7),
+                 })
+        .AddDisc({.serial = "AAAA-0002", .description = "Hry", .groups = "Hry", .files = 1,
+                  .dirs = 0},
+                 {Item(false, "abc.exe", 1, 1)})
+        .AddMultigroup({.serial = "1-1", .description = "Sada abc"}, {"AAAA-0002"})
+        .AddDisc({.serial = "AAAA-0003", .description = "Holý abc"});
+    catalogue.Save(engine.DatabasePath);
+  }
+
+  Names Run() {
+    engine.Found.Clear();
+    search.busy = true;
+    search.records = 0;
+    search.discs = 0;
+    ++search.version;
+    engine.RunOperation(OperationCode::kSearch);
+    Names names;
+    for (std::size_t i = 0; i < engine.Found.size(); ++i) {
+      names.push_back(engine.Found.Cell(i, kSearchName, engine.Format().dateTime, ","));
+    }
+    return names;
+  }
+  std::string Cell(std::size_t row, std::size_t column) {
+    return engine.Found.Cell(row, column, engine.Format().dateTime, ",");
+  }
+
+  test::TempDir dir;
+  test::FakeHost host;
+  Engine engine{host};
+  FakeSearch search;
+};
+
+TEST_F(SearchTest, FindsDiscsDirectoriesAndFilesInWalkOrder) {
+  search.pattern = "*abc*";
+  const Names all = Run();
+  EXPECT_EQ(all, (Names{"Fotky abc", "Moře abc", "abc.txt", "abc tajné.txt", "ABC.doc",
+                        "abc.exe", "Sada abc", "Holý abc"}));
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(engine.Found.Icon(0), kDiscIconIndex);
+  EXPECT_EQ(engine.Found.Icon(1), 1);
+  EXPECT_EQ(engine.Found.Icon(2), -1);
+  EXPECT_EQ(engine.Found.Icon(6), kMultigroupIconIndex);
+
+  // The ten columns of a file row, and a disc row that carries only its name.
+  EXPECT_EQ(Cell(2, kSearchSize), "   10,00 B");
+  EXPECT_EQ(Cell(2, kSearchAttributes), "a");
+  EXPECT_EQ(Cell(2, kSearchTime), "18.06.2020  06:00:00");
+  EXPECT_EQ(Cell(2, kSearchLocation), "Léto");
+  EXPECT_EQ(Cell(2, kSearchDisc), "Fotky abc");
+  EXPECT_EQ(Cell(2, kSearchLending), "Pepa");
+  EXPECT_EQ(Cell(2, kSearchLendDate), "15.03.2023  12:00:00");
+  EXPECT_EQ(Cell(2, kSearchVolumeLabel), "FOTKY");
+  EXPECT_EQ(Cell(0, kSearchDisc), "");
+  EXPECT_EQ(engine.Found.ExportLine(0), "\\Fotky abc");
+  EXPECT_EQ(engine.Found.ExportLine(2), "\\Léto\\abc.txt");
+  EXPECT_EQ(engine.Found.ExportLine(4), "\\ABC.doc");
+
+  search.pattern = "*.jpg";
+  ASSERT_EQ(Run(), Names{"pláž.jpg"});
+  EXPECT_EQ(Cell(0, kSearchLocation), "Léto\\Moře abc");
+  EXPECT_EQ(Cell(0, kSearchComment), "Krásná");
+
+  // With a group chosen, a directory of other groups is listed itself but
+  // its contents are skipped, unless directory groups are switched off.
+  search.pattern = "*abc*";
+  search.groups = {"Rodina"};
+  EXPECT_EQ(Run(), (Names{"Fotky abc", "Moře abc", "abc.txt", "ABC.doc"}));
+  search.pattern = "*";
+  const Names everything = Run();
+  EXPECT_NE(std::find(everything.begin(), everything.end(), "Soukromé"), everything.end());
+  EXPECT_EQ(std::find(everything.begin(), everything.end(), "abc tajné.txt"), everything.end());
+  search.pattern = "*abc*";
+  search.directoryGroups = false;
+  EXPECT_EQ(Run().size(), 5u);
+}
+
+TEST_F(SearchTest, KindCaseDepthAndDiscGroups) {
+  search.pattern = "*abc*";
+  search.kind = SearchKind::kFiles;
+  EXPECT_EQ(Run(), (Names{"abc.txt", "abc tajné.txt", "ABC.doc", "abc.exe"}));
+  search.kind = SearchKind::kDirectories;
+  EXPECT_EQ(Run(), Names{"Moře abc"});
+  search.kind = SearchKind::kAll;
+  search.matchCase = true;
+  EXPECT_EQ(Run().size(), 7u);  // "ABC.doc" no longer
+
+  search.matchCase = false;
+  search.depth = 1;  // the root's items and directories only
+  EXPECT_EQ(Run(), (Names{"Fotky abc", "ABC.doc", "abc.exe", "Sada abc", "Holý abc"}));
+
+  search.depth.reset();
+  search.groups = {"fotky"};  // a piece of the disc's groups text
+  EXPECT_EQ(Run(), (Names{"Fotky abc", "Moře abc", "abc.txt", "ABC.doc"}));
+  EXPECT_EQ(search.discs, 1);
+  search.groups = {"Půjčené"};
+  EXPECT_EQ(Run().front(), "Fotky abc");
+  search.groups = {"Nepůjčené"};
+  EXPECT_EQ(Run(), (Names{"abc.exe", "Sada abc", "Holý abc"}));
+  search.groups = {"Tajné"};  // no disc has it
+  EXPECT_EQ(Run(), Names{});
+}
+
+TEST_F(SearchTest, WithAndWithoutCacheAndStopping) {
+  search.pattern = "*";
+  search.directoryGroups = false;
+  const Names cached = Run();
+  search.cache = false;
+  EXPECT_EQ(Run(), cached);
+  EXPECT_EQ(cached.size(), 12u);
+
+  search.stopAfter = 3;
+  const Names partial = Run();
+  // The record being read when "Zastavit" came is still finished.
+  EXPECT_EQ(partial, (Names{"Fotky abc", "Léto", "Moře abc", "pláž.jpg"}));
+}
+
+TEST_F(SearchTest, UncomputedLengthsSkipNothingAndDamageIsReportedOnce) {
+  // SubtreeLength 0: a too-deep directory's contents are still searched.
+  CatalogueBytes raw;
+  raw.AddRaw(BuildCdEntry(test::MakeHeader({.serial = "B-1", .files = 1, .dirs = 1}),
+                          {Item(true, "A", 1, 5), Item(false, "uvnitř.txt", 2, 5)}, false));
+  // A disc whose last record runs past its block, then a good one.
+  auto broken = BuildCdEntry(test::MakeHeader({.serial = "B-2", .files = 2}),
+                             {Item(false, "první.txt", 1, 1), Item(false, "druhý.txt", 1, 1)},
+                             false);
+  broken[broken.size() - 20] = 200;  // the second name's length byte
+  raw.AddRaw(broken);
+  // A directory whose SubtreeLength points past its block.
+  auto skipping = BuildCdEntry(test::MakeHeader({.serial = "B-3", .files = 1, .dirs = 1}),
+                               {Item(true, "D", 1, 5), Item(false, "f.txt", 2, 5)}, true);
+  skipping[228 + 3 + 1 + 17 + 1] = 0xFF;  // SubtreeLength's high byte... of "D"
+  raw.AddRaw(skipping);
+  raw.AddDisc({.serial = "B-4", .files = 1}, {Item(false, "poslední.txt", 1, 1)});
+  raw.Save(engine.DatabasePath);
+
+  search.pattern = "*.txt";
+  search.depth = 1;
+  const Names found = Run();
+  EXPECT_EQ(found, (Names{"uvnitř.txt", "první.txt", "poslední.txt"}));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].rfind("Nastala chyba! - ", 0), 0u);
+}
+
+TEST(SearchPattern, WrappingTypedPatterns) {
+  EXPECT_EQ(WrapPattern("abc"), "*abc*");
+  EXPECT_EQ(WrapPattern("abc*"), "abc*");
+  EXPECT_EQ(WrapPattern("*abc"), "*abc");
+  EXPECT_EQ(WrapPattern("a?c"), "*a?c*");
+}
+
+}  // namespace
+}  // namespace rondo
