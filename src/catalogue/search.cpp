@@ -17,10 +17,14 @@ namespace {
 
 std::string AttributeLetters(std::uint32_t attributes) {
   std::string text;
-  if (attributes & 0x01) text += 'r';
-  if (attributes & 0x02) text += 'h';
-  if (attributes & 0x04) text += 's';
-  if (attributes & 0x20) text += 'a';
+  if (attributes & 0x01)
+    text += 'r';
+  if (attributes & 0x02)
+    text += 'h';
+  if (attributes & 0x04)
+    text += 's';
+  if (attributes & 0x20)
+    text += 'a';
   return text;
 }
 
@@ -45,11 +49,11 @@ class BlockReader {
   // n contiguous bytes at the read position, or nullptr when the block ends
   // before them.
   const std::uint8_t* Need(std::size_t n) {
-    if (position_ + n > length_) return nullptr;
+    if (position_ + n > length_)
+      return nullptr;
     if (position_ < bufferStart_ || position_ + n > bufferStart_ + buffer_.size()) {
       bufferStart_ = position_;
-      const std::uint64_t size =
-          std::min<std::uint64_t>(std::max(window_, n), length_ - position_);
+      const std::uint64_t size = std::min<std::uint64_t>(std::max(window_, n), length_ - position_);
       buffer_.resize(static_cast<std::size_t>(size));
       file_.Seek(start_ + position_);
       file_.Read(buffer_.data(), buffer_.size());
@@ -57,6 +61,16 @@ class BlockReader {
     return buffer_.data() + (position_ - bufferStart_);
   }
   void Skip(std::uint64_t n) { position_ += n; }
+  // The whole block when it is read in one piece (which is most discs).
+  std::optional<std::string_view> WholeBlock() {
+    if (length_ > window_)
+      return std::nullopt;
+    const std::uint64_t keep = position_;
+    position_ = 0;
+    const std::uint8_t* all = Need(static_cast<std::size_t>(length_));
+    position_ = keep;
+    return std::string_view(reinterpret_cast<const char*>(all), static_cast<std::size_t>(length_));
+  }
   std::uint64_t Position() const { return position_; }
 
  private:
@@ -76,7 +90,8 @@ std::uint32_t Le32(const std::uint8_t* p) {
 
 double LeDouble(const std::uint8_t* p) {
   std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = bits << 8 | p[i];
+  for (int i = 7; i >= 0; --i)
+    bits = bits << 8 | p[i];
   double value;
   std::memcpy(&value, &bits, sizeof value);
   return value;
@@ -96,7 +111,8 @@ struct SearchOptions {
 
   void Refresh(SearchHost& host) {
     const std::uint64_t now = host.OptionsVersion();
-    if (now == version && pattern) return;
+    if (now == version && pattern)
+      return;
     version = now;
     matchCase = host.MatchCase();
     pattern.emplace(ToCp1250(host.Pattern()).bytes, '*', '?', matchCase);
@@ -107,7 +123,8 @@ struct SearchOptions {
     const std::vector<std::string> chosen = host.ChosenGroups();
     allDiscs = chosen.empty() || chosen.front() == kAllGroups;
     groups.clear();
-    for (const auto& g : chosen) groups.push_back(ToCp1250(g));
+    for (const auto& g : chosen)
+      groups.push_back(ToCp1250(g));
   }
 };
 
@@ -120,17 +137,21 @@ bool IsLent(const CdHeader& h) {
 // and "Nepůjčené" mean lent and not lent, as in the disc list; any other
 // entry passes a disc whose groups text contains it.
 bool DiscPasses(const SearchOptions& o, const CdHeader& h) {
-  if (o.allDiscs) return true;
+  if (o.allDiscs)
+    return true;
   const std::string groups =
       o.matchCase ? h.Groups.Text().bytes : AsciiLower(h.Groups.Text().bytes);
   for (const auto& g : o.groups) {
     if (g == ToCp1250(kGroupLent)) {
-      if (IsLent(h)) return true;
+      if (IsLent(h))
+        return true;
     } else if (g == ToCp1250(kGroupNotLent)) {
-      if (!IsLent(h)) return true;
+      if (!IsLent(h))
+        return true;
     } else {
       const std::string wanted = o.matchCase ? g.bytes : AsciiLower(g.bytes);
-      if (groups.find(wanted) != std::string::npos) return true;
+      if (groups.find(wanted) != std::string::npos)
+        return true;
     }
   }
   return false;
@@ -140,7 +161,8 @@ bool DirectoryPasses(const SearchOptions& o, const TDynamicArray& comment) {
   const std::string text = CharArrayToStr(comment).bytes;
   const std::size_t caret = text.find('^');
   const std::string part = caret == std::string::npos ? text : text.substr(caret + 1);
-  if (part.empty() || o.allDiscs) return true;
+  if (part.empty() || o.allDiscs)
+    return true;
   return std::any_of(o.groups.begin(), o.groups.end(),
                      [&](const Cp1250Text& g) { return InGroupList(comment, g); });
 }
@@ -148,7 +170,8 @@ bool DirectoryPasses(const SearchOptions& o, const TDynamicArray& comment) {
 }  // namespace
 
 std::string WrapPattern(const std::string& pattern) {
-  if (!pattern.empty() && (pattern.front() == '*' || pattern.back() == '*')) return pattern;
+  if (!pattern.empty() && (pattern.front() == '*' || pattern.back() == '*'))
+    return pattern;
   return "*" + pattern + "*";
 }
 
@@ -164,8 +187,10 @@ std::uint32_t SearchResults::AddDisc(Disc disc) {
 }
 
 std::uint32_t SearchResults::InternLocation(std::string location) {
-  if (location.empty()) return 0;
-  if (locations_.back() != location) locations_.push_back(std::move(location));
+  if (location.empty())
+    return 0;
+  if (locations_.back() != location)
+    locations_.push_back(std::move(location));
   return static_cast<std::uint32_t>(locations_.size() - 1);
 }
 
@@ -220,24 +245,27 @@ std::string SearchResults::Cell(std::size_t row, std::size_t column, const DateT
 
 std::string SearchResults::ExportLine(std::size_t row) const {
   const Row& r = rows_[row];
-  const std::string name =
-      r.kind == SearchRowKind::kDisc ? ToUtf8(discs_[r.disc].description) : ToUtf8(Cp1250Text(r.name));
+  const std::string name = r.kind == SearchRowKind::kDisc ? ToUtf8(discs_[r.disc].description)
+                                                          : ToUtf8(Cp1250Text(r.name));
   const std::string location = Location(row);
   return location.empty() ? "\\" + name : "\\" + location + "\\" + name;
 }
 
 void Engine::SearchContents(FileStream& file) {
   SearchHost* host = Search;
-  if (host == nullptr) return;
+  if (host == nullptr)
+    return;
   try {
     SearchOptions o;
     bool damageReported = false;
     const auto reportDamage = [&](const CdHeader& h, std::uint64_t at) {
-      if (damageReported) return;
+      if (damageReported)
+        return;
       damageReported = true;
       host_.ShowMessage(std::string(msg::kErrorPrefix) + "Databázový soubor je poškozený: záznam " +
-                        "v bloku CD „" + ToUtf8(h.Description.Text()) + "“ sahá za konec bloku (pozice " +
-                        std::to_string(at) + "). Hledání pokračuje dalším CD.");
+                        "v bloku CD „" + ToUtf8(h.Description.Text()) +
+                        "“ sahá za konec bloku (pozice " + std::to_string(at) +
+                        "). Hledání pokračuje dalším CD.");
     };
 
     EntryWalker walker(file);
@@ -245,9 +273,11 @@ void Engine::SearchContents(FileStream& file) {
     std::vector<std::string> stack;
     while (walker.Next(h)) {
       host->DiscStarted("---", 0);
-      if (!host->Busy()) return;
+      if (!host->Busy())
+        return;
       o.Refresh(*host);
-      if (!DiscPasses(o, h)) continue;
+      if (!DiscPasses(o, h))
+        continue;
       host->DiscPassed();
       host->DiscStarted(ToUtf8(h.Description.Text()), h.BlockSize);
 
@@ -269,14 +299,26 @@ void Engine::SearchContents(FileStream& file) {
         addRow({.kind = SearchRowKind::kDisc});
       }
       const std::uint64_t limit = walker.BlockLength();
-      if (h.IsMultigroup() || limit == 0) continue;
-      if (std::uint32_t{h.FileCount} + h.DirCount == 0) continue;
+      if (h.IsMultigroup() || limit == 0)
+        continue;
+      if (std::uint32_t{h.FileCount} + h.DirCount == 0)
+        continue;
 
       BlockReader block(file, walker.BlockStart(), limit, o.cache);
+      // Most discs hold no name with the searched text at all: one scan of
+      // the block tells, and their records need not be walked.
+      if (!o.pattern->RequiredText().empty()) {
+        const auto whole = block.WholeBlock();
+        if (whole && !o.pattern->MayMatchWithin(*whole)) {
+          host->RecordRead(limit);
+          continue;
+        }
+      }
       stack.assign(1, std::string());
-      TDynamicArray name, comment;
+      TDynamicArray comment;
       while (block.Position() < limit) {
-        if (!host->Busy()) return;
+        if (!host->Busy())
+          return;
         host->RecordRead(block.Position());
         o.Refresh(*host);
         const std::uint8_t* prefix = block.Need(kItemPrefixSize);
@@ -286,7 +328,8 @@ void Engine::SearchContents(FileStream& file) {
         }
         const ItemPrefix p{prefix[0], prefix[1], prefix[2]};
         block.Skip(kItemPrefixSize);
-        if (block.Position() == limit || p.IsEndMark()) break;
+        if (block.Position() == limit || p.IsEndMark())
+          break;
         const bool directory = p.IsDirectory();
         const std::size_t length =
             (directory ? kDirRecordFixed : kFileRecordFixed) + p.NameLength + p.CommentLength;
@@ -295,12 +338,14 @@ void Engine::SearchContents(FileStream& file) {
           reportDamage(h, walker.BlockStart() + block.Position());
           break;
         }
-        name.chars.assign(reinterpret_cast<const char*>(r), p.NameLength);
+        // A name ends early at a zero byte, as every stored text does.
+        std::string_view itemName(reinterpret_cast<const char*>(r), p.NameLength);
+        itemName = itemName.substr(0, itemName.find('\0'));
         const std::uint8_t* q = r + p.NameLength;
         const std::uint32_t size = Le32(q);
         const std::uint32_t attributes = Le32(q + 4);
         q += 8;
-        comment.chars.assign(reinterpret_cast<const char*>(q), p.CommentLength);
+        const std::uint8_t* commentAt = q;
         q += p.CommentLength;
         const double time = LeDouble(q);
         const std::uint8_t level = q[8];
@@ -311,19 +356,21 @@ void Engine::SearchContents(FileStream& file) {
         const std::size_t n = stack.size();
         if (n + 1 == level) {
           stack.emplace_back();
-          if (directory) stack.back() = CharArrayToStr(name).bytes;
+          if (directory)
+            stack.back() = itemName;
         } else if (directory && n == level && n > 0) {
-          stack.back() = CharArrayToStr(name).bytes;
+          stack.back() = itemName;
         } else if (n > level) {
           stack.resize(level);
-          if (directory && !stack.empty()) stack.back() = CharArrayToStr(name).bytes;
+          if (directory && !stack.empty())
+            stack.back() = itemName;
         }
 
-        const std::string itemName = CharArrayToStr(name).bytes;
         const auto makeRow = [&](SearchRowKind kind) {
           std::string location;
           for (std::size_t i = 0; i + 1 < stack.size(); ++i) {
-            if (i > 0) location += '\\';
+            if (i > 0)
+              location += '\\';
             location += stack[i];
           }
           SearchResults::Row row;
@@ -332,14 +379,19 @@ void Engine::SearchContents(FileStream& file) {
           row.size = size;
           row.attributes = attributes;
           row.time = time;
-          row.name = itemName;
+          row.name = std::string(itemName);
+          comment.chars.assign(reinterpret_cast<const char*>(commentAt), p.CommentLength);
           row.comment = CharArrayToStr(comment).bytes;
           addRow(std::move(row));
         };
 
         if (directory) {
           const bool tooDeep = o.depth && *o.depth <= level;
-          const bool skip = tooDeep || (o.directoryGroups && !DirectoryPasses(o, comment));
+          bool skip = tooDeep;
+          if (!skip && o.directoryGroups && p.CommentLength > 0) {
+            comment.chars.assign(reinterpret_cast<const char*>(commentAt), p.CommentLength);
+            skip = !DirectoryPasses(o, comment);
+          }
           // Only a directory with bytes below it and a computed length is
           // stepped over; otherwise its contents are searched.
           if (skip && size != 0 && subtree != 0) {

@@ -24,6 +24,13 @@ class CompiledPattern {
   CompiledPattern(std::string_view pattern, char wildString, char wildChar, bool matchCase);
   bool Matches(std::string_view name) const;
 
+  // Text every matching name must contain (as it is compared: upper-cased
+  // ASCII letters unless case matters); empty when there is none to tell.
+  // A block of names that does not contain it holds no match.
+  std::string_view RequiredText() const { return required_; }
+  // Whether bytes contain the required text, compared the same way.
+  bool MayMatchWithin(std::string_view bytes) const;
+
  private:
   enum class Shape { kGeneral, kExact, kPrefix, kSuffix, kContains, kAnyNonEmptyOrStar };
   bool MatchesGeneral(std::string_view name) const;
@@ -31,6 +38,7 @@ class CompiledPattern {
   Shape shape_ = Shape::kGeneral;
   bool matchCase_ = false;
   std::string literal_;  // for the simple shapes
+  std::string required_;
   // The general case: positions 0..m of the pattern as bit sets.
   std::size_t m_ = 0;
   std::size_t words_ = 0;

@@ -431,18 +431,22 @@ int SearchCatalogue(const Arguments& a, Engine& engine, CliHost& host, std::ostr
       pattern = w;
     }
   }
-  if (!pattern || pattern->empty()) return Usage(err, "search potřebuje VZOR");
+  if (!pattern || pattern->empty())
+    return Usage(err, "search potřebuje VZOR");
   search.pattern = wrap ? WrapPattern(*pattern) : *pattern;
-  if (!groups.empty()) search.groups = groups;
+  if (!groups.empty())
+    search.groups = groups;
 
   engine.Search = &search;
   engine.RunOperation(OperationCode::kSearch);
   engine.Search = nullptr;
-  if (host.OldFormat()) return OldFormat(err, engine.DatabasePath);
+  if (host.OldFormat())
+    return OldFormat(err, engine.DatabasePath);
   const DisplayFormat& format = engine.Format();
   for (std::size_t row = 0; row < engine.Found.size(); ++row) {
     for (std::size_t column = 0; column < kSearchColumnCount; ++column) {
-      if (column > 0) out << '\t';
+      if (column > 0)
+        out << '\t';
       out << CleanCell(engine.Found.Cell(row, column, format.dateTime, format.decimalPoint));
     }
     out << '\n';
@@ -474,7 +478,8 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     return kExitFailed;
   }
 
-  if (command == "search") return SearchCatalogue(a, engine, host, out, err);
+  if (command == "search")
+    return SearchCatalogue(a, engine, host, out, err);
   if (command == "add")
     return AddDisc(a, engine, host, registry, out, err);
   if (command == "recalc") {

@@ -29,7 +29,8 @@ class FakeSearch : public SearchHost {
   void DiscPassed() override { ++discs; }
   void RecordRead(std::uint64_t) override {
     ++records;
-    if (stopAfter && records >= *stopAfter) busy = false;
+    if (stopAfter && records >= *stopAfter)
+      busy = false;
   }
 
   std::uint64_t version = 1;
@@ -54,8 +55,13 @@ class SearchTest : public ::testing::Test {
     engine.Search = &search;
     CatalogueBytes catalogue;
     catalogue
-        .AddDisc({.serial = "AAAA-0001", .description = "Fotky abc", .groups = "Rodina;Fotky",
-                  .lending = "Pepa", .label = "FOTKY", .lendDate = 45000.5, .files = 4,
+        .AddDisc({.serial = "AAAA-0001",
+                  .description = "Fotky abc",
+                  .groups = "Rodina;Fotky",
+                  .lending = "Pepa",
+                  .label = "FOTKY",
+                  .lendDate = 45000.5,
+                  .files = 4,
                   .dirs = 3},
                  {
                      Item(true, "Léto", 1, 30),
@@ -66,9 +72,9 @@ class SearchTest : public ::testing::Test {
                      Item(false, "abc tajné.txt", 2, 5),
                      Item(false, "ABC.doc", 1, 7),
                  })
-        .AddDisc({.serial = "AAAA-0002", .description = "Hry", .groups = "Hry", .files = 1,
-                  .dirs = 0},
-                 {Item(false, "abc.exe", 1, 1)})
+        .AddDisc(
+            {.serial = "AAAA-0002", .description = "Hry", .groups = "Hry", .files = 1, .dirs = 0},
+            {Item(false, "abc.exe", 1, 1)})
         .AddMultigroup({.serial = "1-1", .description = "Sada abc"}, {"AAAA-0002"})
         .AddDisc({.serial = "AAAA-0003", .description = "Holý abc"});
     catalogue.Save(engine.DatabasePath);
@@ -100,8 +106,8 @@ class SearchTest : public ::testing::Test {
 TEST_F(SearchTest, FindsDiscsDirectoriesAndFilesInWalkOrder) {
   search.pattern = "*abc*";
   const Names all = Run();
-  EXPECT_EQ(all, (Names{"Fotky abc", "Moře abc", "abc.txt", "abc tajné.txt", "ABC.doc",
-                        "abc.exe", "Sada abc", "Holý abc"}));
+  EXPECT_EQ(all, (Names{"Fotky abc", "Moře abc", "abc.txt", "abc tajné.txt", "ABC.doc", "abc.exe",
+                        "Sada abc", "Holý abc"}));
   EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(engine.Found.Icon(0), kDiscIconIndex);
   EXPECT_EQ(engine.Found.Icon(1), 1);
@@ -187,9 +193,9 @@ TEST_F(SearchTest, UncomputedLengthsSkipNothingAndDamageIsReportedOnce) {
   raw.AddRaw(BuildCdEntry(test::MakeHeader({.serial = "B-1", .files = 1, .dirs = 1}),
                           {Item(true, "A", 1, 5), Item(false, "uvnitř.txt", 2, 5)}, false));
   // A disc whose last record runs past its block, then a good one.
-  auto broken = BuildCdEntry(test::MakeHeader({.serial = "B-2", .files = 2}),
-                             {Item(false, "první.txt", 1, 1), Item(false, "druhý.txt", 1, 1)},
-                             false);
+  auto broken =
+      BuildCdEntry(test::MakeHeader({.serial = "B-2", .files = 2}),
+                   {Item(false, "první.txt", 1, 1), Item(false, "druhý.txt", 1, 1)}, false);
   broken[broken.size() - 20] = 200;  // the second name's length byte
   raw.AddRaw(broken);
   // A directory whose SubtreeLength points past its block.

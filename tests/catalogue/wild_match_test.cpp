@@ -13,7 +13,9 @@ namespace {
 // oracle.
 bool OracleMatches(std::string n, std::string p, char ws, char wc, bool matchCase);
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
 
 bool OracleLoop(std::string n, std::string p, char ws, char wc) {
   while (!n.empty() && !p.empty()) {
@@ -24,8 +26,10 @@ bool OracleLoop(std::string n, std::string p, char ws, char wc) {
     } else if (c == ws) {
       p.erase(0, 1);
       while (true) {
-        if (OracleLoop(n, p, ws, wc)) break;
-        if (n.empty()) break;
+        if (OracleLoop(n, p, ws, wc))
+          break;
+        if (n.empty())
+          break;
         n.erase(0, 1);
       }
     } else if (n[0] != c) {
@@ -40,10 +44,18 @@ bool OracleLoop(std::string n, std::string p, char ws, char wc) {
 
 bool OracleMatches(std::string n, std::string p, char ws, char wc, bool matchCase) {
   if (!matchCase) {
-    for (char& c : n) c = Upper(c);
-    for (char& c : p) c = Upper(c);
+    for (char& c : n)
+      c = Upper(c);
+    for (char& c : p)
+      c = Upper(c);
   }
   return OracleLoop(n, p, ws, wc);
+}
+
+std::string AsciiUpper(std::string s) {
+  for (char& c : s)
+    c = Upper(c);
+  return s;
 }
 
 bool Fast(const std::string& n, const std::string& p, bool matchCase = false) {
@@ -91,7 +103,8 @@ TEST(WildMatch, AgreesWithTheDefinitionOnRandomInputs) {
       std::string s(random() % (maxLength + 1), ' ');
       for (char& c : s) {
         c = alphabet[random() % alphabet.size()];
-        if (!pattern && (c == '*' || c == '?')) c = 'a';
+        if (!pattern && (c == '*' || c == '?'))
+          c = 'a';
       }
       return s;
     };
@@ -103,11 +116,41 @@ TEST(WildMatch, AgreesWithTheDefinitionOnRandomInputs) {
   }
 }
 
+TEST(WildMatch, TheBlockScanNeverMissesAMatch) {
+  // A block of names that holds a match must never be passed over.
+  std::mt19937 random(7);
+  const std::string alphabet = "abcABC\xE8\xC8xyz.";
+  for (int round = 0; round < 20000; ++round) {
+    std::string block(random() % 40, ' ');
+    for (char& c : block)
+      c = alphabet[random() % alphabet.size()];
+    std::string literal(1 + random() % 3, ' ');
+    for (char& c : literal)
+      c = alphabet[random() % alphabet.size()];
+    for (const std::string& pattern :
+         {"*" + literal + "*", literal + "*", "*" + literal, literal}) {
+      for (const bool matchCase : {false, true}) {
+        const CompiledPattern compiled(pattern, '*', '?', matchCase);
+        const std::size_t from = random() % (block.size() + 1);
+        const std::string name = block.substr(from, random() % 8);
+        if (compiled.Matches(name)) {
+          ASSERT_TRUE(compiled.MayMatchWithin(block)) << pattern << " in " << block;
+        }
+        ASSERT_EQ(compiled.MayMatchWithin(block),
+                  matchCase ? block.find(literal) != std::string::npos
+                            : AsciiUpper(block).find(AsciiUpper(literal)) != std::string::npos)
+            << pattern << " in " << block;
+      }
+    }
+  }
+}
+
 TEST(WildMatch, ManyStarsAndLongPatternsAnswerAtOnce) {
   // Exponential for the definition; immediate here.
   std::string name(200, 'a');
   std::string pattern;
-  for (int i = 0; i < 20; ++i) pattern += "*a";
+  for (int i = 0; i < 20; ++i)
+    pattern += "*a";
   pattern += "*b";
   EXPECT_FALSE(Fast(name, pattern));
   name.back() = 'b';
@@ -118,7 +161,8 @@ TEST(WildMatch, ManyStarsAndLongPatternsAnswerAtOnce) {
   EXPECT_TRUE(Fast(std::string(255, 'x'), "*" + std::string(200, '?') + "*"));
   EXPECT_FALSE(Fast(std::string(255, 'x'), "*" + std::string(256, '?') + "*"));
   std::string mixed;
-  for (int i = 0; i < 5000; ++i) mixed += "*?";
+  for (int i = 0; i < 5000; ++i)
+    mixed += "*?";
   EXPECT_FALSE(Fast(std::string(255, 'x'), mixed));
   EXPECT_TRUE(Fast(std::string(255, 'x'), mixed.substr(0, 200)));
 }

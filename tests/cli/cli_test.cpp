@@ -214,7 +214,10 @@ TEST_F(CliTest, AddScansAFolderStoresItAndRefusesItTwice) {
 TEST_F(CliTest, SearchPrintsTheTenColumnsInFoundOrder) {
   CatalogueBytes catalogue;
   catalogue
-      .AddDisc({.serial = "AAAA-0001", .description = "Zálohy", .groups = "Práce", .files = 2,
+      .AddDisc({.serial = "AAAA-0001",
+                .description = "Zálohy",
+                .groups = "Práce",
+                .files = 2,
                 .dirs = 1},
                {test::Item(true, "Dokumenty", 1, 12), test::Item(false, "smlouva.doc", 2, 12),
                 test::Item(false, "Smlouva stará.doc", 1, 3)})

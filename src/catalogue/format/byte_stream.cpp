@@ -128,8 +128,8 @@ std::size_t FileStream::ReadSome(void* buffer, std::size_t n) {
   std::size_t done = 0;
   while (done < n) {
     if (position_ < bufferStart_ || position_ >= bufferStart_ + buffer_.size()) {
-      if (n - done >= kReadBufferSize) {
-        // A large read goes straight to the caller's memory.
+      if (n - done >= kFirstFillSize) {
+        // A read of a page or more goes straight to the caller's memory.
         const ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(position_));
         if (r < 0) {
           if (errno == EINTR)
