@@ -1,6 +1,7 @@
 #include "catalogue/engine.h"
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
@@ -96,6 +97,34 @@ void Engine::Dispatch(OperationCode code, FileStream& file, bool& result) {
       break;
     case OperationCode::kShowMultigroup:
       ShowMultigroup(file);
+      break;
+    case OperationCode::kRemoveCds:
+      RemoveCds(file);
+      break;
+    case OperationCode::kLendCds:
+    case OperationCode::kReturnCds:
+    case OperationCode::kClearLending:
+      ChangeLending(file, code);
+      break;
+    case OperationCode::kRenameCd:
+      RenameCd(file);
+      break;
+    case OperationCode::kChangeCdGroups:
+      ChangeCdGroups(file);
+      break;
+    case OperationCode::kMarkMultigroupMembers:
+      MarkMultigroupMembers(file);
+      break;
+    case OperationCode::kAppendMultigroup:
+      AppendMultigroup(file);
+      break;
+    case OperationCode::kImportGroups:
+      try {
+        ImportGroups(file);
+      } catch (const std::exception& e) {
+        host_.ShowMessage(std::string(msg::kErrorPrefix) + e.what() +
+                          std::string(msg::kListErrorAdvice));
+      }
       break;
     case OperationCode::kSearch:
       SearchContents(file);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "catalogue/format/byte_stream.h"
 #include "catalogue/format/records.h"
 #include "catalogue/search.h"
+#include "settings/registry.h"
 #include "shell/dates.h"
 
 namespace rondo {
@@ -89,6 +91,12 @@ class Engine {
   // "[disc] \dir\dir" for the browsed position.
   std::string PathLabelText() const;
 
+  // The whole "create multigroup" command after its name was typed: flags
+  // the selected discs and appends the multigroup. More than 20 selected
+  // discs are refused with a message before anything is written. Returns
+  // the new multigroup's serial, or "" when nothing was created.
+  std::string CreateMultigroup(const std::string& name);
+
   const DisplayFormat& Format() const { return format_; }
   void SetFormat(DisplayFormat format) { format_ = std::move(format); }
   EngineHost& Host() { return host_; }
@@ -106,6 +114,8 @@ class Engine {
   std::string GroupFilter{kGroupAll};
   CdHeader MultigroupTemplate;
   MemberList MultigroupMembers;
+  // The settings store (group list) for the operations that register groups.
+  Registry* Settings = nullptr;
 
   // The check box "Zobrazovat adresáře nepatřící do skupiny": when set, the
   // directory list shows items of every group.
@@ -129,12 +139,21 @@ class Engine {
   void ShowDirectory();
   void RecalculateStructure(FileStream& file);
   void SearchContents(FileStream& file);
+  void RemoveCds(FileStream& file);
+  void ChangeLending(FileStream& file, OperationCode code);
+  void RenameCd(FileStream& file);
+  void ChangeCdGroups(FileStream& file);
+  void MarkMultigroupMembers(FileStream& file);
+  void AppendMultigroup(FileStream& file);
+  void ImportGroups(FileStream& file);
+  std::vector<std::string> SelectedSerials() const;
   void AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group);
   DiscRow MakeDiscRow(const CdHeader& h, bool plainSizes) const;
   void SortDiscsByCaption();
 
   EngineHost& host_;
   DisplayFormat format_;
+  std::mt19937 random_;
 };
 
 }  // namespace rondo

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace rondo {
 
@@ -34,6 +36,23 @@ class EngineHost {
   // "Zrušit" was pressed and confirmed.
   virtual bool RecalcCancelRequested() { return false; }
   virtual void RecalcFinished() {}
+
+  // The one-line text prompt (the lending dialog, re-captioned by other
+  // commands). nullopt when it ends with "Storno".
+  struct TextPrompt {
+    std::string caption;
+    std::string frame;
+    std::string label;
+    std::string text;  // pre-filled
+  };
+  virtual std::optional<std::string> AskText(const TextPrompt& /*prompt*/) { return std::nullopt; }
+  // The group picker with its chosen list preset; nullopt for "Zrušit".
+  virtual std::optional<std::vector<std::string>> PickGroups(
+      const std::vector<std::string>& /*chosen*/) {
+    return std::nullopt;
+  }
+  // The group list changed (the group menu is built again).
+  virtual void GroupListChanged() {}
 
   // The user agreed to convert an old-format catalogue at path. Returns when
   // the conversion has finished: true when the file now has the current

@@ -15,6 +15,8 @@ inline constexpr std::string_view kConversionUnavailable =
 inline constexpr std::string_view kRecalcErrorPrefix = "Chyba: ";
 inline constexpr std::string_view kRecalcCancelQuestion =
     "Opravdu chtete přerušit zpracovávání? (Nedoporučuje se)";
+inline constexpr std::string_view kRemoveQuestion = "Opravdu chcete vybrané položky odstranit?";
+inline constexpr std::string_view kImportDone = "Import skupin proveden.";
 inline constexpr std::string_view kNoDatabasePath = "Není nastavena cesta k databázi.";
 
 }  // namespace rondo::msg

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <set>
 
 #include "acquisition/scanner.h"
 #include "catalogue/engine.h"
@@ -51,6 +52,14 @@ constexpr const char* kUsage =
     "                       hledá jména podle vzoru (* a ?); bez --no-wrap se vzor\n"
     "                       bez * na začátku i konci hledá jako *VZOR*; deset\n"
     "                       sloupců výsledků v pořadí nálezu\n"
+    "  lend --to JMÉNO SERIAL...   půjčí CD (datum a čas teď)\n"
+    "  return SERIAL...     označí CD jako vrácená\n"
+    "  clear SERIAL...      smaže záznam o půjčení\n"
+    "  rename SERIAL JMÉNO  přejmenuje CD\n"
+    "  set-groups SERIAL [SKUPINA...]  nastaví skupiny CD (bez skupin je vymaže)\n"
+    "  remove SERIAL...     odstraní CD; serial multiskupiny ji zruší\n"
+    "  multigroup JMÉNO SERIAL...  vytvoří multiskupinu a vypíše její serial\n"
+    "  import-groups        převezme do seznamu skupin všechny skupiny z databáze\n"
     "  groups               seznam skupin\n"
     "  groups add JMÉNO     přidá skupinu\n"
     "  groups remove JMÉNO  odebere skupinu (CD a položky si jméno ponechají)\n"
@@ -68,6 +77,14 @@ class CliHost : public EngineHost {
  public:
   explicit CliHost(std::ostream& err) : err_(err) {}
 
+  // The answers the command's arguments give to the dialogs.
+  std::optional<std::string> text;
+  std::optional<std::vector<std::string>> groups;
+  std::optional<std::string> AskText(const TextPrompt&) override { return text; }
+  std::optional<std::vector<std::string>> PickGroups(const std::vector<std::string>&) override {
+    return groups;
+  }
+
   bool Confirm(const std::string& text) override {
     if (text == msg::kOldFormatQuestion)
       oldFormat_ = true;
@@ -80,7 +97,9 @@ class CliHost : public EngineHost {
         line += c;
     }
     err_ << line << '\n';
-    failed_ = true;
+    // A report of success is not a failure.
+    if (text != msg::kImportDone)
+      failed_ = true;
   }
 
   bool Failed() const { return failed_; }
@@ -454,6 +473,77 @@ int SearchCatalogue(const Arguments& a, Engine& engine, CliHost& host, std::ostr
   return host.Failed() ? kExitFailed : kExitOk;
 }
 
+const std::set<std::string> kDiscCommands = {"lend",       "return", "clear",      "rename",
+                                             "set-groups", "remove", "multigroup", "import-groups"};
+
+// Selects the rows of the given serials, as a user would in the disc list.
+void Select(Engine& engine, const std::vector<std::string>& serials) {
+  engine.Discs.rows.clear();
+  for (const auto& serial : serials) {
+    DiscRow row;
+    row.cells[kColSerial] = serial;
+    row.selected = true;
+    engine.Discs.rows.push_back(std::move(row));
+  }
+}
+
+int ChangeDiscs(const Arguments& a, Engine& engine, CliHost& host, Registry& registry,
+                std::ostream& out, std::ostream& err) {
+  const std::string& command = a.words[0];
+  std::vector<std::string> rest(a.words.begin() + 1, a.words.end());
+  engine.Settings = &registry;
+  OperationCode code = OperationCode::kListCds;
+  if (command == "lend") {
+    if (rest.size() < 3 || rest[0] != "--to")
+      return Usage(err, "lend --to JMÉNO SERIAL...");
+    host.text = rest[1];
+    rest.erase(rest.begin(), rest.begin() + 2);
+    code = OperationCode::kLendCds;
+  } else if (command == "return" || command == "clear" || command == "remove") {
+    if (rest.empty())
+      return Usage(err, command + " potřebuje aspoň jedno SERIAL");
+    code = command == "return"  ? OperationCode::kReturnCds
+           : command == "clear" ? OperationCode::kClearLending
+                                : OperationCode::kRemoveCds;
+  } else if (command == "rename") {
+    if (rest.size() != 2)
+      return Usage(err, "rename SERIAL JMÉNO");
+    host.text = rest[1];
+    rest.resize(1);
+    code = OperationCode::kRenameCd;
+  } else if (command == "set-groups") {
+    if (rest.empty())
+      return Usage(err, "set-groups SERIAL [SKUPINA...]");
+    host.groups = std::vector<std::string>(rest.begin() + 1, rest.end());
+    rest.resize(1);
+    code = OperationCode::kChangeCdGroups;
+  } else if (command == "multigroup") {
+    if (rest.size() < 2)
+      return Usage(err, "multigroup JMÉNO SERIAL...");
+    const std::string name = rest[0];
+    Select(engine, std::vector<std::string>(rest.begin() + 1, rest.end()));
+    const std::string serial = engine.CreateMultigroup(name);
+    if (host.OldFormat())
+      return OldFormat(err, engine.DatabasePath);
+    if (host.Failed() || serial.empty())
+      return kExitFailed;
+    out << serial << '\n';
+    return kExitOk;
+  } else {  // import-groups
+    if (!rest.empty())
+      return Usage(err, "import-groups nemá žádné argumenty");
+    engine.RunOperation(OperationCode::kImportGroups);
+    if (host.OldFormat())
+      return OldFormat(err, engine.DatabasePath);
+    return host.Failed() ? kExitFailed : kExitOk;
+  }
+  Select(engine, rest);
+  engine.RunOperation(code);
+  if (host.OldFormat())
+    return OldFormat(err, engine.DatabasePath);
+  return host.Failed() ? kExitFailed : kExitOk;
+}
+
 int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
   const std::string& command = a.words[0];
   if (command == "init") {
@@ -464,8 +554,10 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
 
   if (command == "groups")
     return Groups(a, registry, out, err);
-  if (command != "list" && command != "members" && command != "exists" && command != "ls" &&
-      command != "add" && command != "recalc" && command != "search") {
+  static const std::set<std::string> kCommands = {
+      "list",   "members", "exists", "ls",         "add",    "recalc",     "search",       "lend",
+      "return", "clear",   "rename", "set-groups", "remove", "multigroup", "import-groups"};
+  if (kCommands.count(command) == 0) {
     return Usage(err, "neznámý příkaz: " + command);
   }
 
@@ -480,6 +572,8 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
 
   if (command == "search")
     return SearchCatalogue(a, engine, host, out, err);
+  if (kDiscCommands.count(command) != 0)
+    return ChangeDiscs(a, engine, host, registry, out, err);
   if (command == "add")
     return AddDisc(a, engine, host, registry, out, err);
   if (command == "recalc") {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "catalogue/disc_list.h"
 #include "catalogue/format/records.h"
 #include "settings/registry.h"
 #include "support/catalogue_builder.h"
@@ -243,6 +244,58 @@ TEST_F(CliTest, SearchPrintsTheTenColumnsInFoundOrder) {
   EXPECT_EQ(Run({"--db", Db(), "search"}), kExitUsage);
   EXPECT_EQ(Run({"--db", Db(), "search", "x", "--depth", "0"}), kExitUsage);
   EXPECT_EQ(Run({"--db", Db(), "search", "x", "--kind", "vše"}), kExitUsage);
+}
+
+TEST_F(CliTest, DiscCommandsActOnTheGivenSerials) {
+  CatalogueBytes catalogue;
+  catalogue.AddDisc({.serial = "AAAA-0001", .description = "Alfa", .groups = "Hry;Filmy"})
+      .AddDisc({.serial = "AAAA-0002", .description = "Beta"})
+      .AddDisc({.serial = "AAAA-0003", .description = "Gama"});
+  catalogue.Save(Db());
+  const auto column = [&](const std::string& caption, std::size_t index) {
+    Run({"--db", Db(), "list"});
+    for (const auto& line : Lines()) {
+      if (line.rfind(caption + "\t", 0) != 0)
+        continue;
+      std::size_t start = 0;
+      for (std::size_t i = 0; i < index; ++i)
+        start = line.find('\t', start) + 1;
+      return line.substr(start, line.find('\t', start) - start);
+    }
+    return std::string("(missing)");
+  };
+
+  EXPECT_EQ(Run({"--db", Db(), "lend", "--to", "Pepa", "AAAA-0001", "AAAA-0002"}), kExitOk);
+  EXPECT_EQ(column("Alfa", kColLending), "Pepa");
+  EXPECT_EQ(column("Beta", kColLending), "Pepa");
+  EXPECT_EQ(Run({"--db", Db(), "return", "AAAA-0001"}), kExitOk);
+  EXPECT_EQ(column("Alfa", kColLending), "Vráceno: Pepa");
+  EXPECT_EQ(Run({"--db", Db(), "clear", "AAAA-0002"}), kExitOk);
+  EXPECT_EQ(column("Beta", kColLending), "");
+  EXPECT_EQ(Run({"--db", Db(), "rename", "AAAA-0003", "Gama II"}), kExitOk);
+  EXPECT_EQ(column("Gama II", kColSerial), "AAAA-0003");
+  EXPECT_EQ(Run({"--db", Db(), "set-groups", "AAAA-0002", "Hudba", "Škola"}), kExitOk);
+  EXPECT_EQ(column("Beta", kColGroups), "Hudba;Škola");
+  EXPECT_EQ(registry.Read("Druhy CD", "Škola"), std::optional<std::string>("none"));
+  EXPECT_EQ(Run({"--db", Db(), "set-groups", "AAAA-0002"}), kExitOk);
+  EXPECT_EQ(column("Beta", kColGroups), "");
+
+  ASSERT_EQ(Run({"--db", Db(), "multigroup", "Sada", "AAAA-0001", "AAAA-0002"}), kExitOk);
+  const std::string serial = out.str().substr(0, out.str().size() - 1);
+  ASSERT_EQ(Run({"--db", Db(), "list"}), kExitOk);
+  EXPECT_EQ(Lines().size(), 2u);  // Gama II and the multigroup
+  EXPECT_EQ(Run({"--db", Db(), "remove", serial}), kExitOk);
+  ASSERT_EQ(Run({"--db", Db(), "list"}), kExitOk);
+  EXPECT_EQ(Lines().size(), 3u);  // the members are back
+
+  EXPECT_EQ(Run({"--db", Db(), "import-groups"}), kExitOk);
+  EXPECT_NE(err.str().find("Import skupin proveden."), std::string::npos);
+  EXPECT_EQ(registry.Read("Druhy CD", "Filmy"), std::optional<std::string>(""));
+  EXPECT_EQ(Run({"--db", Db(), "remove", "AAAA-0003"}), kExitOk);
+  ASSERT_EQ(Run({"--db", Db(), "list"}), kExitOk);
+  EXPECT_EQ(Lines().size(), 2u);
+  EXPECT_EQ(Run({"--db", Db(), "lend", "AAAA-0001"}), kExitUsage);
+  EXPECT_EQ(Run({"--db", Db(), "rename", "AAAA-0001"}), kExitUsage);
 }
 
 TEST_F(CliTest, FailuresGoToStderrWithAStatus) {

@@ -1,0 +1,318 @@
+// Changing stored discs: removing them (and dissolving multigroups), lending,
+// renaming, their groups, creating multigroups and importing group names.
+#include <algorithm>
+#include <set>
+#include <unordered_set>
+
+#include "catalogue/engine.h"
+#include "catalogue/format/entry_walker.h"
+#include "catalogue/format/errors.h"
+#include "catalogue/format/safe_replace.h"
+#include "catalogue/messages.h"
+#include "settings/group_kinds.h"
+#include "shell/text.h"
+
+namespace rondo {
+
+namespace {
+
+constexpr std::size_t kCopyChunk = 1 << 20;
+
+bool Contains(const std::vector<std::string>& serials, const Cp1250Text& serial) {
+  const std::string text = ToUtf8(serial);
+  return std::find(serials.begin(), serials.end(), text) != serials.end();
+}
+
+// Rewrites one whole 228-byte head in place.
+void RewriteHeader(FileStream& file, std::uint64_t at, const CdHeader& h) {
+  file.Seek(at);
+  WriteCdHeader(file, h);
+}
+
+void CopyBytes(FileStream& from, std::uint64_t at, std::uint64_t count, ByteStream& to,
+               std::vector<std::uint8_t>& buffer) {
+  from.Seek(at);
+  while (count > 0) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyChunk));
+    buffer.resize(n);
+    from.Read(buffer.data(), n);
+    to.Write(buffer.data(), n);
+    count -= n;
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> Engine::SelectedSerials() const {
+  std::vector<std::string> serials;
+  for (const auto& row : Discs.rows) {
+    // The ".." row of a multigroup view has no serial and matches nothing.
+    if (row.selected && !row.cells[kColSerial].empty())
+      serials.push_back(row.cells[kColSerial]);
+  }
+  return serials;
+}
+
+void Engine::RemoveCds(FileStream& file) {
+  const std::vector<std::string> selected = SelectedSerials();
+  CheckEntries(file);
+
+  // The members of every selected multigroup come back into the list.
+  std::set<std::string> dissolve;
+  {
+    EntryWalker walker(file);
+    CdHeader h;
+    while (walker.Next(h)) {
+      if (!h.IsMultigroup() || !Contains(selected, h.Serial.Text()))
+        continue;
+      for (const auto& member : ReadMembers(file, walker.BlockLength())) {
+        dissolve.insert(std::string(member.raw.begin(), member.raw.end()));
+      }
+    }
+  }
+
+  // One new file, written beside the catalogue and renamed over it: a
+  // failure or a crash at any point leaves the old catalogue as it was.
+  ReplacementFile replacement(file.Path());
+  FileStream& out = replacement.Stream();
+  std::vector<std::uint8_t> buffer;
+  CopyBytes(file, 0, kDatabaseHeaderSize, out, buffer);
+  EntryWalker walker(file);
+  CdHeader h;
+  while (walker.Next(h)) {
+    if (Contains(selected, h.Serial.Text()))
+      continue;
+    if (dissolve.count(std::string(h.Serial.raw.begin(), h.Serial.raw.end())) != 0) {
+      h.InMultigroup = 0;
+    }
+    WriteCdHeader(out, h);
+    CopyBytes(file, walker.BlockStart(), walker.BlockLength(), out, buffer);
+  }
+  replacement.Commit();
+  RunOperation(OperationCode::kListCds);
+}
+
+void Engine::ChangeLending(FileStream& file, OperationCode code) {
+  const std::vector<std::string> selected = SelectedSerials();
+  std::string name;
+  if (code == OperationCode::kLendCds) {
+    const auto answer = host_.AskText({"Pujčit komu?", "Půjčení CD", "Komu:", ""});
+    if (!answer) {
+      RunOperation(OperationCode::kListCds);
+      return;
+    }
+    name = *answer;
+  }
+  CheckEntries(file);
+  const double now = EncodeOleDate(NowLocal());
+  EntryWalker walker(file);
+  CdHeader h;
+  while (walker.Next(h)) {
+    if (!Contains(selected, h.Serial.Text()))
+      continue;
+    switch (code) {
+      case OperationCode::kLendCds:
+        h.Lending.Set(ToCp1250(name));
+        h.LendDate = now;
+        break;
+      case OperationCode::kReturnCds:
+        h.Lending.Set(Cp1250Text(ToCp1250("Vráceno: ").bytes + h.Lending.Text().bytes));
+        h.LendDate = now;
+        break;
+      default:
+        h.Lending.Set(Cp1250Text());
+        h.LendDate = 0.0;
+        break;
+    }
+    RewriteHeader(file, walker.EntryStart(), h);
+  }
+  RunOperation(OperationCode::kListCds);
+}
+
+void Engine::RenameCd(FileStream& file) {
+  const std::vector<std::string> selected = SelectedSerials();
+  CheckEntries(file);
+  EntryWalker walker(file);
+  CdHeader h;
+  while (walker.Next(h)) {
+    for (const auto& serial : selected) {
+      if (ToUtf8(h.Serial.Text()) != serial)
+        continue;
+      const auto answer = host_.AskText({"Změna komentáře...", "Změna komentáře...",
+                                         "Nový popis:", ToUtf8(h.Description.Text())});
+      if (!answer)
+        continue;
+      h.Description.Set(ToCp1250(*answer));
+      RewriteHeader(file, walker.EntryStart(), h);
+    }
+  }
+  RunOperation(OperationCode::kListCds);
+}
+
+void Engine::ChangeCdGroups(FileStream& file) {
+  const std::vector<std::string> selected = SelectedSerials();
+  CheckEntries(file);
+  EntryWalker walker(file);
+  CdHeader h;
+  while (walker.Next(h)) {
+    for (const auto& serial : selected) {
+      if (ToUtf8(h.Serial.Text()) != serial)
+        continue;
+      // The chosen list starts with the disc's groups, one entry per piece.
+      std::vector<std::string> chosen;
+      const std::string groups = ToUtf8(h.Groups.Text());
+      if (!groups.empty()) {
+        std::size_t start = 0;
+        while (true) {
+          const std::size_t semicolon = groups.find(';', start);
+          chosen.push_back(groups.substr(start, semicolon - start));
+          if (semicolon == std::string::npos)
+            break;
+          start = semicolon + 1;
+        }
+      }
+      const auto picked = host_.PickGroups(chosen);
+      if (!picked)
+        continue;
+      std::vector<std::string> kept;
+      for (const auto& group : *picked) {
+        if (group == kUnassignedGroup)
+          continue;
+        if (Settings != nullptr)
+          RegisterGroup(*Settings, group, "none");
+        kept.push_back(group);
+      }
+      h.Groups.Set(ToCp1250(JoinChosenGroups(kept)));
+      RewriteHeader(file, walker.EntryStart(), h);
+    }
+  }
+  host_.GroupListChanged();
+  RunOperation(OperationCode::kListCds);
+}
+
+void Engine::MarkMultigroupMembers(FileStream& file) {
+  const std::vector<std::string> selected = SelectedSerials();
+  CheckEntries(file);
+  EntryWalker walker(file);
+  CdHeader h;
+  std::size_t slot = 0;
+  while (slot < kMemberSlots && MultigroupMembers.Slots[slot].raw[0] != 0)
+    ++slot;
+  while (walker.Next(h)) {
+    for (const auto& serial : selected) {
+      if (ToUtf8(h.Serial.Text()) != serial)
+        continue;
+      // Never a disc hidden without a slot to list it.
+      if (slot >= kMemberSlots)
+        return;
+      h.InMultigroup = 1;
+      MultigroupMembers.Slots[slot++] = h.Serial;
+      MultigroupTemplate.FileCount =
+          static_cast<std::uint16_t>(MultigroupTemplate.FileCount + h.FileCount);
+      MultigroupTemplate.DirCount =
+          static_cast<std::uint16_t>(MultigroupTemplate.DirCount + h.DirCount);
+      MultigroupTemplate.ReservedCount =
+          static_cast<std::uint16_t>(MultigroupTemplate.ReservedCount + h.ReservedCount);
+      MultigroupTemplate.CdSize += h.CdSize;
+      MultigroupTemplate.Groups = h.Groups;
+      RewriteHeader(file, walker.EntryStart(), h);
+    }
+  }
+}
+
+void Engine::AppendMultigroup(FileStream& file) {
+  CheckEntries(file);
+  std::unordered_set<std::string> taken;
+  {
+    EntryWalker walker(file);
+    CdHeader h;
+    while (walker.Next(h))
+      taken.insert(h.Serial.Text().bytes);
+  }
+  std::uniform_int_distribution<int> draw(0, 9998);
+  std::string serial;
+  do {
+    serial = std::to_string(draw(random_)) + "-" + std::to_string(draw(random_));
+  } while (taken.count(serial) != 0);
+
+  CdHeader h = MultigroupTemplate;
+  h.Serial.Set(ToCp1250(serial));
+  h.VolumeLabel.Set(ToCp1250(kMultiGroupLabel));
+  h.BlockSize = static_cast<std::uint32_t>(kMultigroupBlockSize);
+  PendingSerial = serial;
+
+  const std::uint64_t oldSize = file.Size();
+  try {
+    file.Seek(oldSize);
+    MemoryStream entry;
+    WriteCdHeader(entry, h);
+    WriteMemberList(entry, MultigroupMembers);
+    file.Write(entry.Bytes().data(), entry.Bytes().size());
+    file.Sync();
+  } catch (...) {
+    try {
+      file.Truncate(oldSize);
+    } catch (const IoError&) {
+    }
+    throw;
+  }
+}
+
+std::string Engine::CreateMultigroup(const std::string& name) {
+  MultigroupTemplate = CdHeader{};
+  MultigroupMembers = MemberList{};
+  const std::vector<std::string> selected = SelectedSerials();
+  // Count the discs that would join before any of them is flagged.
+  std::size_t members = 0;
+  {
+    std::unique_ptr<FileStream> file = OpenCatalogue(DatabasePath);
+    file->Seek(0);
+    if (ReadDatabaseHeader(*file).IsCurrentFormat()) {
+      EntryWalker walker(*file);
+      CdHeader h;
+      while (walker.Next(h)) {
+        members += static_cast<std::size_t>(
+            std::count(selected.begin(), selected.end(), ToUtf8(h.Serial.Text())));
+      }
+    }
+  }
+  if (members > kMemberSlots) {
+    host_.ShowMessage("Multiskupina může obsahovat nejvýše 20 CD; vybráno je " +
+                      std::to_string(members) + ". Nic nebylo změněno.");
+    return {};
+  }
+  RunOperation(OperationCode::kMarkMultigroupMembers);
+  MultigroupTemplate.Description.Set(ToCp1250(name));
+  PendingSerial.clear();
+  RunOperation(OperationCode::kAppendMultigroup);
+  return PendingSerial;
+}
+
+void Engine::ImportGroups(FileStream& file) {
+  EntryWalker walker(file);
+  CdHeader h;
+  while (walker.Next(h)) {
+    const std::string groups = h.Groups.Text().bytes;
+    if (groups.empty() || Settings == nullptr)
+      continue;
+    // A ";" ends a piece only when the piece is not empty; otherwise it is
+    // part of the name.
+    std::string piece;
+    for (char c : groups) {
+      if (c == ';' && !piece.empty()) {
+        RegisterGroup(*Settings, ToUtf8(Cp1250Text(piece)));
+        piece.clear();
+      } else {
+        piece += c;
+      }
+    }
+    if (!piece.empty())
+      RegisterGroup(*Settings, ToUtf8(Cp1250Text(piece)));
+  }
+  host_.GroupListChanged();
+  host_.ShowMessage(std::string(msg::kImportDone));
+  SortDiscsByCaption();
+  host_.DiscListChanged();
+}
+
+}  // namespace rondo
