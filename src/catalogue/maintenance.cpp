@@ -16,8 +16,6 @@ namespace rondo {
 
 namespace {
 
-constexpr std::size_t kCopyChunk = 1 << 20;
-
 bool Contains(const std::vector<std::string>& serials, const Cp1250Text& serial) {
   const std::string text = ToUtf8(serial);
   return std::find(serials.begin(), serials.end(), text) != serials.end();
@@ -27,18 +25,6 @@ bool Contains(const std::vector<std::string>& serials, const Cp1250Text& serial)
 void RewriteHeader(FileStream& file, std::uint64_t at, const CdHeader& h) {
   file.Seek(at);
   WriteCdHeader(file, h);
-}
-
-void CopyBytes(FileStream& from, std::uint64_t at, std::uint64_t count, ByteStream& to,
-               std::vector<std::uint8_t>& buffer) {
-  from.Seek(at);
-  while (count > 0) {
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyChunk));
-    buffer.resize(n);
-    from.Read(buffer.data(), n);
-    to.Write(buffer.data(), n);
-    count -= n;
-  }
 }
 
 }  // namespace
@@ -55,9 +41,9 @@ std::vector<std::string> Engine::SelectedSerials() const {
 
 void Engine::RemoveCds(FileStream& file) {
   const std::vector<std::string> selected = SelectedSerials();
-  CheckEntries(file);
 
-  // The members of every selected multigroup come back into the list.
+  // The members of every selected multigroup come back into the list. This
+  // first walk also checks every entry before anything is written.
   std::set<std::string> dissolve;
   {
     EntryWalker walker(file);
@@ -75,19 +61,32 @@ void Engine::RemoveCds(FileStream& file) {
   // failure or a crash at any point leaves the old catalogue as it was.
   ReplacementFile replacement(file.Path());
   FileStream& out = replacement.Stream();
-  std::vector<std::uint8_t> buffer;
-  CopyBytes(file, 0, kDatabaseHeaderSize, out, buffer);
+  // Runs of entries that stay as they are go over in one kernel copy.
+  std::uint64_t runStart = 0;
+  std::uint64_t runEnd = kDatabaseHeaderSize;
+  const auto flush = [&] {
+    if (runEnd > runStart)
+      file.CopyRangeTo(out, runStart, runEnd - runStart);
+  };
   EntryWalker walker(file);
   CdHeader h;
   while (walker.Next(h)) {
-    if (Contains(selected, h.Serial.Text()))
+    const std::uint64_t end = walker.EntryStart() + h.BlockSize;
+    if (Contains(selected, h.Serial.Text())) {
+      flush();
+      runStart = runEnd = end;
       continue;
-    if (dissolve.count(std::string(h.Serial.raw.begin(), h.Serial.raw.end())) != 0) {
-      h.InMultigroup = 0;
     }
-    WriteCdHeader(out, h);
-    CopyBytes(file, walker.BlockStart(), walker.BlockLength(), out, buffer);
+    if (dissolve.count(std::string(h.Serial.raw.begin(), h.Serial.raw.end())) != 0 &&
+        h.InMultigroup != 0) {
+      flush();
+      h.InMultigroup = 0;
+      WriteCdHeader(out, h);
+      runStart = walker.BlockStart();
+    }
+    runEnd = end;
   }
+  flush();
   replacement.Commit();
   RunOperation(OperationCode::kListCds);
 }

@@ -194,6 +194,42 @@ void FileStream::Seek(std::uint64_t position) {
   position_ = position;
 }
 
+void FileStream::CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint64_t count) {
+  if (!target.writable_) {
+    throw IoError("nelze zapisovat do „" + target.path_ + "“: soubor je otevřen jen pro čtení");
+  }
+  loff_t in = static_cast<loff_t>(offset);
+  loff_t out = static_cast<loff_t>(target.position_);
+  std::uint64_t left = count;
+  while (left > 0) {
+    const ssize_t n =
+        ::copy_file_range(fd_, &in, target.fd_, &out,
+                          static_cast<std::size_t>(std::min<std::uint64_t>(left, 1u << 30)), 0);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      if (n == 0 || errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+        break;  // the kernel cannot: copy through memory below
+      }
+      target.Fail("chyba zápisu");
+    }
+    left -= static_cast<std::uint64_t>(n);
+  }
+  target.position_ = static_cast<std::uint64_t>(out);
+  target.size_ = std::max(target.size_, target.position_);
+  target.buffer_.clear();
+  if (left > 0) {
+    std::vector<std::uint8_t> chunk;
+    Seek(static_cast<std::uint64_t>(in));
+    while (left > 0) {
+      chunk.resize(static_cast<std::size_t>(std::min<std::uint64_t>(left, 1u << 20)));
+      Read(chunk.data(), chunk.size());
+      target.Write(chunk.data(), chunk.size());
+      left -= chunk.size();
+    }
+  }
+}
+
 void FileStream::Sync() {
   while (::fsync(fd_) != 0) {
     if (errno != EINTR)

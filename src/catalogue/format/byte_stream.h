@@ -73,6 +73,10 @@ class FileStream final : public ByteStream {
   std::uint64_t Position() const override { return position_; }
   std::uint64_t Size() const override { return size_; }
 
+  // Copies count bytes from offset of this file to target's position (the
+  // kernel copies them when it can), advancing target's position.
+  void CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint64_t count);
+
   // Flushes written data to the medium.
   void Sync();
   void Truncate(std::uint64_t size);

@@ -1,0 +1,117 @@
+// Removing one disc from a 500 MB catalogue against `cp` of the same file,
+// and the in-place lending change, which must not depend on block sizes.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "catalogue/engine.h"
+#include "catalogue/format/entry_walker.h"
+#include "generator.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class QuietHost : public rondo::EngineHost {
+ public:
+  bool Confirm(const std::string&) override { return true; }
+  void ShowMessage(const std::string& text) override { throw std::runtime_error(text); }
+  std::optional<std::string> AskText(const TextPrompt&) override { return "Pepa"; }
+};
+
+std::string Temp(const std::string& name) {
+  return (fs::temp_directory_path() / ("rondo-bench-" + name + "-" + std::to_string(::getpid())))
+      .string();
+}
+
+const std::string& Original() {
+  static const std::string path = [] {
+    const std::string p = Temp("maint") + ".big";
+    rondo::bench::GenerateCatalogue(p, {.discs = 10000, .itemsPerDisc = 1400, .seed = 9});
+    return p;
+  }();
+  return path;
+}
+
+std::string MiddleSerial(const std::string& path) {
+  rondo::FileStream file(path, rondo::FileStream::Mode::kReadOnly);
+  rondo::EntryWalker walker(file);
+  rondo::CdHeader h;
+  std::string serial;
+  for (int i = 0; i < 5000 && walker.Next(h); ++i)
+    serial = h.Serial.Text().bytes;
+  return serial;
+}
+
+void Select(rondo::Engine& engine, const std::string& serial) {
+  engine.Discs.rows.assign(1, {});
+  engine.Discs.rows[0].cells[rondo::kColSerial] = serial;
+  engine.Discs.rows[0].selected = true;
+}
+
+void RemoveOneDisc(benchmark::State& state) {
+  const std::string work = Temp("remove") + ".big";
+  const std::string serial = MiddleSerial(Original());
+  QuietHost host;
+  rondo::Engine engine(host);
+  engine.DatabasePath = work;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::copy_file(Original(), work, fs::copy_options::overwrite_existing);
+    Select(engine, serial);
+    state.ResumeTiming();
+    engine.RunOperation(rondo::OperationCode::kRemoveCds);
+  }
+  state.counters["file_MB"] = static_cast<double>(fs::file_size(Original())) / (1 << 20);
+  fs::remove(work);
+}
+BENCHMARK(RemoveOneDisc)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void Copy(benchmark::State& state) {
+  std::string from = Original();
+  std::string to = Temp("cp") + ".big";
+  for (auto _ : state) {
+    char cp[] = "cp";
+    char* argv[] = {cp, from.data(), to.data(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "cp", nullptr, nullptr, argv, environ) != 0) {
+      state.SkipWithError("cp could not be started");
+      break;
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+  }
+  fs::remove(to);
+}
+BENCHMARK(Copy)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void LendOneDisc(benchmark::State& state) {
+  const std::string work = Temp("lend") + ".big";
+  fs::copy_file(Original(), work, fs::copy_options::overwrite_existing);
+  const std::string serial = MiddleSerial(work);
+  QuietHost host;
+  rondo::Engine engine(host);
+  engine.DatabasePath = work;
+  for (auto _ : state) {
+    Select(engine, serial);
+    engine.RunOperation(rondo::OperationCode::kLendCds);
+  }
+  fs::remove(work);
+}
+BENCHMARK(LendOneDisc)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  fs::remove(Original());
+  return 0;
+}
