@@ -34,6 +34,8 @@
 #include "gui/TInfoForm.h"
 #include "gui/TOnForm.h"
 #include "gui/TPridaniCDForm.h"
+#include "gui/TPujcitForm.h"
+#include "gui/TSkupinaForm.h"
 #include "gui/TSplashForm.h"
 #include "gui/TSpravaSkupForm.h"
 #include "gui/dir_list_model.h"
@@ -230,6 +232,7 @@ TMainForm::TMainForm(Registry& registry, QWidget* parent)
   model_ = new DiscListModel(engine_.Discs, this);
   dirModel_ = new DirListModel(engine_.Dirs, *icons_, this);
   chooseDatabaseFile = [this](bool newDatabase) { return defaultChooseDatabaseFile(newDatabase); };
+  engine_.Settings = &registry_;
 
   buildMenus();
   buildCentralWidget();
@@ -280,12 +283,16 @@ void TMainForm::buildMenus() {
   cd->setObjectName(QStringLiteral("menuCd"));
   QAction* add = addCommand(cd, "actionAddCd", QStringLiteral("Přidat..."), true);
   connect(add, &QAction::triggered, this, &TMainForm::addCd);
-  addCommand(cd, "actionRemoveCds", QStringLiteral("Ubrat, zrušit multiskupinu..."), false);
-  addCommand(cd, "actionLendCds", QStringLiteral("Půjčit..."), false);
-  addCommand(cd, "actionReturnCds", QStringLiteral("Vráceno"), false);
-  addCommand(cd, "actionClearLending", QStringLiteral("Vyčistit"), false);
-  addCommand(cd, "actionRenameCd", QStringLiteral("Přejmenovat..."), false);
-  addCommand(cd, "actionChangeCdGroups", QStringLiteral("Změnit skupinu..."), false);
+  const auto discCommand = [&](const char* name, const char* text, void (TMainForm::*slot)()) {
+    QAction* action = addCommand(cd, name, QString::fromUtf8(text), true);
+    connect(action, &QAction::triggered, this, slot);
+  };
+  discCommand("actionRemoveCds", "Ubrat, zrušit multiskupinu...", &TMainForm::removeCds);
+  discCommand("actionLendCds", "Půjčit...", &TMainForm::lendCds);
+  discCommand("actionReturnCds", "Vráceno", &TMainForm::returnCds);
+  discCommand("actionClearLending", "Vyčistit", &TMainForm::clearLending);
+  discCommand("actionRenameCd", "Přejmenovat...", &TMainForm::renameCd);
+  discCommand("actionChangeCdGroups", "Změnit skupinu...", &TMainForm::changeCdGroups);
   addCommand(cd, "actionSurfaceCheck", QStringLiteral("Kontrola povrchu CD..."), false);
   addCommand(cd, "actionMyBorrowed", QStringLiteral("Mé půjčené..."), false);
 
@@ -295,10 +302,13 @@ void TMainForm::buildMenus() {
       addCommand(groups, "actionManageGroups", QStringLiteral("Správa skupin..."), true);
   connect(manage, &QAction::triggered, this, &TMainForm::manageGroups);
   groups->addSeparator();
-  addCommand(groups, "actionCreateMultigroup",
-             QStringLiteral("Vytvořit multi skupinu z vybraných CD..."), false);
-  addCommand(groups, "actionImportGroups", QStringLiteral("Importovat skupiny z této databáze..."),
-             false);
+  QAction* createMultigroup =
+      addCommand(groups, "actionCreateMultigroup",
+                 QStringLiteral("Vytvořit multi skupinu z vybraných CD..."), true);
+  connect(createMultigroup, &QAction::triggered, this, &TMainForm::createMultigroup);
+  QAction* importGroups = addCommand(groups, "actionImportGroups",
+                                     QStringLiteral("Importovat skupiny z této databáze..."), true);
+  connect(importGroups, &QAction::triggered, this, &TMainForm::importGroups);
 
   QMenu* database = bar->addMenu(QStringLiteral("[Databáze]"));
   database->setObjectName(QStringLiteral("menuDatabase"));
@@ -698,6 +708,94 @@ void TMainForm::recalculateAll() {
   engine_.RecalcSerial = "All";
   runOperation(OperationCode::kRecalculateStructure);
   updateDatabaseSize();
+}
+
+std::optional<std::string> TMainForm::AskText(const TextPrompt& prompt) {
+  if (textHook) {
+    const auto answer = textHook(prompt);
+    if (!answer)
+      return std::nullopt;
+    return answer->toStdString();
+  }
+  TPujcitForm form(this);
+  form.setCaption(QString::fromStdString(prompt.caption));
+  form.setFrameTitle(QString::fromStdString(prompt.frame));
+  form.setLabel(QString::fromStdString(prompt.label));
+  form.setText(QString::fromStdString(prompt.text));
+  if (form.exec() != QDialog::Accepted)
+    return std::nullopt;
+  return form.text().toStdString();
+}
+
+std::optional<std::vector<std::string>> TMainForm::PickGroups(
+    const std::vector<std::string>& chosen) {
+  QStringList preset;
+  for (const auto& group : chosen)
+    preset << QString::fromStdString(group);
+  std::optional<QStringList> picked;
+  if (groupsHook) {
+    picked = groupsHook(preset);
+  } else {
+    TSkupinaForm form(registry_, this);
+    form.setChosen(preset);
+    if (form.exec() == QDialog::Accepted)
+      picked = form.chosen();
+  }
+  if (!picked)
+    return std::nullopt;
+  std::vector<std::string> result;
+  for (const QString& group : *picked)
+    result.push_back(group.toStdString());
+  return result;
+}
+
+void TMainForm::GroupListChanged() {
+  rebuildGroupMenu();
+}
+
+void TMainForm::removeCds() {
+  if (Confirm(std::string(msg::kRemoveQuestion)))
+    runOperation(OperationCode::kRemoveCds);
+  updateDatabaseSize();
+  updateDiscCount();
+}
+
+void TMainForm::lendCds() {
+  runOperation(OperationCode::kLendCds);
+  updateDiscCount();
+}
+
+void TMainForm::returnCds() {
+  runOperation(OperationCode::kReturnCds);
+  updateDiscCount();
+}
+
+void TMainForm::clearLending() {
+  runOperation(OperationCode::kClearLending);
+  updateDiscCount();
+}
+
+void TMainForm::renameCd() {
+  runOperation(OperationCode::kRenameCd);
+  updateDiscCount();
+}
+
+void TMainForm::changeCdGroups() {
+  runOperation(OperationCode::kChangeCdGroups);
+  updateDiscCount();
+}
+
+void TMainForm::createMultigroup() {
+  const auto name = AskText({"Nová multi skupina...", "Zadání jména...", "Komentář:", ""});
+  if (name)
+    guarded([this, &name] { engine_.CreateMultigroup(*name); });
+  runOperation(OperationCode::kListCds);
+  updateDatabaseSize();
+  updateDiscCount();
+}
+
+void TMainForm::importGroups() {
+  runOperation(OperationCode::kImportGroups);
 }
 
 void TMainForm::searchDatabase() {

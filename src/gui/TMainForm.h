@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -78,6 +79,10 @@ class TMainForm : public QMainWindow, public EngineHost {
   std::function<bool(const QString& text)> confirmHook;
   // When set, receives the messages instead of a message box.
   std::function<void(const QString& text)> messageHook;
+  // When set, answers the one-line text prompt (nullopt = "Storno") and the
+  // group picker (nullopt = "Zrušit") instead of showing them.
+  std::function<std::optional<QString>(const TextPrompt& prompt)> textHook;
+  std::function<std::optional<QStringList>(const QStringList& chosen)> groupsHook;
 
   // The drives and the file listing the add-disc window works with. The
   // program gives the machine's own; without drives "Přidat..." has nothing
@@ -96,6 +101,10 @@ class TMainForm : public QMainWindow, public EngineHost {
   void DirListAboutToChange() override;
   void DirListChanged() override;
   void PathLabelChanged(const std::string& text) override;
+  std::optional<std::string> AskText(const TextPrompt& prompt) override;
+  std::optional<std::vector<std::string>> PickGroups(
+      const std::vector<std::string>& chosen) override;
+  void GroupListChanged() override;
   void RecalcStarted() override;
   void RecalcDisc(const std::string& description, std::uint16_t dirs, std::uint16_t files) override;
   void RecalcProgress(int bar, std::uint64_t position, std::uint64_t maximum) override;
@@ -171,6 +180,18 @@ class TMainForm : public QMainWindow, public EngineHost {
   void searchDatabase();
   // "Přepočítat adresářovou strukturu u všech CD...".
   void recalculateAll();
+  // The disc commands: "Ubrat, zrušit multiskupinu...", "Půjčit...",
+  // "Vráceno", "Vyčistit", "Přejmenovat...", "Změnit skupinu...",
+  // "Vytvořit multi skupinu z vybraných CD...", "Importovat skupiny z této
+  // databáze...".
+  void removeCds();
+  void lendCds();
+  void returnCds();
+  void clearLending();
+  void renameCd();
+  void changeCdGroups();
+  void createMultigroup();
+  void importGroups();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -689,10 +689,10 @@ void MainWindowTest::menusHaveTheirCommandsInOrder() {
       {"[Nastavení]", {"Aplikace..."}},
       {"[Nápověda]", {"Co je nového...", "O aplikaci..."}},
   };
-  const QSet<QString> enabled = {
-      "Nová databáze...", "Otevřít databázi...", "Konec",
-      "Přidat...",        "Správa skupin...",    "Přepočítat adresářovou strukturu u všech CD...",
-      "Aplikace...",      "Co je nového...",     "O aplikaci..."};
+  // Everything but the windows that come later.
+  const QSet<QString> disabled = {"V obsahu databáze...", "Kontrola povrchu CD...",
+                                  "Mé půjčené...",        "Informace o databázi...",
+                                  "Převody verzí...",     "Změnit komentář..."};
   const QList<QAction*> menus = f.window->menuBar()->actions();
   QCOMPARE(menus.size(), expected.size());
   QSet<QString> names;
@@ -707,7 +707,10 @@ void MainWindowTest::menusHaveTheirCommandsInOrder() {
         continue;
       }
       entries << action->text();
-      QVERIFY2(action->isEnabled() == enabled.contains(action->text()), qPrintable(action->text()));
+      // "Změnit skupinu..." of the browsed items waits for its window too.
+      const bool expectEnabled =
+          !disabled.contains(action->text()) && menu != f.window->itemsMenu();
+      QVERIFY2(action->isEnabled() == expectEnabled, qPrintable(action->text()));
       QVERIFY(!action->objectName().isEmpty());
       QVERIFY2(!names.contains(action->objectName()), qPrintable(action->objectName()));
       names.insert(action->objectName());
@@ -747,7 +750,7 @@ void MainWindowTest::toolBarAndDiscContextMenu() {
     QVERIFY(button != nullptr);
     QVERIFY(button->isVisible());
     QCOMPARE(button->toolTip(), tools[i].second);
-    QCOMPARE(button->isEnabled(), tools[i].first == "actionAddCd");
+    QCOMPARE(button->isEnabled(), tools[i].first != "actionSearch");
     QVERIFY(!button->icon().isNull());
   }
 
@@ -763,7 +766,7 @@ void MainWindowTest::toolBarAndDiscContextMenu() {
   QStringList entries;
   for (QAction* action : menu->actions()) {
     entries << action->text();
-    QCOMPARE(action->isEnabled(), action->text() == "Konec" || action->text() == "Přidat...");
+    QVERIFY(action->isEnabled());
   }
   QCOMPARE(entries, (QStringList{"Přidat...", "Ubrat, zrušit multiskupinu...", "Půjčit...",
                                  "Vráceno", "Vyčistit", "Přejmenovat...", "Změnit skupinu...",

@@ -1,0 +1,156 @@
+// The disc commands of the main window on a real catalogue: remove (with its
+// question), lend, return, clear, rename, change groups, create a multigroup
+// and import groups.
+#include <QLabel>
+#include <QMenu>
+#include <QTreeView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "catalogue/format/entry_walker.h"
+#include "gui/TMainForm.h"
+#include "settings/group_kinds.h"
+#include "support/catalogue_builder.h"
+
+using namespace rondo;
+
+class DiscCommandsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  struct Fixture {
+    QTemporaryDir dir;
+    MemoryRegistry registry;
+    std::unique_ptr<gui::TMainForm> window;
+    QStringList questions;
+    QStringList messages;
+    std::string path;
+
+    Fixture() {
+      path = (dir.path() + "/katalog.big").toStdString();
+      test::CatalogueBytes catalogue;
+      catalogue.AddDisc({.serial = "AAAA-0001", .description = "Alfa", .groups = "Hry;Filmy"})
+          .AddDisc({.serial = "AAAA-0002", .description = "Beta"})
+          .AddDisc({.serial = "AAAA-0003", .description = "Gama"});
+      catalogue.Save(path);
+      registry.WriteText("Cesta", path);
+      registry.WriteText("VerzeProgramu", "QEL Rondotheka 4.4");
+      window = std::make_unique<gui::TMainForm>(registry);
+      window->splashMilliseconds = 0;
+      window->confirmHook = [this](const QString& q) {
+        questions << q;
+        return true;
+      };
+      window->messageHook = [this](const QString& m) { messages << m; };
+      window->start();
+      window->show();
+    }
+    int Row(const QString& caption) {
+      auto& rows = window->engine().Discs.rows;
+      for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (QString::fromStdString(rows[i].Caption()) == caption)
+          return static_cast<int>(i);
+      }
+      return -1;
+    }
+    // Selects rows through the view, as a user's clicks would.
+    void Select(const QStringList& captions) {
+      QTreeView* view = window->discView();
+      view->clearSelection();
+      for (const QString& caption : captions) {
+        const QModelIndex index = view->model()->index(Row(caption), 0);
+        view->selectionModel()->select(index,
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+      }
+    }
+    CdHeader Header(const std::string& serial) {
+      FileStream file(path, FileStream::Mode::kReadOnly);
+      EntryWalker walker(file);
+      CdHeader h;
+      while (walker.Next(h)) {
+        if (h.Serial.Text().bytes == serial)
+          return h;
+      }
+      return {};
+    }
+    void Trigger(const char* name) { window->command(QString::fromLatin1(name))->trigger(); }
+  };
+
+ private slots:
+  void lendingRenamingAndGroups() {
+    Fixture f;
+    f.Select({"Alfa", "Beta"});
+    f.window->textHook = [](const EngineHost::TextPrompt& p) -> std::optional<QString> {
+      return p.caption == "Pujčit komu?" ? std::optional<QString>("Pepa") : std::nullopt;
+    };
+    f.Trigger("actionLendCds");
+    QCOMPARE(QString::fromStdString(ToUtf8(f.Header("AAAA-0001").Lending.Text())), QString("Pepa"));
+    QCOMPARE(QString::fromStdString(ToUtf8(f.Header("AAAA-0002").Lending.Text())), QString("Pepa"));
+
+    f.Select({"Alfa"});
+    f.Trigger("actionReturnCds");
+    QCOMPARE(QString::fromStdString(ToUtf8(f.Header("AAAA-0001").Lending.Text())),
+             QString("Vráceno: Pepa"));
+    f.Select({"Beta"});
+    f.Trigger("actionClearLending");
+    QCOMPARE(f.Header("AAAA-0002").LendDate, 0.0);
+
+    f.window->textHook = [](const EngineHost::TextPrompt& p) -> std::optional<QString> {
+      if (p.label != "Nový popis:")
+        return std::nullopt;
+      return QString::fromStdString(p.text) + " II";
+    };
+    f.Select({"Gama"});
+    f.Trigger("actionRenameCd");
+    QVERIFY(f.Row("Gama II") >= 0);
+
+    QStringList offered;
+    f.window->groupsHook = [&offered](const QStringList& chosen) -> std::optional<QStringList> {
+      offered = chosen;
+      return QStringList{"Hudba", "Nový"};
+    };
+    f.Select({"Alfa"});
+    f.Trigger("actionChangeCdGroups");
+    QCOMPARE(offered, (QStringList{"Hry", "Filmy"}));
+    QCOMPARE(QString::fromStdString(ToUtf8(f.Header("AAAA-0001").Groups.Text())),
+             QString("Hudba;Nový"));
+    // The new group is in the selector's menu right away.
+    bool listed = false;
+    for (QAction* a : f.window->groupMenu()->actions())
+      listed |= a->text() == "Nový";
+    QVERIFY(listed);
+  }
+
+  void multigroupsRemovalAndImport() {
+    Fixture f;
+    f.window->textHook = [](const EngineHost::TextPrompt& p) -> std::optional<QString> {
+      return p.caption == "Nová multi skupina..." ? std::optional<QString>("Sada") : std::nullopt;
+    };
+    f.Select({"Alfa", "Beta"});
+    f.Trigger("actionCreateMultigroup");
+    QCOMPARE(f.window->engine().Discs.rows.size(), std::size_t(2));  // Gama and the new set
+    QVERIFY(f.Row("Sada") >= 0);
+    QCOMPARE(f.window->discCountLabel()->text(), QString("2"));
+
+    // Removing the set asks first, then brings its members back.
+    f.Select({"Sada"});
+    f.Trigger("actionRemoveCds");
+    QCOMPARE(f.questions, QStringList{"Opravdu chcete vybrané položky odstranit?"});
+    QCOMPARE(f.window->engine().Discs.rows.size(), std::size_t(3));
+    QCOMPARE(f.window->discCountLabel()->text(), QString("3"));
+
+    // Answering No removes nothing.
+    f.window->confirmHook = [](const QString&) { return false; };
+    f.Select({"Gama"});
+    f.Trigger("actionRemoveCds");
+    QVERIFY(f.Row("Gama") >= 0);
+
+    f.Trigger("actionImportGroups");
+    QCOMPARE(f.messages.last(), QString("Import skupin proveden."));
+    const auto groups = ReadGroupList(f.registry);
+    QVERIFY(std::find(groups.begin(), groups.end(), "Filmy") != groups.end());
+  }
+};
+
+QTEST_MAIN(DiscCommandsTest)
+#include "disc_commands_test.moc"
