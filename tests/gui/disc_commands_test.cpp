@@ -3,8 +3,8 @@
 // and import groups.
 #include <QLabel>
 #include <QMenu>
-#include <QTreeView>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 
 #include "catalogue/format/entry_walker.h"
