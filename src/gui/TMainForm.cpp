@@ -35,6 +35,7 @@
 #include "gui/TOnForm.h"
 #include "gui/TPridaniCDForm.h"
 #include "gui/TPujcitForm.h"
+#include "gui/TSearchForm.h"
 #include "gui/TSkupinaForm.h"
 #include "gui/TSplashForm.h"
 #include "gui/TSpravaSkupForm.h"
@@ -276,7 +277,7 @@ void TMainForm::buildMenus() {
   QMenu* search = bar->addMenu(QStringLiteral("[Hledat]"));
   search->setObjectName(QStringLiteral("menuSearch"));
   QAction* searchAction =
-      addCommand(search, "actionSearch", QStringLiteral("V obsahu databáze..."), false);
+      addCommand(search, "actionSearch", QStringLiteral("V obsahu databáze..."), true);
   connect(searchAction, &QAction::triggered, this, &TMainForm::searchDatabase);
 
   QMenu* cd = bar->addMenu(QStringLiteral("[CD]"));
@@ -799,8 +800,15 @@ void TMainForm::importGroups() {
 }
 
 void TMainForm::searchDatabase() {
-  // The search window comes later; when the program is started to search,
-  // closing it ends the program.
+  TSearchForm form(engine_, registry_, this);
+  form.programFolder = QString::fromStdString(programFolder_);
+  if (registry_.ReadBool("MaximalizovatHledani"))
+    form.setWindowState(Qt::WindowMaximized);
+  if (searchHook) {
+    searchHook(form);
+    return;
+  }
+  form.exec();
 }
 
 void TMainForm::askForDatabase(bool newDatabase) {

@@ -83,6 +83,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   // group picker (nullopt = "Zrušit") instead of showing them.
   std::function<std::optional<QString>(const TextPrompt& prompt)> textHook;
   std::function<std::optional<QStringList>(const QStringList& chosen)> groupsHook;
+  // When set, receives the search window instead of it being shown modally.
+  std::function<void(class TSearchForm& form)> searchHook;
 
   // The drives and the file listing the add-disc window works with. The
   // program gives the machine's own; without drives "Přidat..." has nothing

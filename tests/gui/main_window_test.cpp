@@ -690,7 +690,7 @@ void MainWindowTest::menusHaveTheirCommandsInOrder() {
       {"[Nápověda]", {"Co je nového...", "O aplikaci..."}},
   };
   // Everything but the windows that come later.
-  const QSet<QString> disabled = {"V obsahu databáze...", "Kontrola povrchu CD...",
+  const QSet<QString> disabled = {"Kontrola povrchu CD...",
                                   "Mé půjčené...",        "Informace o databázi...",
                                   "Převody verzí...",     "Změnit komentář..."};
   const QList<QAction*> menus = f.window->menuBar()->actions();
@@ -750,7 +750,7 @@ void MainWindowTest::toolBarAndDiscContextMenu() {
     QVERIFY(button != nullptr);
     QVERIFY(button->isVisible());
     QCOMPARE(button->toolTip(), tools[i].second);
-    QCOMPARE(button->isEnabled(), tools[i].first != "actionSearch");
+    QVERIFY(button->isEnabled());
     QVERIFY(!button->icon().isNull());
   }
 

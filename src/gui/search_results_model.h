@@ -1,0 +1,40 @@
+// The search results as the search window's table shows them. The rows live
+// in the engine's SearchResults; every text is made when it is painted, so
+// a million rows cost no more than the rows on screen.
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include "catalogue/engine.h"
+
+namespace rondo::gui {
+
+class DiscListModel;
+class IconCache;
+
+class SearchResultsModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  SearchResultsModel(const Engine& engine, IconCache& icons, const DiscListModel& discIcons,
+                     QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+  // Shows the rows the search added since the last call.
+  void rowsAppended();
+  // Starts over (the results were cleared).
+  void reset();
+
+ private:
+  const Engine& engine_;
+  IconCache& icons_;
+  const DiscListModel& discIcons_;
+  int shown_ = 0;
+};
+
+}  // namespace rondo::gui
