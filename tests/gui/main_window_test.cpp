@@ -32,6 +32,7 @@
 #include "catalogue/messages.h"
 #include "gui/QELControls.h"
 #include "gui/TMainForm.h"
+#include "gui/TSearchForm.h"
 #include "gui/dir_list_model.h"
 #include "gui/disc_list_model.h"
 #include "platform/environment.h"
@@ -916,13 +917,17 @@ void MainWindowTest::commandLineArgumentsStartTheirCommands() {
     f.useSampleCatalogue();
     f.createWindow();
     f.window->startArgument = "search";
+    bool searched = false;
+    f.window->searchHook = [&searched](gui::TSearchForm&) { searched = true; };
     QTimer* end = f.window->findChild<QTimer*>("TimerProKonecProgramu");
     QVERIFY(end != nullptr);
     QCOMPARE(end->interval(), 1);
     f.window->start();
     f.window->show();
-    // Started only to search: the window closes by itself.
+    // Started only to search: the search window is shown, and once it
+    // closes the main window closes by itself.
     QTRY_VERIFY(!f.window->isVisible());
+    QVERIFY(searched);
     QCOMPARE(f.registry.ReadText("Language"), std::string("czech.lng"));
   }
 }
