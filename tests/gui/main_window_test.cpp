@@ -691,9 +691,9 @@ void MainWindowTest::menusHaveTheirCommandsInOrder() {
       {"[Nápověda]", {"Co je nového...", "O aplikaci..."}},
   };
   // Everything but the windows that come later.
-  const QSet<QString> disabled = {"Kontrola povrchu CD...",
-                                  "Mé půjčené...",        "Informace o databázi...",
-                                  "Převody verzí...",     "Změnit komentář..."};
+  const QSet<QString> disabled = {"Kontrola povrchu CD...", "Mé půjčené...",
+                                  "Informace o databázi...", "Převody verzí...",
+                                  "Změnit komentář..."};
   const QList<QAction*> menus = f.window->menuBar()->actions();
   QCOMPARE(menus.size(), expected.size());
   QSet<QString> names;
@@ -918,7 +918,7 @@ void MainWindowTest::commandLineArgumentsStartTheirCommands() {
     f.createWindow();
     f.window->startArgument = "search";
     bool searched = false;
-    f.window->searchHook = [&searched](gui::TSearchForm&) { searched = true; };
+    f.window->searchHook = [&searched](rondo::gui::TSearchForm&) { searched = true; };
     QTimer* end = f.window->findChild<QTimer*>("TimerProKonecProgramu");
     QVERIFY(end != nullptr);
     QCOMPARE(end->interval(), 1);
