@@ -126,6 +126,12 @@ void Engine::Dispatch(OperationCode code, FileStream& file, bool& result) {
                           std::string(msg::kListErrorAdvice));
       }
       break;
+    case OperationCode::kChangeItemComment:
+      ChangeItem(file, false);
+      break;
+    case OperationCode::kChangeItemGroups:
+      ChangeItem(file, true);
+      break;
     case OperationCode::kSearch:
       SearchContents(file);
       break;

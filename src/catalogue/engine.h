@@ -146,6 +146,7 @@ class Engine {
   void MarkMultigroupMembers(FileStream& file);
   void AppendMultigroup(FileStream& file);
   void ImportGroups(FileStream& file);
+  void ChangeItem(FileStream& file, bool groups);
   std::vector<std::string> SelectedSerials() const;
   void AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group);
   DiscRow MakeDiscRow(const CdHeader& h, bool plainSizes) const;

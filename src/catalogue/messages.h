@@ -17,6 +17,9 @@ inline constexpr std::string_view kRecalcCancelQuestion =
     "Opravdu chtete přerušit zpracovávání? (Nedoporučuje se)";
 inline constexpr std::string_view kRemoveQuestion = "Opravdu chcete vybrané položky odstranit?";
 inline constexpr std::string_view kImportDone = "Import skupin proveden.";
+inline constexpr std::string_view kCommentTooLong =
+    "Komentář se skupinami by měl více než 255 znaků, a tolik položka neunese. Nic nebylo "
+    "změněno; zkraťte prosím text.";
 inline constexpr std::string_view kNoDatabasePath = "Není nastavena cesta k databázi.";
 
 }  // namespace rondo::msg

@@ -1,0 +1,145 @@
+// Comments and groups of the files and directories of a browsed disc. The
+// changed record changes length, so the catalogue is written anew beside
+// itself and renamed over the old one: a failure leaves the old file whole.
+#include "catalogue/engine.h"
+#include "catalogue/format/entry_walker.h"
+#include "catalogue/format/errors.h"
+#include "catalogue/format/safe_replace.h"
+#include "catalogue/messages.h"
+#include "settings/group_kinds.h"
+#include "shell/sizes.h"
+#include "shell/text.h"
+
+namespace rondo {
+
+namespace {
+
+struct FoundItem {
+  std::uint64_t prefixAt = 0;  // in the file
+  std::uint64_t end = 0;       // just after the record
+  ItemPrefix prefix;
+  TDirInfo record;
+};
+
+}  // namespace
+
+void Engine::ChangeItem(FileStream& file, bool groups) {
+  const DirRow* row = Dirs.FirstSelected();
+  if (row == nullptr)
+    return;
+  const std::string caption = row->Caption();
+  const std::string sizeText = row->cells[kDirColSize];
+
+  std::optional<std::string> edited;
+  std::optional<std::vector<std::string>> picked;
+  if (groups) {
+    picked = host_.PickGroups({});
+  } else {
+    edited = host_.AskText(
+        {"Změna komentáře...", "Změna komentáře...", "Nový popis:", row->cells[kDirColComment]});
+  }
+
+  FixedText<9> lastSerial;
+  if (edited || picked) {
+    CheckEntries(file);
+    const Cp1250Text wanted = ToCp1250(LoadedSerial);
+    EntryWalker walker(file);
+    CdHeader h;
+    while (walker.Next(h)) {
+      lastSerial = h.Serial;
+      if (h.Serial.Text() != wanted)
+        continue;
+
+      // The item: its name, its size as the list shows it, one level below
+      // the shown directory. The first one in the block is taken.
+      std::optional<FoundItem> found;
+      MemoryStream block;
+      block.Bytes().resize(static_cast<std::size_t>(walker.BlockLength()));
+      file.Read(block.Bytes().data(), block.Bytes().size());
+      try {
+        while (!block.Eof()) {
+          FoundItem item;
+          item.prefixAt = walker.BlockStart() + block.Position();
+          item.prefix = ReadItemPrefix(block);
+          if (item.prefix.IsEndMark())
+            break;
+          if (item.prefix.IsDirectory()) {
+            ReadDirRecord(block, item.prefix, item.record);
+          } else {
+            TFileInfo f;
+            ReadFileRecord(block, item.prefix, f);
+            static_cast<ItemRecord&>(item.record) = f;
+          }
+          item.end = walker.BlockStart() + block.Position();
+          if (ToUtf8(CharArrayToStr(item.record.Name)) == caption &&
+              SizeToText(item.record.Size, format_.decimalPoint) == sizeText &&
+              item.record.Level == CurrentDepth + 1) {
+            found = std::move(item);
+            break;
+          }
+        }
+      } catch (const IoError&) {
+        // A damaged block: only the items before the damage can be changed.
+      }
+      if (found) {
+        // The comment part and the group part, split at the first "^".
+        const std::string old = CharArrayToStr(found->record.Comment).bytes;
+        const std::size_t caret = old.find('^');
+        const std::string commentPart = caret == std::string::npos ? "" : old.substr(0, caret);
+        const std::string groupPart = caret == std::string::npos ? old : old.substr(caret + 1);
+        std::string text;
+        if (groups) {
+          std::vector<std::string> kept;
+          for (const auto& g : *picked) {
+            if (g == kUnassignedGroup)
+              continue;
+            if (Settings != nullptr)
+              RegisterGroup(*Settings, g, "none");
+            kept.push_back(g);
+          }
+          text = commentPart + "^" + ToCp1250(JoinChosenGroups(kept)).bytes;
+          host_.GroupListChanged();
+        } else {
+          text = ToCp1250(*edited).bytes + "^" + groupPart;
+        }
+        if (text.size() > 255) {
+          host_.ShowMessage(std::string(msg::kCommentTooLong));
+        } else {
+          const std::int64_t delta = static_cast<std::int64_t>(text.size()) -
+                                     static_cast<std::int64_t>(found->record.Comment.size());
+          found->record.Comment.chars = text;
+          h.BlockSize = static_cast<std::uint32_t>(static_cast<std::int64_t>(h.BlockSize) + delta);
+
+          ReplacementFile replacement(file.Path());
+          FileStream& out = replacement.Stream();
+          file.CopyRangeTo(out, 0, walker.EntryStart());
+          WriteCdHeader(out, h);
+          file.CopyRangeTo(out, walker.BlockStart(), found->prefixAt - walker.BlockStart());
+          ItemPrefix prefix = found->prefix;
+          prefix.CommentLength = static_cast<std::uint8_t>(text.size());
+          WriteItemPrefix(out, prefix);
+          if (found->prefix.IsDirectory()) {
+            WriteDirRecord(out, found->record);
+          } else {
+            TFileInfo f;
+            static_cast<ItemRecord&>(f) = found->record;
+            WriteFileRecord(out, f);
+          }
+          file.CopyRangeTo(out, found->end, file.Size() - found->end);
+          replacement.Commit();
+        }
+      }
+      break;
+    }
+  }
+
+  // Whatever happened: the disc's structure is recalculated (the shift made
+  // its lengths stale), reloaded and shown again.
+  // (Nine zero bytes when no disc was read: they match no disc.)
+  RecalcSerial = ToUtf8(lastSerial.Text());
+  RunOperation(OperationCode::kRecalculateStructure);
+  RunOperation(OperationCode::kLoadCdBlock);
+  RunOperation(DirStack.size() <= 1 ? OperationCode::kShowDiscRoot : OperationCode::kShowDirectory);
+}
+
+}  // namespace rondo
