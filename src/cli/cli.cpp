@@ -60,6 +60,8 @@ constexpr const char* kUsage =
     "  remove SERIAL...     odstraní CD; serial multiskupiny ji zruší\n"
     "  multigroup JMÉNO SERIAL...  vytvoří multiskupinu a vypíše její serial\n"
     "  import-groups        převezme do seznamu skupin všechny skupiny z databáze\n"
+    "  comment SERIAL CESTA TEXT      nový komentář souboru nebo adresáře CESTA\n"
+    "  item-groups SERIAL CESTA [SKUPINA...]  nové skupiny souboru nebo adresáře\n"
     "  groups               seznam skupin\n"
     "  groups add JMÉNO     přidá skupinu\n"
     "  groups remove JMÉNO  odebere skupinu (CD a položky si jméno ponechají)\n"
@@ -206,6 +208,34 @@ bool IsMultigroup(const std::string& path, const std::string& serial) {
   return false;
 }
 
+// Goes down the "/"-separated directories of path on the browsed disc, the
+// first directory of each name, as double clicks would. False with a message
+// when one is missing.
+bool EnterPath(Engine& engine, const std::string& path, const std::string& serial,
+               std::ostream& err) {
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t slash = std::min(path.find('/', start), path.size());
+    const std::string name = path.substr(start, slash - start);
+    start = slash + 1;
+    if (name.empty())
+      continue;
+    auto& rows = engine.Dirs.rows;
+    const auto it = std::find_if(rows.begin(), rows.end(), [&](const DirRow& row) {
+      return row.kind == DirRowKind::kDirectory && row.Caption() == name;
+    });
+    if (it == rows.end()) {
+      err << "rondotheka-cli: adresář „" << name << "“ na CD " << serial << " není.\n";
+      return false;
+    }
+    for (auto& row : rows)
+      row.selected = false;
+    it->selected = true;
+    engine.OpenSelectedItem();
+  }
+  return true;
+}
+
 // Lists a stored disc's root or a directory on it, going down the path as a
 // double click on each directory would.
 int ListDirectory(const Arguments& a, Engine& engine, CliHost& host, std::ostream& out,
@@ -246,27 +276,9 @@ int ListDirectory(const Arguments& a, Engine& engine, CliHost& host, std::ostrea
   engine.CurrentDepth = 0;
   engine.RunOperation(OperationCode::kShowDiscRoot);
 
-  std::string path = positional.size() == 2 ? positional[1] : std::string();
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    const std::size_t slash = std::min(path.find('/', start), path.size());
-    const std::string name = path.substr(start, slash - start);
-    start = slash + 1;
-    if (name.empty())
-      continue;
-    const auto& rows = engine.Dirs.rows;
-    const auto it = std::find_if(rows.begin(), rows.end(), [&](const DirRow& row) {
-      return row.kind == DirRowKind::kDirectory && row.Caption() == name;
-    });
-    if (it == rows.end()) {
-      err << "rondotheka-cli: adresář „" << name << "“ na CD " << serial << " není.\n";
-      return kExitFailed;
-    }
-    for (auto& row : engine.Dirs.rows)
-      row.selected = false;
-    engine.Dirs.rows[static_cast<std::size_t>(it - rows.begin())].selected = true;
-    engine.OpenSelectedItem();
-  }
+  const std::string path = positional.size() == 2 ? positional[1] : std::string();
+  if (!EnterPath(engine, path, serial, err))
+    return kExitFailed;
   engine.SortDirList(0);
   PrintRows(engine.Dirs, out);
   return host.Failed() ? kExitFailed : kExitOk;
@@ -544,6 +556,69 @@ int ChangeDiscs(const Arguments& a, Engine& engine, CliHost& host, Registry& reg
   return host.Failed() ? kExitFailed : kExitOk;
 }
 
+// comment SERIAL PATH TEXT / item-groups SERIAL PATH [GROUP...]: the item is
+// the last name of PATH in the directory the rest of PATH leads to.
+int ChangeItem(const Arguments& a, Engine& engine, CliHost& host, Registry& registry,
+               std::ostream& out, std::ostream& err) {
+  (void)out;
+  const bool groups = a.words[0] == "item-groups";
+  if (a.words.size() < 3 || (!groups && a.words.size() != 4)) {
+    return Usage(err,
+                 groups ? "item-groups SERIAL CESTA [SKUPINA...]" : "comment SERIAL CESTA TEXT");
+  }
+  const std::string& serial = a.words[1];
+  std::string path = a.words[2];
+  while (!path.empty() && path.back() == '/')
+    path.pop_back();
+  const std::size_t slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty())
+    return Usage(err, "CESTA musí končit jménem položky");
+
+  engine.Settings = &registry;
+  engine.ShowForeignItems = true;
+  engine.PendingSerial = serial;
+  if (!engine.RunOperation(OperationCode::kSerialExists)) {
+    if (host.OldFormat())
+      return OldFormat(err, engine.DatabasePath);
+    if (!host.Failed())
+      err << "rondotheka-cli: CD se sériovým číslem " << serial << " v databázi není.\n";
+    return kExitFailed;
+  }
+  if (IsMultigroup(engine.DatabasePath, serial)) {
+    err << "rondotheka-cli: " << serial << " je multiskupina; nemá soubory ani adresáře.\n";
+    return kExitFailed;
+  }
+  engine.LoadedSerial = serial;
+  engine.RunOperation(OperationCode::kLoadCdBlock);
+  engine.DirStack.assign(1, TOneDir{std::string(kTopDirName), std::string(kTopDirSize)});
+  engine.CurrentDepth = 0;
+  engine.RunOperation(OperationCode::kShowDiscRoot);
+  if (!EnterPath(engine, directory, serial, err))
+    return kExitFailed;
+  auto& rows = engine.Dirs.rows;
+  const auto it = std::find_if(rows.begin(), rows.end(), [&](const DirRow& row) {
+    return (row.kind == DirRowKind::kDirectory || row.kind == DirRowKind::kFile) &&
+           row.Caption() == name;
+  });
+  if (it == rows.end()) {
+    err << "rondotheka-cli: položka „" << path << "“ na CD " << serial << " není.\n";
+    return kExitFailed;
+  }
+  for (auto& row : rows)
+    row.selected = false;
+  it->selected = true;
+  if (groups) {
+    host.groups = std::vector<std::string>(a.words.begin() + 3, a.words.end());
+  } else {
+    host.text = a.words[3];
+  }
+  engine.RunOperation(groups ? OperationCode::kChangeItemGroups
+                             : OperationCode::kChangeItemComment);
+  return host.Failed() ? kExitFailed : kExitOk;
+}
+
 int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
   const std::string& command = a.words[0];
   if (command == "init") {
@@ -555,8 +630,9 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
   if (command == "groups")
     return Groups(a, registry, out, err);
   static const std::set<std::string> kCommands = {
-      "list",   "members", "exists", "ls",         "add",    "recalc",     "search",       "lend",
-      "return", "clear",   "rename", "set-groups", "remove", "multigroup", "import-groups"};
+      "list",   "members",    "exists",        "ls",      "add",        "recalc",
+      "search", "lend",       "return",        "clear",   "rename",     "set-groups",
+      "remove", "multigroup", "import-groups", "comment", "item-groups"};
   if (kCommands.count(command) == 0) {
     return Usage(err, "neznámý příkaz: " + command);
   }
@@ -584,6 +660,9 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     if (host.OldFormat())
       return OldFormat(err, engine.DatabasePath);
     return host.Failed() ? kExitFailed : kExitOk;
+  }
+  if (command == "comment" || command == "item-groups") {
+    return ChangeItem(a, engine, host, registry, out, err);
   }
   if (command == "ls") {
     engine.GroupFilter = std::string(kGroupAll);

@@ -298,6 +298,32 @@ TEST_F(CliTest, DiscCommandsActOnTheGivenSerials) {
   EXPECT_EQ(Run({"--db", Db(), "rename", "AAAA-0001"}), kExitUsage);
 }
 
+TEST_F(CliTest, ItemCommentsAndGroupsByPath) {
+  CatalogueBytes catalogue;
+  catalogue.AddDisc({.serial = "AAAA-0001", .description = "CD", .files = 2, .dirs = 1},
+                    {test::Item(true, "Fotky", 1, 3), test::Item(false, "moře.jpg", 2, 3),
+                     test::Item(false, "readme.txt", 1, 1, "staré^Práce")});
+  catalogue.Save(Db());
+  ASSERT_EQ(Run({"--db", Db(), "comment", "AAAA-0001", "Fotky/moře.jpg", "Krásné"}), kExitOk)
+      << err.str();
+  ASSERT_EQ(Run({"--db", Db(), "item-groups", "AAAA-0001", "readme.txt", "Doma", "Škola"}),
+            kExitOk);
+  ASSERT_EQ(Run({"--db", Db(), "ls", "--all", "AAAA-0001", "Fotky"}), kExitOk);
+  EXPECT_EQ(Lines()[1].rfind("moře.jpg\t", 0), 0u);
+  EXPECT_NE(Lines()[1].find("\tKrásné\t"), std::string::npos);
+  ASSERT_EQ(Run({"--db", Db(), "ls", "--all", "AAAA-0001"}), kExitOk);
+  const std::string readme = Lines().back();
+  EXPECT_NE(readme.find("\tstaré\tDoma;Škola"), std::string::npos);
+  EXPECT_EQ(registry.Read("Druhy CD", "Škola"), std::optional<std::string>("none"));
+
+  EXPECT_EQ(Run({"--db", Db(), "comment", "AAAA-0001", "Fotky/nic.jpg", "x"}), kExitFailed);
+  EXPECT_EQ(Run({"--db", Db(), "comment", "AAAA-0001", "Nic/moře.jpg", "x"}), kExitFailed);
+  EXPECT_EQ(Run({"--db", Db(), "comment", "AAAA-0001", "readme.txt", std::string(300, 'x')}),
+            kExitFailed);
+  EXPECT_NE(err.str().find("255"), std::string::npos);
+  EXPECT_EQ(Run({"--db", Db(), "comment", "AAAA-0001", "readme.txt"}), kExitUsage);
+}
+
 TEST_F(CliTest, FailuresGoToStderrWithAStatus) {
   EXPECT_EQ(Run({"list"}), kExitFailed);  // nothing configured
   EXPECT_NE(err.str().find("--db"), std::string::npos);
