@@ -323,8 +323,14 @@ void TMainForm::buildMenus() {
   // Only while a disc is browsed.
   itemsMenu_ = bar->addMenu(QStringLiteral("[Soubory a Adresáře]"));
   itemsMenu_->setObjectName(QStringLiteral("menuItems"));
-  addCommand(itemsMenu_, "actionItemComment", QStringLiteral("Změnit komentář..."), false);
-  addCommand(itemsMenu_, "actionItemGroups", QStringLiteral("Změnit skupinu..."), false);
+  QAction* itemComment =
+      addCommand(itemsMenu_, "actionItemComment", QStringLiteral("Změnit komentář..."), true);
+  connect(itemComment, &QAction::triggered, this,
+          [this] { runOperation(OperationCode::kChangeItemComment); });
+  QAction* itemGroups =
+      addCommand(itemsMenu_, "actionItemGroups", QStringLiteral("Změnit skupinu..."), true);
+  connect(itemGroups, &QAction::triggered, this,
+          [this] { runOperation(OperationCode::kChangeItemGroups); });
   itemsMenu_->menuAction()->setVisible(false);
 
   QMenu* settings = bar->addMenu(QStringLiteral("[Nastavení]"));

@@ -29,7 +29,10 @@ class DiscCommandsTest : public QObject {
     Fixture() {
       path = (dir.path() + "/katalog.big").toStdString();
       test::CatalogueBytes catalogue;
-      catalogue.AddDisc({.serial = "AAAA-0001", .description = "Alfa", .groups = "Hry;Filmy"})
+      catalogue
+          .AddDisc(
+              {.serial = "AAAA-0001", .description = "Alfa", .groups = "Hry;Filmy", .files = 1},
+              {test::Item(false, "hra.exe", 1, 10, "^Hry;All")})
           .AddDisc({.serial = "AAAA-0002", .description = "Beta"})
           .AddDisc({.serial = "AAAA-0003", .description = "Gama"});
       catalogue.Save(path);
@@ -119,6 +122,34 @@ class DiscCommandsTest : public QObject {
     for (QAction* a : f.window->groupMenu()->actions())
       listed |= a->text() == "Nový";
     QVERIFY(listed);
+  }
+
+  void itemCommentsFromTheDirectoryList() {
+    Fixture f;
+    f.Select({"Alfa"});
+    f.window->openSelectedDisc();
+    QTreeView* dirs = f.window->dirView();
+    QVERIFY(dirs->isVisible());
+    int row = -1;
+    for (int r = 0; r < dirs->model()->rowCount(); ++r) {
+      if (dirs->model()->index(r, 0).data().toString() == "hra.exe")
+        row = r;
+    }
+    QVERIFY(row >= 0);
+    dirs->selectionModel()->select(dirs->model()->index(row, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    f.window->textHook = [](const EngineHost::TextPrompt& p) -> std::optional<QString> {
+      return p.label == "Nový popis:" ? std::optional<QString>("Nejlepší") : std::nullopt;
+    };
+    f.Trigger("actionItemComment");
+    QString comment;
+    for (int r = 0; r < dirs->model()->rowCount(); ++r) {
+      if (dirs->model()->index(r, 0).data().toString() == "hra.exe") {
+        comment = dirs->model()->index(r, 4).data().toString();
+      }
+    }
+    QCOMPARE(comment, QString("Nejlepší"));
+    QVERIFY(dirs->isVisible());  // still browsing the same directory
   }
 
   void multigroupsRemovalAndImport() {
