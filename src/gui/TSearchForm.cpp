@@ -365,7 +365,9 @@ void TSearchForm::addGroup() {
   QListWidgetItem* item = available_->currentItem();
   if (item == nullptr || !item->isSelected())
     return;
-  chosen_->addItem(available_->takeItem(available_->row(item))->text());
+  QListWidgetItem* taken = available_->takeItem(available_->row(item));
+  chosen_->addItem(taken->text());
+  delete taken;
   if (chosen_->count() > 1 &&
       chosen_->item(0)->text() ==
           QString::fromUtf8(kAllGroups.data(), static_cast<int>(kAllGroups.size()))) {
