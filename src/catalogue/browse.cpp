@@ -13,19 +13,6 @@ namespace rondo {
 
 namespace {
 
-std::string AttributeText(std::uint32_t attributes) {
-  std::string text;
-  if (attributes & 0x01)
-    text += 'r';
-  if (attributes & 0x02)
-    text += 'h';
-  if (attributes & 0x04)
-    text += 's';
-  if (attributes & 0x20)
-    text += 'a';
-  return text;
-}
-
 // Reads the next item of the cached block; false at the end of the block.
 bool NextItem(ByteStream& block, ItemPrefix& prefix, ItemRecord& item) {
   if (block.Eof())
@@ -86,7 +73,7 @@ void Engine::AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text
   row.size = item.Size;
   row.cells[kDirColName] = ToUtf8(CharArrayToStr(item.Name));
   row.cells[kDirColSize] = SizeToText(item.Size, format_.decimalPoint);
-  row.cells[kDirColAttributes] = AttributeText(item.Attributes);
+  row.cells[kDirColAttributes] = AttributeLetters(item.Attributes);
   row.cells[kDirColTime] = DateTimeText(item.Time, format_.dateTime);
   const std::string comment = CharArrayToStr(item.Comment).bytes;
   const std::size_t caret = comment.find('^');

@@ -15,19 +15,6 @@ namespace rondo {
 
 namespace {
 
-std::string AttributeLetters(std::uint32_t attributes) {
-  std::string text;
-  if (attributes & 0x01)
-    text += 'r';
-  if (attributes & 0x02)
-    text += 'h';
-  if (attributes & 0x04)
-    text += 's';
-  if (attributes & 0x20)
-    text += 'a';
-  return text;
-}
-
 std::string CommentPart(const std::string& comment) {
   const std::size_t caret = comment.find('^');
   return caret == std::string::npos ? std::string() : comment.substr(0, caret);

@@ -208,6 +208,30 @@ bool IsMultigroup(const std::string& path, const std::string& serial) {
   return false;
 }
 
+// Opens a stored disc at its root, as a double click in the disc list does.
+// A serial that is not stored, or a multigroup, is a failure with a message.
+int OpenDiscRoot(Engine& engine, CliHost& host, const std::string& serial, std::ostream& err) {
+  engine.PendingSerial = serial;
+  if (!engine.RunOperation(OperationCode::kSerialExists)) {
+    if (host.OldFormat())
+      return OldFormat(err, engine.DatabasePath);
+    if (!host.Failed()) {
+      err << "rondotheka-cli: CD se sériovým číslem " << serial << " v databázi není.\n";
+    }
+    return kExitFailed;
+  }
+  if (IsMultigroup(engine.DatabasePath, serial)) {
+    err << "rondotheka-cli: " << serial << " je multiskupina; její členy vypíše příkaz members.\n";
+    return kExitFailed;
+  }
+  engine.LoadedSerial = serial;
+  engine.RunOperation(OperationCode::kLoadCdBlock);
+  engine.DirStack.assign(1, TOneDir{std::string(kTopDirName), std::string(kTopDirSize)});
+  engine.CurrentDepth = 0;
+  engine.RunOperation(OperationCode::kShowDiscRoot);
+  return kExitOk;
+}
+
 // Goes down the "/"-separated directories of path on the browsed disc, the
 // first directory of each name, as double clicks would. False with a message
 // when one is missing.
@@ -258,23 +282,8 @@ int ListDirectory(const Arguments& a, Engine& engine, CliHost& host, std::ostrea
     return Usage(err, "ls potřebuje SERIAL a nejvýš jednu CESTU");
   }
   const std::string& serial = positional[0];
-  engine.PendingSerial = serial;
-  if (!engine.RunOperation(OperationCode::kSerialExists)) {
-    if (host.OldFormat())
-      return OldFormat(err, engine.DatabasePath);
-    if (!host.Failed())
-      err << "rondotheka-cli: CD se sériovým číslem " << serial << " v databázi není.\n";
-    return kExitFailed;
-  }
-  if (IsMultigroup(engine.DatabasePath, serial)) {
-    err << "rondotheka-cli: " << serial << " je multiskupina; její členy vypíše příkaz members.\n";
-    return kExitFailed;
-  }
-  engine.LoadedSerial = serial;
-  engine.RunOperation(OperationCode::kLoadCdBlock);
-  engine.DirStack.assign(1, TOneDir{std::string(kTopDirName), std::string(kTopDirSize)});
-  engine.CurrentDepth = 0;
-  engine.RunOperation(OperationCode::kShowDiscRoot);
+  if (const int status = OpenDiscRoot(engine, host, serial, err); status != kExitOk)
+    return status;
 
   const std::string path = positional.size() == 2 ? positional[1] : std::string();
   if (!EnterPath(engine, path, serial, err))
@@ -578,23 +587,8 @@ int ChangeItem(const Arguments& a, Engine& engine, CliHost& host, Registry& regi
 
   engine.Settings = &registry;
   engine.ShowForeignItems = true;
-  engine.PendingSerial = serial;
-  if (!engine.RunOperation(OperationCode::kSerialExists)) {
-    if (host.OldFormat())
-      return OldFormat(err, engine.DatabasePath);
-    if (!host.Failed())
-      err << "rondotheka-cli: CD se sériovým číslem " << serial << " v databázi není.\n";
-    return kExitFailed;
-  }
-  if (IsMultigroup(engine.DatabasePath, serial)) {
-    err << "rondotheka-cli: " << serial << " je multiskupina; nemá soubory ani adresáře.\n";
-    return kExitFailed;
-  }
-  engine.LoadedSerial = serial;
-  engine.RunOperation(OperationCode::kLoadCdBlock);
-  engine.DirStack.assign(1, TOneDir{std::string(kTopDirName), std::string(kTopDirSize)});
-  engine.CurrentDepth = 0;
-  engine.RunOperation(OperationCode::kShowDiscRoot);
+  if (const int status = OpenDiscRoot(engine, host, serial, err); status != kExitOk)
+    return status;
   if (!EnterPath(engine, directory, serial, err))
     return kExitFailed;
   auto& rows = engine.Dirs.rows;

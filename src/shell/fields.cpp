@@ -114,4 +114,17 @@ void IncLabelNumber(std::string& caption) {
   AddToLabelNumber(caption, 1);
 }
 
+std::string AttributeLetters(std::uint32_t attributes) {
+  std::string text;
+  if (attributes & 0x01)
+    text += 'r';
+  if (attributes & 0x02)
+    text += 'h';
+  if (attributes & 0x04)
+    text += 's';
+  if (attributes & 0x20)
+    text += 'a';
+  return text;
+}
+
 }  // namespace rondo

@@ -33,6 +33,10 @@ void StrToCharArray(TDynamicArray& array, const Cp1250Text& text);
 // The characters up to the first zero byte, or all of them.
 Cp1250Text CharArrayToStr(const TDynamicArray& array);
 
+// The attribute letters an item shows: "r", "h", "s", "a" for the bits 0x01,
+// 0x02, 0x04 and 0x20, in that order, each only when its bit is set.
+std::string AttributeLetters(std::uint32_t attributes);
+
 // Flag bits of a byte: bits 0..7; FlagIsSet is false for a bit above 7.
 bool FlagIsSet(std::uint8_t flags, unsigned bit);
 void SetFlag(std::uint8_t& flags, unsigned bit, bool on);

@@ -46,8 +46,8 @@ class ItemEditTest : public ::testing::Test {
   }
   static std::vector<std::uint8_t> Build(const std::vector<Disc>& discs) {
     CatalogueBytes c;
-    for (const auto& [spec, items] : discs)
-      c.AddDisc(spec, items);
+    for (const auto& [disc, items] : discs)
+      c.AddDisc(disc, items);
     return c.Bytes();
   }
   void Save(const std::vector<Disc>& discs) { test::WriteAll(engine.DatabasePath, Build(discs)); }
