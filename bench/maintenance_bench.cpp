@@ -91,6 +91,34 @@ void Copy(benchmark::State& state) {
 }
 BENCHMARK(Copy)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// A comment change in the first disc: the whole catalogue after it moves.
+void CommentInFirstDisc(benchmark::State& state) {
+  const std::string work = Temp("comment") + ".big";
+  QuietHost host;
+  rondo::Engine engine(host);
+  engine.DatabasePath = work;
+  engine.ShowForeignItems = true;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::copy_file(Original(), work, fs::copy_options::overwrite_existing);
+    engine.LoadedSerial.clear();
+    engine.RunOperation(rondo::OperationCode::kListCds);
+    // The first disc in the file, opened at its root, its first item chosen.
+    rondo::FileStream file(work, rondo::FileStream::Mode::kReadOnly);
+    rondo::EntryWalker walker(file);
+    rondo::CdHeader h;
+    walker.Next(h);
+    for (auto& row : engine.Discs.rows)
+      row.selected = row.cells[rondo::kColSerial] == h.Serial.Text().bytes;
+    engine.OpenSelectedDisc();
+    engine.Dirs.rows.at(1).selected = true;
+    state.ResumeTiming();
+    engine.RunOperation(rondo::OperationCode::kChangeItemComment);
+  }
+  fs::remove(work);
+}
+BENCHMARK(CommentInFirstDisc)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
 void LendOneDisc(benchmark::State& state) {
   const std::string work = Temp("lend") + ".big";
   fs::copy_file(Original(), work, fs::copy_options::overwrite_existing);
