@@ -806,15 +806,20 @@ void TMainForm::importGroups() {
 }
 
 void TMainForm::searchDatabase() {
-  TSearchForm form(engine_, registry_, this);
-  form.programFolder = QString::fromStdString(programFolder_);
-  if (registry_.ReadBool("MaximalizovatHledani"))
-    form.setWindowState(Qt::WindowMaximized);
-  if (searchHook) {
-    searchHook(form);
-    return;
-  }
-  form.exec();
+  // The settings the window loads may fail to be read or written; that is
+  // reported like any other failure.
+  guarded([this] {
+    // The form writes its export next to the program when it may, else into
+    // the user's data folder; it decides that itself.
+    TSearchForm form(engine_, registry_, this);
+    if (registry_.ReadBool("MaximalizovatHledani"))
+      form.setWindowState(Qt::WindowMaximized);
+    if (searchHook) {
+      searchHook(form);
+      return;
+    }
+    form.exec();
+  });
 }
 
 void TMainForm::askForDatabase(bool newDatabase) {
@@ -1014,9 +1019,12 @@ void TMainForm::actOnStartArgument() {
   if (startArgument.compare(QStringLiteral("add"), Qt::CaseInsensitive) == 0) {
     timerProPridaniCD_->start();
   } else if (startArgument.compare(QStringLiteral("search"), Qt::CaseInsensitive) == 0) {
-    searchDatabase();
-    // Started only to search: the search over, the program ends.
-    timerProKonecProgramu_->start();
+    // Started only to search: the search window opens once the main window
+    // is on screen, and when it closes the program ends.
+    QTimer::singleShot(0, this, [this] {
+      searchDatabase();
+      timerProKonecProgramu_->start();
+    });
   }
 }
 

@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,11 +22,10 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/QELControls.h"
 #include "gui/TRenameForm.h"
-#include "gui/disc_list_model.h"
-#include "gui/icon_cache.h"
 #include "gui/search_results_model.h"
 #include "settings/group_kinds.h"
 
@@ -36,7 +34,19 @@ namespace rondo::gui {
 namespace {
 
 constexpr const char* kNone = "---";
-constexpr int kEventsEveryMs = 30;
+constexpr const char* kFailurePrefix = "Chyba: ";
+// How often a running search lets the window's events run and shows its
+// progress and the new rows.
+constexpr qint64 kEventsEveryMs = 30;
+// New rows are shown after at least this many times the time showing them
+// took the last time.
+constexpr qint64 kSyncCostShare = 4;
+// The gauge counts in thousandths of the current disc's block.
+constexpr int kGaugeSteps = 1000;
+
+QString AllGroups() {
+  return QString::fromUtf8(kAllGroups.data(), static_cast<qsizetype>(kAllGroups.size()));
+}
 
 template <typename Control>
 Control* Persisted(Control* control, const char* valueName) {
@@ -46,7 +56,7 @@ Control* Persisted(Control* control, const char* valueName) {
 }
 
 // The folder of the program when it may write there, else the user's data
-// folder.
+// folder (created when missing).
 QString DefaultProgramFolder() {
   const QString own = QCoreApplication::applicationDirPath();
   if (QFileInfo(own).isWritable())
@@ -56,19 +66,28 @@ QString DefaultProgramFolder() {
   return data;
 }
 
+// The first selected entry of a list, or nullptr.
+QListWidgetItem* FirstSelected(QListWidget* list) {
+  for (int i = 0; i < list->count(); ++i) {
+    if (list->item(i)->isSelected())
+      return list->item(i);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
-    : QDialog(parent), engine_(engine), registry_(registry), icons_(std::make_unique<IconCache>()) {
+    : QDialog(parent), engine_(engine), registry_(registry) {
   setObjectName(QStringLiteral("TSearchForm"));
   setWindowTitle(QStringLiteral("Vyhledávání..."));
   programFolder = DefaultProgramFolder();
   openInViewer = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
-  discIcons_ = new DiscListModel(noDiscs_, this);
-  model_ = new SearchResultsModel(engine_, *icons_, *discIcons_, this);
+  model_ = new SearchResultsModel(engine_, this);
 
   pattern_ = new QLineEdit(this);
   auto* patternLabel = new QLabel(QStringLiteral("Hledaný text:  (WildCats)"), this);
+  patternLabel->setBuddy(pattern_);
 
   auto* depthBox = new QGroupBox(this);
   maxDepth_ = Persisted(new TQELRadioButton(QStringLiteral("Maximální"), depthBox), "MaxUroven");
@@ -82,6 +101,7 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   depthLayout->addWidget(maxDepth_);
   depthLayout->addWidget(limitedDepth_);
   depthLayout->addWidget(depth_);
+  depthLayout->addStretch();
 
   dirGroups_ = Persisted(new TQELCheckBox(QStringLiteral("Používat skupiny adresářů."), this),
                          "PouzivatSkupinyAdresaru");
@@ -97,6 +117,7 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   kindLayout->addWidget(kindAll_);
   kindLayout->addWidget(kindDirs_);
   kindLayout->addWidget(kindFiles_);
+  kindLayout->addStretch();
 
   cache_ = Persisted(new TQELCheckBox(QStringLiteral("Používat mezipamět"), this), "MeziPamet");
   cache_->setZzDefaultChecked(true);
@@ -105,20 +126,21 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
                     "DoplnovatWild");
   wrap_->setZzDefaultChecked(true);
 
+  // The groups: "Vybrané:" limits the discs searched, "Vše" meaning every
+  // disc; "K výběru:" offers the lending states and the known groups.
   chosen_ = new QListWidget(this);
-  chosen_->addItem(QString::fromUtf8(kAllGroups.data(), static_cast<int>(kAllGroups.size())));
+  chosen_->addItem(AllGroups());
   available_ = new QListWidget(this);
-  for (const auto& name : ReadGroupList(registry_)) {
+  for (const auto& name : ReadGroupList(registry_))
     available_->addItem(QString::fromStdString(name));
-  }
   available_->insertItem(0, QStringLiteral("Nepůjčené"));
   available_->insertItem(0, QStringLiteral("Půjčené"));
   available_->setCurrentRow(0);
-  auto* add = new QPushButton(QStringLiteral("<"), this);
-  auto* remove = new QPushButton(QStringLiteral(">"), this);
-  auto* fresh = new QPushButton(QStringLiteral("N"), this);
-  fresh->setToolTip(QStringLiteral("Přidat skupinu"));
-  for (QPushButton* b : {add, remove, fresh}) {
+  add_ = new QPushButton(QStringLiteral("<"), this);
+  remove_ = new QPushButton(QStringLiteral(">"), this);
+  fresh_ = new QPushButton(QStringLiteral("N"), this);
+  fresh_->setToolTip(QStringLiteral("Přidat skupinu"));
+  for (QPushButton* b : {add_, remove_, fresh_}) {
     b->setFixedWidth(28);
     b->setAutoDefault(false);
   }
@@ -128,26 +150,30 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   itemCount_ = new QLabel(QString::fromLatin1(kNone), this);
   found_ = new QLabel(QStringLiteral("0"), this);
   gauge_ = new QProgressBar(this);
+  gauge_->setRange(0, kGaugeSteps);
+  gauge_->setValue(0);
   gauge_->setTextVisible(false);
 
+  // Rows stay in the order they were found; the view never sorts them.
   results_ = new QTreeView(this);
   results_->setModel(model_);
   results_->setRootIsDecorated(false);
   results_->setUniformRowHeights(true);
+  results_->setSortingEnabled(false);
   results_->setSelectionBehavior(QAbstractItemView::SelectRows);
   results_->setAllColumnsShowFocus(true);
-  for (std::size_t c = 0; c < kSearchColumnCount; ++c) {
+  for (std::size_t c = 0; c < kSearchColumnCount; ++c)
     results_->header()->resizeSection(static_cast<int>(c), kSearchColumns[c].width);
-  }
 
   start_ = new QPushButton(QStringLiteral("Start"), this);
   start_->setEnabled(false);
   export_ = new QPushButton(QStringLiteral("Export..."), this);
   export_->setAutoDefault(false);
-  auto* close = new QPushButton(QStringLiteral("Zavřít"), this);
-  close->setAutoDefault(false);
+  close_ = new QPushButton(QStringLiteral("Zavřít"), this);
+  close_->setAutoDefault(false);
 
-  // Layout.
+  // Layout: the options, the groups and the progress side by side above the
+  // result list, the buttons below it.
   auto* options = new QGridLayout;
   options->addWidget(patternLabel, 0, 0);
   options->addWidget(pattern_, 0, 1, 1, 3);
@@ -158,9 +184,9 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   options->addWidget(case_, 2, 2);
   options->addWidget(wrap_, 2, 3);
   auto* groupButtons = new QVBoxLayout;
-  groupButtons->addWidget(add);
-  groupButtons->addWidget(remove);
-  groupButtons->addWidget(fresh);
+  groupButtons->addWidget(add_);
+  groupButtons->addWidget(remove_);
+  groupButtons->addWidget(fresh_);
   groupButtons->addStretch();
   auto* groups = new QGridLayout;
   groups->addWidget(new QLabel(QStringLiteral("Vybrané:"), this), 0, 0);
@@ -178,6 +204,7 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   progress->addWidget(new QLabel(QStringLiteral("Nalezeno celkem:"), this), 3, 0);
   progress->addWidget(found_, 3, 1);
   progress->addWidget(gauge_, 4, 0, 1, 2);
+  progress->setRowStretch(5, 1);
   auto* top = new QHBoxLayout;
   top->addLayout(options, 3);
   top->addLayout(groups, 2);
@@ -186,99 +213,75 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   buttons->addWidget(start_);
   buttons->addWidget(export_);
   buttons->addStretch();
-  buttons->addWidget(close);
+  buttons->addWidget(close_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(results_, 1);
   layout->addLayout(buttons);
   resize(1000, 600);
 
-  // Behaviour.
+  LoadPersistedControls(this, registry_);
+  depth_->setEnabled(limitedDepth_->isChecked());
+  optionsChanged();
+
+  // Every change of an option is noted at once: a running search reads the
+  // options again before its next record.
   connect(pattern_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    start_->setEnabled(!text.isEmpty() || busy_);
+    start_->setEnabled(busy_ || !text.isEmpty());
     optionsChanged();
   });
-  const auto depthChanged = [this] {
-    depth_->setEnabled(limitedDepth_->isChecked() && !busy_);
+  connect(limitedDepth_, &QRadioButton::toggled, this, [this](bool checked) {
+    depth_->setEnabled(checked);
     optionsChanged();
-  };
-  connect(maxDepth_, &QRadioButton::toggled, this, depthChanged);
-  connect(limitedDepth_, &QRadioButton::toggled, this, depthChanged);
+  });
   connect(depth_, &QSpinBox::valueChanged, this, [this] { optionsChanged(); });
   for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
-           dirGroups_, kindAll_, kindDirs_, kindFiles_, cache_, case_, wrap_}) {
+           maxDepth_, dirGroups_, kindAll_, kindDirs_, kindFiles_, cache_, case_, wrap_}) {
     connect(b, &QAbstractButton::toggled, this, [this] { optionsChanged(); });
   }
-  connect(add, &QPushButton::clicked, this, &TSearchForm::addGroup);
+  connect(add_, &QPushButton::clicked, this, &TSearchForm::addGroup);
   connect(available_, &QListWidget::itemClicked, this, &TSearchForm::addGroup);
-  connect(remove, &QPushButton::clicked, this, &TSearchForm::removeGroup);
+  connect(remove_, &QPushButton::clicked, this, &TSearchForm::removeGroup);
   connect(chosen_, &QListWidget::itemClicked, this, &TSearchForm::removeGroup);
-  connect(fresh, &QPushButton::clicked, this, &TSearchForm::newGroup);
+  connect(fresh_, &QPushButton::clicked, this, &TSearchForm::newGroup);
   connect(start_, &QPushButton::clicked, this, &TSearchForm::startOrStop);
-  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  connect(close_, &QPushButton::clicked, this, &QDialog::reject);
   connect(export_, &QPushButton::clicked, this, [this] {
     QMenu menu(this);
     QAction* notepad = menu.addAction(QStringLiteral("> Notepad"));
-    connect(notepad, &QAction::triggered, this, &TSearchForm::exportToViewer);
-    menu.exec(QCursor::pos());
+    if (menu.exec(QCursor::pos()) == notepad)
+      exportToViewer();
   });
-
-  for (auto* c : findChildren<TQELCheckBox*>())
-    c->LoadFromRegistry(registry_);
-  for (auto* r : findChildren<TQELRadioButton*>())
-    r->LoadFromRegistry(registry_);
-  depth_->LoadFromRegistry(registry_);
-  depth_->setEnabled(limitedDepth_->isChecked());
 }
 
 TSearchForm::~TSearchForm() = default;
 
-std::string TSearchForm::Pattern() {
-  return pattern_->text().toStdString();
-}
-
-SearchKind TSearchForm::Kind() {
-  if (kindDirs_->isChecked())
-    return SearchKind::kDirectories;
-  if (kindFiles_->isChecked())
-    return SearchKind::kFiles;
-  return SearchKind::kAll;
-}
-
-bool TSearchForm::MatchCase() {
-  return case_->isChecked();
-}
-
-std::optional<int> TSearchForm::DepthLimit() {
-  if (!limitedDepth_->isChecked())
-    return std::nullopt;
-  return depth_->value();
-}
-
-bool TSearchForm::UseDirectoryGroups() {
-  return dirGroups_->isChecked();
-}
-bool TSearchForm::UseCache() {
-  return cache_->isChecked();
-}
-
-std::vector<std::string> TSearchForm::ChosenGroups() {
-  std::vector<std::string> groups;
+void TSearchForm::optionsChanged() {
+  options_.pattern = pattern_->text().toStdString();
+  options_.kind = kindDirs_->isChecked()    ? SearchKind::kDirectories
+                  : kindFiles_->isChecked() ? SearchKind::kFiles
+                                            : SearchKind::kAll;
+  options_.matchCase = case_->isChecked();
+  options_.depth = limitedDepth_->isChecked() ? std::optional<int>(depth_->value()) : std::nullopt;
+  options_.directoryGroups = dirGroups_->isChecked();
+  options_.cache = cache_->isChecked();
+  options_.groups.clear();
   for (int i = 0; i < chosen_->count(); ++i)
-    groups.push_back(chosen_->item(i)->text().toStdString());
-  return groups;
+    options_.groups.push_back(chosen_->item(i)->text().toStdString());
+  ++version_;
 }
 
 void TSearchForm::DiscStarted(const std::string& description, std::uint64_t blockLength) {
+  if (!busy_)
+    return;
   currentDisc_->setText(QString::fromStdString(description));
-  gauge_->setRange(0, blockLength > 0 ? 1000 : 1);
+  blockLength_ = blockLength;
   gauge_->setValue(0);
-  gauge_->setProperty("blockLength", static_cast<qulonglong>(blockLength));
 }
 
 void TSearchForm::DiscPassed() {
   ++discs_;
-  if (discCount_->text() != QLatin1String(kNone))
+  if (busy_ && discCount_->text() != QLatin1String(kNone))
     discCount_->setText(QString::number(discs_));
 }
 
@@ -286,68 +289,108 @@ void TSearchForm::RecordRead(std::uint64_t consumed) {
   ++records_;
   if (recordHook)
     recordHook();
-  // Letting events run after every record would cost more than the search;
-  // a few dozen times a second keeps the window alive and "Zastavit" quick.
+  if (!busy_)
+    return;
+  // Letting events run after every record would cost more than the search
+  // itself; a few dozen times a second keeps the window alive and
+  // "Zastavit" quick.
   if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventsEveryMs)
     return;
-  sinceEvents_.restart();
-  const auto length = gauge_->property("blockLength").toULongLong();
-  if (length > 0)
-    gauge_->setValue(static_cast<int>(consumed * 1000 / length));
+  sinceEvents_.start();
+  if (blockLength_ > 0) {
+    const std::uint64_t steps = std::min<std::uint64_t>(consumed, blockLength_) * kGaugeSteps;
+    gauge_->setValue(static_cast<int>(steps / blockLength_));
+  }
   if (itemCount_->text() != QLatin1String(kNone))
     itemCount_->setText(QString::number(records_));
-  syncRows();
-  QCoreApplication::processEvents();
+  // The list lays out all its rows again whenever rows are added, which
+  // grows with the rows found; it is shown the new rows only so often that
+  // this stays a small part of the search's time, however many there are.
+  if (!sinceSync_.isValid() || sinceSync_.elapsed() >= syncEvery_) {
+    QElapsedTimer cost;
+    cost.start();
+    syncView();
+    QCoreApplication::processEvents();
+    syncEvery_ = std::max(kEventsEveryMs, cost.elapsed() * kSyncCostShare);
+    sinceSync_.start();
+  } else {
+    QCoreApplication::processEvents();
+  }
 }
 
-void TSearchForm::syncRows() {
+void TSearchForm::syncView() {
   model_->rowsAppended();
+}
+
+void TSearchForm::showMessage(const QString& text) {
+  engine_.Host().ShowMessage(text.toStdString());
 }
 
 void TSearchForm::startOrStop() {
   if (busy_) {
     stop();
-    return;
+  } else if (!searching_ && !pattern_->text().isEmpty()) {
+    // A search that was stopped but is still winding up is left to finish.
+    search();
   }
+}
+
+void TSearchForm::search() {
   busy_ = true;
+  searching_ = true;
   maxDepth_->setEnabled(false);
   limitedDepth_->setEnabled(false);
-  depth_->setEnabled(false);
   cache_->setEnabled(false);
   start_->setText(QStringLiteral("Zastavit"));
   start_->setEnabled(true);
   discs_ = 0;
   records_ = 0;
+  blockLength_ = 0;
   discCount_->setText(QStringLiteral("0"));
   itemCount_->setText(QStringLiteral("0"));
   engine_.Found.Clear();
   model_->reset();
   if (wrap_->isChecked()) {
-    pattern_->setText(QString::fromStdString(WrapPattern(pattern_->text().toStdString())));
+    const QString wrapped = QString::fromStdString(WrapPattern(pattern_->text().toStdString()));
+    if (wrapped != pattern_->text())
+      pattern_->setText(wrapped);
   }
   optionsChanged();
   sinceEvents_.invalidate();
-  engine_.Search = this;
-  try {
-    engine_.RunOperation(OperationCode::kSearch);
-  } catch (const std::exception& e) {
-    QMessageBox::warning(this, windowTitle(),
-                         QStringLiteral("Chyba: ") + QString::fromUtf8(e.what()));
+  sinceSync_.invalidate();
+  syncEvery_ = kEventsEveryMs;
+
+  {
+    // The engine knows the window only while it searches.
+    struct Attached {
+      Engine& engine;
+      bool& searching;
+      ~Attached() {
+        engine.Search = nullptr;
+        searching = false;
+      }
+    } attached{engine_, searching_};
+    engine_.Search = this;
+    try {
+      engine_.RunOperation(OperationCode::kSearch);
+    } catch (const std::exception& e) {
+      showMessage(QString::fromUtf8(kFailurePrefix) + QString::fromUtf8(e.what()));
+    }
   }
-  engine_.Search = nullptr;
-  syncRows();
+
+  syncView();
   found_->setText(QString::number(engine_.Found.size()));
-  if (busy_)
-    stop();
-  if (closeAfterSearch_)
-    QDialog::done(QDialog::Rejected);
+  stop();
+  if (closeAfterSearch_) {
+    closeAfterSearch_ = false;
+    done(QDialog::Rejected);
+  }
 }
 
 void TSearchForm::stop() {
   busy_ = false;
   maxDepth_->setEnabled(true);
   limitedDepth_->setEnabled(true);
-  depth_->setEnabled(limitedDepth_->isChecked());
   cache_->setEnabled(true);
   start_->setText(QStringLiteral("Start"));
   start_->setEnabled(!pattern_->text().isEmpty());
@@ -362,35 +405,31 @@ void TSearchForm::setIdleLabels() {
 }
 
 void TSearchForm::addGroup() {
-  QListWidgetItem* item = available_->currentItem();
-  if (item == nullptr || !item->isSelected())
+  QListWidgetItem* item = FirstSelected(available_);
+  if (item == nullptr)
     return;
-  QListWidgetItem* taken = available_->takeItem(available_->row(item));
-  chosen_->addItem(taken->text());
-  delete taken;
-  if (chosen_->count() > 1 &&
-      chosen_->item(0)->text() ==
-          QString::fromUtf8(kAllGroups.data(), static_cast<int>(kAllGroups.size()))) {
+  const QString name = item->text();
+  delete available_->takeItem(available_->row(item));
+  chosen_->addItem(name);
+  if (chosen_->item(0)->text() == AllGroups())
     delete chosen_->takeItem(0);
-  }
   optionsChanged();
 }
 
 void TSearchForm::removeGroup() {
-  QListWidgetItem* item = chosen_->currentItem();
-  if (item == nullptr || !item->isSelected())
+  QListWidgetItem* item = FirstSelected(chosen_);
+  if (item == nullptr)
     return;
-  QListWidgetItem* taken = chosen_->takeItem(chosen_->row(item));
-  available_->addItem(taken->text());
-  delete taken;
-  if (chosen_->count() == 0) {
-    chosen_->addItem(QString::fromUtf8(kAllGroups.data(), static_cast<int>(kAllGroups.size())));
-  }
+  const QString name = item->text();
+  delete chosen_->takeItem(chosen_->row(item));
+  available_->addItem(name);
+  if (chosen_->count() == 0)
+    chosen_->addItem(AllGroups());
   optionsChanged();
 }
 
 void TSearchForm::newGroup() {
-  const auto name =
+  const std::optional<QString> name =
       TRenameForm::ask(this, QStringLiteral("Nové jméno..."), QStringLiteral("Nové jméno:"));
   if (name)
     available_->addItem(*name);
@@ -399,20 +438,23 @@ void TSearchForm::newGroup() {
 void TSearchForm::exportToViewer() {
   const QString path = QDir(programFolder).filePath(QStringLiteral("Hledani.txt"));
   QFile file(path);
+  const auto fail = [this, &file] {
+    showMessage(QString::fromUtf8(kFailurePrefix) + file.errorString());
+  };
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    QMessageBox::warning(this, windowTitle(), QStringLiteral("Chyba: ") + file.errorString());
+    fail();
     return;
   }
   for (std::size_t row = 0; row < engine_.Found.size(); ++row) {
     const std::string line = engine_.Found.ExportLine(row) + "\r\n";
     if (file.write(line.data(), static_cast<qint64>(line.size())) !=
         static_cast<qint64>(line.size())) {
-      QMessageBox::warning(this, windowTitle(), QStringLiteral("Chyba: ") + file.errorString());
+      fail();
       return;
     }
   }
   if (!file.flush()) {
-    QMessageBox::warning(this, windowTitle(), QStringLiteral("Chyba: ") + file.errorString());
+    fail();
     return;
   }
   file.close();
@@ -421,20 +463,17 @@ void TSearchForm::exportToViewer() {
 }
 
 void TSearchForm::done(int result) {
-  if (busy_) {
-    // The engine is still walking: stop it and close once it has returned.
+  if (searching_) {
+    // The engine is still walking: stop it, and close once it has returned.
     closeAfterSearch_ = true;
-    stop();
+    if (busy_)
+      stop();
     return;
   }
   hide();
   engine_.Found.Clear();
   model_->reset();
-  for (auto* c : findChildren<TQELCheckBox*>())
-    c->SaveToRegistry(registry_);
-  for (auto* r : findChildren<TQELRadioButton*>())
-    r->SaveToRegistry(registry_);
-  depth_->SaveToRegistry(registry_);
+  SavePersistedControls(this, registry_);
   QDialog::done(result);
 }
 

@@ -6,8 +6,8 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QString>
 #include <functional>
-#include <memory>
 
 #include "catalogue/engine.h"
 #include "catalogue/search.h"
@@ -24,8 +24,6 @@ class QTreeView;
 
 namespace rondo::gui {
 
-class DiscListModel;
-class IconCache;
 class SearchResultsModel;
 class TQELCheckBox;
 class TQELRadioButton;
@@ -40,20 +38,22 @@ class TSearchForm : public QDialog, public SearchHost {
 
   // Opens the export file in the desktop's text viewer; tests replace it.
   std::function<void(const QString& path)> openInViewer;
-  // The folder "Hledani.txt" is written to.
+  // The folder "Hledani.txt" is written to: the program's own folder when
+  // it may be written to, else the user's data folder.
   QString programFolder;
-  // Called with every record read (tests stop a search from here).
+  // Called with every record read, before the window lets its events run
+  // (tests press buttons in the middle of a search from here).
   std::function<void()> recordHook;
 
   // SearchHost.
   std::uint64_t OptionsVersion() override { return version_; }
-  std::string Pattern() override;
-  SearchKind Kind() override;
-  bool MatchCase() override;
-  std::optional<int> DepthLimit() override;
-  bool UseDirectoryGroups() override;
-  bool UseCache() override;
-  std::vector<std::string> ChosenGroups() override;
+  std::string Pattern() override { return options_.pattern; }
+  SearchKind Kind() override { return options_.kind; }
+  bool MatchCase() override { return options_.matchCase; }
+  std::optional<int> DepthLimit() override { return options_.depth; }
+  bool UseDirectoryGroups() override { return options_.directoryGroups; }
+  bool UseCache() override { return options_.cache; }
+  std::vector<std::string> ChosenGroups() override { return options_.groups; }
   bool Busy() override { return busy_; }
   void DiscStarted(const std::string& description, std::uint64_t blockLength) override;
   void DiscPassed() override;
@@ -62,6 +62,10 @@ class TSearchForm : public QDialog, public SearchHost {
   QLineEdit* patternEdit() const { return pattern_; }
   QPushButton* startButton() const { return start_; }
   QPushButton* exportButton() const { return export_; }
+  QPushButton* closeButton() const { return close_; }
+  QPushButton* addGroupButton() const { return add_; }
+  QPushButton* removeGroupButton() const { return remove_; }
+  QPushButton* newGroupButton() const { return fresh_; }
   QListWidget* chosenList() const { return chosen_; }
   QListWidget* availableList() const { return available_; }
   QRadioButton* allKinds() const { return kindAll_; }
@@ -74,10 +78,15 @@ class TSearchForm : public QDialog, public SearchHost {
   TQELCheckBox* useCache() const { return cache_; }
   TQELCheckBox* wrapPattern() const { return wrap_; }
   QCheckBox* matchCase() const { return case_; }
+  QLabel* currentDiscLabel() const { return currentDisc_; }
+  QLabel* discCountLabel() const { return discCount_; }
+  QLabel* itemCountLabel() const { return itemCount_; }
   QLabel* foundLabel() const { return found_; }
+  QProgressBar* gauge() const { return gauge_; }
   QTreeView* resultView() const { return results_; }
 
  public slots:
+  // "Start" / "Zastavit".
   void startOrStop();
   void addGroup();     // "<"
   void removeGroup();  // ">"
@@ -89,21 +98,41 @@ class TSearchForm : public QDialog, public SearchHost {
   void done(int result) override;
 
  private:
-  void optionsChanged() { ++version_; }
+  struct Options {
+    std::string pattern;
+    SearchKind kind = SearchKind::kAll;
+    bool matchCase = false;
+    std::optional<int> depth;
+    bool directoryGroups = true;
+    bool cache = true;
+    std::vector<std::string> groups;
+  };
+
+  void optionsChanged();
+  void search();
   void stop();
   void setIdleLabels();
-  void syncRows();
+  void syncView();
+  void showMessage(const QString& text);
 
   Engine& engine_;
   Registry& registry_;
-  std::unique_ptr<IconCache> icons_;
-  DiscList noDiscs_;
-  DiscListModel* discIcons_ = nullptr;
   SearchResultsModel* model_ = nullptr;
+
+  // The options as the search reads them, refreshed by every change of a
+  // control; the version tells the running search to read them again.
+  Options options_;
   std::uint64_t version_ = 1;
+  // busy_ is what the search is told; searching_ stays set until the engine
+  // has returned, so neither a new search nor closing can pull the results
+  // from under one that is still winding up.
   bool busy_ = false;
+  bool searching_ = false;
   bool closeAfterSearch_ = false;
   QElapsedTimer sinceEvents_;
+  QElapsedTimer sinceSync_;
+  qint64 syncEvery_ = 0;
+  std::uint64_t blockLength_ = 0;
   std::uint64_t discs_ = 0;
   std::uint64_t records_ = 0;
 
@@ -120,6 +149,9 @@ class TSearchForm : public QDialog, public SearchHost {
   TQELCheckBox* wrap_ = nullptr;
   QListWidget* chosen_ = nullptr;
   QListWidget* available_ = nullptr;
+  QPushButton* add_ = nullptr;
+  QPushButton* remove_ = nullptr;
+  QPushButton* fresh_ = nullptr;
   QLabel* currentDisc_ = nullptr;
   QLabel* discCount_ = nullptr;
   QLabel* itemCount_ = nullptr;
@@ -128,6 +160,7 @@ class TSearchForm : public QDialog, public SearchHost {
   QTreeView* results_ = nullptr;
   QPushButton* start_ = nullptr;
   QPushButton* export_ = nullptr;
+  QPushButton* close_ = nullptr;
 };
 
 }  // namespace rondo::gui

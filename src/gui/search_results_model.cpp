@@ -1,13 +1,9 @@
 #include "gui/search_results_model.h"
 
-#include "gui/disc_list_model.h"
-#include "gui/icon_cache.h"
-
 namespace rondo::gui {
 
-SearchResultsModel::SearchResultsModel(const Engine& engine, IconCache& icons,
-                                       const DiscListModel& discIcons, QObject* parent)
-    : QAbstractTableModel(parent), engine_(engine), icons_(icons), discIcons_(discIcons) {}
+SearchResultsModel::SearchResultsModel(const Engine& engine, QObject* parent)
+    : QAbstractTableModel(parent), engine_(engine) {}
 
 int SearchResultsModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : shown_;
@@ -18,41 +14,51 @@ int SearchResultsModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
+  // A view may ask between the results being cleared and the reset.
   if (!index.isValid() || index.row() >= shown_ ||
       static_cast<std::size_t>(index.row()) >= engine_.Found.size()) {
     return {};
   }
   const auto row = static_cast<std::size_t>(index.row());
   const auto column = static_cast<std::size_t>(index.column());
-  if (role == Qt::DisplayRole) {
-    const DisplayFormat& f = engine_.Format();
-    return QString::fromStdString(engine_.Found.Cell(row, column, f.dateTime, f.decimalPoint));
-  }
-  if (role == Qt::TextAlignmentRole && kSearchColumns[column].rightAligned) {
-    return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-  }
-  if (role == Qt::DecorationRole && column == kSearchName) {
-    const int icon = engine_.Found.Icon(row);
-    if (icon == 1)
-      return icons_.folderIcon();
-    if (icon < 0) {
+  if (column >= kSearchColumnCount)
+    return {};
+  switch (role) {
+    case Qt::DisplayRole: {
       const DisplayFormat& f = engine_.Format();
-      return icons_.fileIcon(engine_.Found.Cell(row, kSearchName, f.dateTime, f.decimalPoint));
+      return QString::fromStdString(engine_.Found.Cell(row, column, f.dateTime, f.decimalPoint));
     }
-    return discIcons_.IconFor(icon);
+    case Qt::TextAlignmentRole:
+      if (kSearchColumns[column].rightAligned)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+      return {};
+    case Qt::DecorationRole: {
+      if (column != kSearchName)
+        return {};
+      const int icon = engine_.Found.Icon(row);
+      if (icon == 1)
+        return icons_.folderIcon();
+      if (icon < 0) {
+        const DisplayFormat& f = engine_.Format();
+        return icons_.fileIcon(engine_.Found.Cell(row, kSearchName, f.dateTime, f.decimalPoint));
+      }
+      return discIcons_.IconFor(icon);
+    }
+    default:
+      return {};
   }
-  return {};
 }
 
 QVariant SearchResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 ||
       section >= static_cast<int>(kSearchColumnCount)) {
-    return {};
+    return QAbstractTableModel::headerData(section, orientation, role);
   }
-  if (role == Qt::DisplayRole) {
-    const auto caption = kSearchColumns[static_cast<std::size_t>(section)].caption;
-    return QString::fromUtf8(caption.data(), static_cast<int>(caption.size()));
-  }
+  const ListColumn& column = kSearchColumns[static_cast<std::size_t>(section)];
+  if (role == Qt::DisplayRole)
+    return QString::fromUtf8(column.caption.data(), static_cast<qsizetype>(column.caption.size()));
+  if (role == Qt::TextAlignmentRole && column.rightAligned)
+    return QVariant(Qt::AlignRight | Qt::AlignVCenter);
   return {};
 }
 

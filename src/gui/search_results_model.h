@@ -5,19 +5,18 @@
 
 #include <QAbstractTableModel>
 
+#include "catalogue/disc_list.h"
 #include "catalogue/engine.h"
+#include "gui/disc_list_model.h"
+#include "gui/icon_cache.h"
 
 namespace rondo::gui {
-
-class DiscListModel;
-class IconCache;
 
 class SearchResultsModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  SearchResultsModel(const Engine& engine, IconCache& icons, const DiscListModel& discIcons,
-                     QObject* parent = nullptr);
+  explicit SearchResultsModel(const Engine& engine, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -32,8 +31,10 @@ class SearchResultsModel : public QAbstractTableModel {
 
  private:
   const Engine& engine_;
-  IconCache& icons_;
-  const DiscListModel& discIcons_;
+  // File icons by extension; disc rows use the disc list's own icons.
+  mutable IconCache icons_;
+  DiscList noDiscs_;
+  DiscListModel discIcons_{noDiscs_};
   int shown_ = 0;
 };
 

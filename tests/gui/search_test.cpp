@@ -1,177 +1,467 @@
-// The search window: options, group lists, running and stopping a search,
-// the export, and how the main window opens it.
+// The search window: its options and what they keep, the group lists,
+// running and stopping a search, closing in the middle of one, the export,
+// and how the main window opens it.
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 
 #include "gui/QELControls.h"
 #include "gui/TMainForm.h"
+#include "gui/TRenameForm.h"
 #include "gui/TSearchForm.h"
 #include "settings/group_kinds.h"
 #include "support/catalogue_builder.h"
 #include "support/fake_host.h"
 
 using namespace rondo;
+using gui::TSearchForm;
+
+namespace {
+
+// Three discs: "Fotky" (group Rodina) with nested directories, "Hry abc"
+// (group Hry, lent) and "Hudba" (group Rodina).
+void WriteCatalogue(const QString& path) {
+  test::CatalogueBytes catalogue;
+  catalogue
+      .AddDisc({.serial = "A-1",
+                .description = "Fotky",
+                .groups = "Rodina",
+                .label = "FOTO",
+                .files = 3,
+                .dirs = 2},
+               {test::Item(true, "Léto abc", 1, 0, "Dovolená^"), test::Item(true, "Moře", 2),
+                test::Item(false, "abc.jpg", 3, 1234, "pláž^"), test::Item(false, "jiné.txt", 2),
+                test::Item(false, "ABC.txt", 1, 500)})
+      .AddDisc({.serial = "A-2",
+                .description = "Hry abc",
+                .groups = "Hry",
+                .lending = "Petr",
+                .lendDate = 45001.5,
+                .files = 1},
+               {test::Item(false, "abc.exe", 1, 1)})
+      .AddDisc({.serial = "A-3", .description = "Hudba", .groups = "Rodina", .files = 1, .dirs = 1},
+               {test::Item(true, "abc", 1), test::Item(false, "x.mp3", 2)});
+  catalogue.Save(path.toStdString());
+}
+
+const QStringList kAllHits = {"Léto abc", "abc.jpg", "ABC.txt", "Hry abc", "abc.exe", "abc"};
+
+struct Fixture {
+  QTemporaryDir dir;
+  FileRegistry registry{(dir.path() + "/registry.ini").toStdString()};
+  test::FakeHost host;
+  Engine engine{host};
+
+  Fixture() {
+    engine.DatabasePath = (dir.path() + "/katalog.big").toStdString();
+    WriteCatalogue(QString::fromStdString(engine.DatabasePath));
+    RegisterGroup(registry, "Hry");
+    RegisterGroup(registry, "Rodina");
+  }
+};
+
+QStringList Column(TSearchForm& form, int column = 0) {
+  QStringList texts;
+  auto* model = form.resultView()->model();
+  for (int r = 0; r < model->rowCount(); ++r)
+    texts << model->index(r, column).data().toString();
+  return texts;
+}
+
+QStringList Entries(QListWidget* list) {
+  QStringList texts;
+  for (int i = 0; i < list->count(); ++i)
+    texts << list->item(i)->text();
+  return texts;
+}
+
+void Search(TSearchForm& form, const QString& pattern) {
+  form.patternEdit()->setText(pattern);
+  QTest::mouseClick(form.startButton(), Qt::LeftButton);
+}
+
+void ClickEntry(QListWidget* list, const QString& text) {
+  const auto found = list->findItems(text, Qt::MatchExactly);
+  QVERIFY(!found.isEmpty());
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(found.first()).center());
+}
+
+void VerifyIdle(TSearchForm& form) {
+  QCOMPARE(form.startButton()->text(), QString("Start"));
+  QCOMPARE(form.currentDiscLabel()->text(), QString("---"));
+  QCOMPARE(form.discCountLabel()->text(), QString("---"));
+  QCOMPARE(form.itemCountLabel()->text(), QString("---"));
+  QCOMPARE(form.gauge()->value(), 0);
+  QVERIFY(form.maximumDepth()->isEnabled());
+  QVERIFY(form.limitedDepth()->isEnabled());
+  QVERIFY(form.useCache()->isEnabled());
+}
+
+}  // namespace
 
 class SearchWindowTest : public QObject {
   Q_OBJECT
 
- private:
-  struct Fixture {
-    QTemporaryDir dir;
-    FileRegistry registry;
-    test::FakeHost host;
-    Engine engine{host};
-
-    explicit Fixture(bool withRegistryFile = false)
-        : registry((dir.path() + (withRegistryFile ? "/registry.ini" : "/r.ini")).toStdString()) {
-      engine.DatabasePath = (dir.path() + "/katalog.big").toStdString();
-      test::CatalogueBytes catalogue;
-      catalogue
-          .AddDisc(
-              {.serial = "A-1", .description = "Fotky", .groups = "Rodina", .files = 3, .dirs = 1},
-              {test::Item(true, "Léto abc", 1, 3), test::Item(false, "abc.jpg", 2, 3),
-               test::Item(false, "jiné.txt", 2, 0), test::Item(false, "ABC.txt", 1, 1)})
-          .AddDisc({.serial = "A-2", .description = "Hry abc", .groups = "Hry", .files = 1},
-                   {test::Item(false, "abc.exe", 1, 1)});
-      catalogue.Save(engine.DatabasePath);
-      RegisterGroup(registry, "Hry");
-    }
-    QStringList Names(gui::TSearchForm& form) {
-      QStringList names;
-      auto* model = form.resultView()->model();
-      for (int r = 0; r < model->rowCount(); ++r)
-        names << model->index(r, 0).data().toString();
-      return names;
-    }
-  };
-
  private slots:
-  void searchingListsTheHitsInFoundOrder() {
+  void searchingListsTheHitsWithTheirCells() {
     Fixture f;
-    gui::TSearchForm form(f.engine, f.registry);
+    TSearchForm form(f.engine, f.registry);
     form.show();
+    QCOMPARE(form.windowTitle(), QString("Vyhledávání..."));
     QVERIFY(!form.startButton()->isEnabled());
     form.patternEdit()->setText("abc");
     QVERIFY(form.startButton()->isEnabled());
-    QTest::mouseClick(form.startButton(), Qt::LeftButton);
+    form.patternEdit()->clear();
+    QVERIFY(!form.startButton()->isEnabled());
+
+    Search(form, "abc");
     QCOMPARE(form.patternEdit()->text(), QString("*abc*"));
-    QCOMPARE(f.Names(form), (QStringList{"Léto abc", "abc.jpg", "ABC.txt", "Hry abc", "abc.exe"}));
-    QCOMPARE(form.foundLabel()->text(), QString("5"));
+    QCOMPARE(Column(form), kAllHits);
+    QCOMPARE(form.foundLabel()->text(), QString("6"));
+    VerifyIdle(form);
+
     auto* model = form.resultView()->model();
     QCOMPARE(model->columnCount(), 10);
-    QCOMPARE(model->headerData(5, Qt::Horizontal).toString(), QString("Umístění"));
-    QCOMPARE(model->index(1, 5).data().toString(), QString("Léto abc"));
-    QCOMPARE(model->index(1, 6).data().toString(), QString("Fotky"));
-    QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
-    QCOMPARE(form.startButton()->text(), QString("Start"));
-
-    form.filesOnly()->setChecked(true);
-    QTest::mouseClick(form.startButton(), Qt::LeftButton);
-    QCOMPARE(f.Names(form), (QStringList{"abc.jpg", "ABC.txt", "abc.exe"}));
-
-    // Unwrapped, "abc*" finds only names that begin with it.
-    form.patternEdit()->setText("abc*");
-    QTest::mouseClick(form.startButton(), Qt::LeftButton);
-    QCOMPARE(f.Names(form), (QStringList{"abc.jpg", "ABC.txt", "abc.exe"}));
-    form.wrapPattern()->setChecked(false);
-    form.patternEdit()->setText("abc");
-    QTest::mouseClick(form.startButton(), Qt::LeftButton);
-    QCOMPARE(form.patternEdit()->text(), QString("abc"));
-    QVERIFY(f.Names(form).isEmpty());
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QString("Velikost"));
+    QCOMPARE(model->headerData(9, Qt::Horizontal).toString(), QString("Originální jméno"));
+    QCOMPARE(model->index(1, 1).data(Qt::TextAlignmentRole).toInt(),
+             int(Qt::AlignRight | Qt::AlignVCenter));
+    QVERIFY(!model->index(1, 0).data(Qt::TextAlignmentRole).isValid());
+    QStringList file;
+    for (int c = 0; c < 10; ++c)
+      file << model->index(1, c).data().toString();
+    QCOMPARE(file, (QStringList{"abc.jpg", "    1.21 kB", "a", "06/18/20  06:00:00", "pláž",
+                                "Léto abc\\Moře", "Fotky", "", "", "FOTO"}));
+    QCOMPARE(model->index(2, 5).data().toString(), QString());
+    QCOMPARE(model->index(4, 7).data().toString(), QString("Petr"));
+    QCOMPARE(model->index(4, 8).data().toString(), QString("03/16/23  12:00:00"));
+    // A disc row shows only its description.
+    QCOMPARE(model->index(3, 0).data().toString(), QString("Hry abc"));
+    QCOMPARE(model->index(3, 6).data().toString(), QString());
+    for (int r = 0; r < model->rowCount(); ++r)
+      QVERIFY(!model->index(r, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+    QVERIFY(!model->index(1, 1).data(Qt::DecorationRole).isValid());
+    // The rows stay in the order they were found.
+    QVERIFY(!form.resultView()->isSortingEnabled());
   }
 
-  void groupListsAndStopping() {
+  void kindsCaseAndWrapping() {
     Fixture f;
-    gui::TSearchForm form(f.engine, f.registry);
+    TSearchForm form(f.engine, f.registry);
     form.show();
-    QCOMPARE(form.availableList()->item(0)->text(), QString("Půjčené"));
-    QCOMPARE(form.availableList()->item(1)->text(), QString("Nepůjčené"));
-    QCOMPARE(form.availableList()->item(2)->text(), QString("Hry"));
-    QCOMPARE(form.chosenList()->item(0)->text(), QString("Vše"));
+    QTest::mouseClick(form.filesOnly(), Qt::LeftButton);
+    Search(form, "abc");
+    QCOMPARE(Column(form), (QStringList{"abc.jpg", "ABC.txt", "abc.exe"}));
+    QTest::mouseClick(form.directoriesOnly(), Qt::LeftButton);
+    Search(form, "abc");
+    QCOMPARE(Column(form), (QStringList{"Léto abc", "abc"}));
+    QTest::mouseClick(form.allKinds(), Qt::LeftButton);
 
-    // "<" with "Hry" chosen drops "Vše"; the search keeps to that disc.
-    form.availableList()->setCurrentRow(2);
-    form.addGroup();
-    QCOMPARE(form.chosenList()->count(), 1);
-    QCOMPARE(form.chosenList()->item(0)->text(), QString("Hry"));
-    form.patternEdit()->setText("abc");
-    QTest::mouseClick(form.startButton(), Qt::LeftButton);
-    QCOMPARE(f.Names(form), (QStringList{"Hry abc", "abc.exe"}));
-    // ">" puts "Vše" back when nothing is left.
+    // A pattern with a star of its own is searched as typed.
+    Search(form, "abc*");
+    QCOMPARE(form.patternEdit()->text(), QString("abc*"));
+    QCOMPARE(Column(form), (QStringList{"abc.jpg", "ABC.txt", "abc.exe", "abc"}));
+
+    QTest::mouseClick(form.matchCase(), Qt::LeftButton);
+    Search(form, "ABC");
+    QCOMPARE(Column(form), (QStringList{"ABC.txt"}));
+    QTest::mouseClick(form.matchCase(), Qt::LeftButton);
+
+    form.wrapPattern()->setChecked(false);
+    Search(form, "abc");
+    QCOMPARE(form.patternEdit()->text(), QString("abc"));
+    QCOMPARE(Column(form), (QStringList{"abc"}));
+    QCOMPARE(form.foundLabel()->text(), QString("1"));
+  }
+
+  void groupListsLimitTheDiscs() {
+    Fixture f;
+    TSearchForm form(f.engine, f.registry);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(Entries(form.chosenList()), QStringList{"Vše"});
+    QCOMPARE(Entries(form.availableList()), (QStringList{"Půjčené", "Nepůjčené", "Hry", "Rodina"}));
+    QVERIFY(form.availableList()->item(0)->isSelected());
+
+    // "<" takes the selected entry and drops "Vše"; a click in "K výběru:"
+    // does the same with the entry clicked.
+    QTest::mouseClick(form.addGroupButton(), Qt::LeftButton);
+    QCOMPARE(Entries(form.chosenList()), QStringList{"Půjčené"});
+    ClickEntry(form.availableList(), "Rodina");
+    QCOMPARE(Entries(form.chosenList()), (QStringList{"Půjčené", "Rodina"}));
+    QCOMPARE(Entries(form.availableList()), (QStringList{"Nepůjčené", "Hry"}));
+
+    // ">" gives the selected entry back; a click in "Vybrané:" likewise.
     form.chosenList()->setCurrentRow(0);
-    form.removeGroup();
-    QCOMPARE(form.chosenList()->item(0)->text(), QString("Vše"));
+    QTest::mouseClick(form.removeGroupButton(), Qt::LeftButton);
+    QCOMPARE(Entries(form.chosenList()), QStringList{"Rodina"});
+    QCOMPARE(Entries(form.availableList()), (QStringList{"Nepůjčené", "Hry", "Půjčené"}));
 
-    // "Zastavit" during the search keeps what was found so far.
-    form.patternEdit()->setText("*");
+    // Only the discs of "Rodina" are searched; "CD:" counts them as they
+    // pass and "Aktuální CD:" names the disc being read.
+    QStringList progress;
+    form.recordHook = [&] {
+      progress << form.currentDiscLabel()->text() + "/" + form.discCountLabel()->text();
+    };
+    Search(form, "abc");
+    QCOMPARE(Column(form), (QStringList{"Léto abc", "abc.jpg", "ABC.txt", "abc"}));
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.first(), QString("Fotky/1"));
+    QCOMPARE(progress.last(), QString("Hudba/2"));
+    QVERIFY(!progress.join(' ').contains("Hry"));
+    VerifyIdle(form);
+
+    ClickEntry(form.chosenList(), "Rodina");
+    QCOMPARE(Entries(form.chosenList()), QStringList{"Vše"});
+    // "Vše" clicked stays the only entry.
+    ClickEntry(form.chosenList(), "Vše");
+    QCOMPARE(Entries(form.chosenList()), QStringList{"Vše"});
+    Search(form, "abc");
+    QCOMPARE(Column(form), kAllHits);
+
+    // "N" offers a new name for "K výběru:"; "Cancel" adds nothing.
+    QCOMPARE(form.newGroupButton()->toolTip(), QString("Přidat skupinu"));
+    const int before = form.availableList()->count();
+    for (const bool ok : {true, false}) {
+      QTimer::singleShot(0, qApp, [ok] {
+        auto* prompt = qobject_cast<gui::TRenameForm*>(QApplication::activeModalWidget());
+        QVERIFY(prompt != nullptr);
+        QCOMPARE(prompt->windowTitle(), QString("Nové jméno..."));
+        QCOMPARE(prompt->label()->text(), QString("Nové jméno:"));
+        prompt->edit()->setText("Zálohy");
+        QTest::mouseClick(ok ? prompt->okButton() : prompt->cancelButton(), Qt::LeftButton);
+      });
+      QTest::mouseClick(form.newGroupButton(), Qt::LeftButton);
+    }
+    QCOMPARE(form.availableList()->count(), before + 1);
+    QCOMPARE(form.availableList()->item(before)->text(), QString("Zálohy"));
+  }
+
+  void stoppingKeepsTheRowsFoundSoFar() {
+    Fixture f;
+    TSearchForm form(f.engine, f.registry);
+    form.show();
+    Search(form, "*");
+    const QStringList everything = Column(form);
+    QCOMPARE(everything.size(), 11);
+
     int records = 0;
     form.recordHook = [&] {
-      if (++records == 2)
-        form.startOrStop();
+      if (++records != 3)
+        return;
+      QCOMPARE(form.startButton()->text(), QString("Zastavit"));
+      QVERIFY(!form.maximumDepth()->isEnabled());
+      QVERIFY(!form.limitedDepth()->isEnabled());
+      QVERIFY(!form.useCache()->isEnabled());
+      QVERIFY(form.directoryGroups()->isEnabled());
+      QCOMPARE(form.currentDiscLabel()->text(), QString("Fotky"));
+      QCOMPARE(form.discCountLabel()->text(), QString("1"));
+      QTest::mouseClick(form.startButton(), Qt::LeftButton);
+      VerifyIdle(form);
+      // Pressed again before the search has wound up: nothing starts.
+      QTest::mouseClick(form.startButton(), Qt::LeftButton);
+      QCOMPARE(form.startButton()->text(), QString("Start"));
     };
-    QTest::mouseClick(form.startButton(), Qt::LeftButton);
-    QCOMPARE(form.startButton()->text(), QString("Start"));
-    const int found = form.resultView()->model()->rowCount();
-    QVERIFY(found >= 2 && found < 7);
-    QCOMPARE(form.foundLabel()->text(), QString::number(found));
+    Search(form, "*");
+    VerifyIdle(form);
+    const QStringList found = Column(form);
+    QVERIFY(!found.isEmpty());
+    QVERIFY(found.size() < everything.size());
+    QCOMPARE(found, everything.mid(0, found.size()));
+    QCOMPARE(form.foundLabel()->text(), QString::number(found.size()));
   }
 
-  void exportAndPersistedOptions() {
-    Fixture f(true);
-    QString opened;
+  void closingDuringASearchWaitsForIt() {
+    Fixture f;
+    TSearchForm form(f.engine, f.registry);
+    form.show();
+    form.useCache()->setChecked(false);
+    int records = 0;
+    bool visibleAfterClose = false;
+    form.recordHook = [&] {
+      if (++records != 2)
+        return;
+      QTest::mouseClick(form.closeButton(), Qt::LeftButton);
+      visibleAfterClose = form.isVisible();
+    };
+    Search(form, "*");
+    QVERIFY(visibleAfterClose);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    QCOMPARE(form.resultView()->model()->rowCount(), 0);
+    QCOMPARE(f.engine.Found.size(), std::size_t{0});
+    QVERIFY(f.engine.Search == nullptr);
+    QVERIFY(!f.registry.ReadBool("MeziPamet"));
+  }
+
+  void optionsKeepTheirValues() {
+    Fixture f;
     {
-      gui::TSearchForm form(f.engine, f.registry);
-      form.programFolder = f.dir.path();
-      form.openInViewer = [&opened](const QString& path) { opened = path; };
-      form.patternEdit()->setText("abc");
-      QTest::mouseClick(form.startButton(), Qt::LeftButton);
-      form.exportToViewer();
-      form.limitedDepth()->setChecked(true);
+      TSearchForm form(f.engine, f.registry);
+      form.show();
+      QVERIFY(form.maximumDepth()->isChecked());
+      QVERIFY(!form.limitedDepth()->isChecked());
+      QCOMPARE(form.depth()->value(), 3);
+      QCOMPARE(form.depth()->minimum(), 1);
+      QCOMPARE(form.depth()->maximum(), 250);
+      QVERIFY(!form.depth()->isEnabled());
+      QVERIFY(form.directoryGroups()->isChecked());
+      QVERIFY(form.useCache()->isChecked());
+      QVERIFY(form.wrapPattern()->isChecked());
+      QVERIFY(!form.matchCase()->isChecked());
+      QVERIFY(form.allKinds()->isChecked());
+
+      QTest::mouseClick(form.limitedDepth(), Qt::LeftButton);
+      QVERIFY(form.depth()->isEnabled());
       form.depth()->setValue(7);
-      form.useCache()->setChecked(false);
-      form.reject();
+      QTest::mouseClick(form.directoryGroups(), Qt::LeftButton);
+      QTest::mouseClick(form.wrapPattern(), Qt::LeftButton);
+      QTest::mouseClick(form.matchCase(), Qt::LeftButton);
+      QTest::mouseClick(form.filesOnly(), Qt::LeftButton);
+      Search(form, "abc*");
+      QVERIFY(f.engine.Found.size() > 0);
+      QTest::mouseClick(form.closeButton(), Qt::LeftButton);
+      QVERIFY(!form.isVisible());
+      QCOMPARE(f.engine.Found.size(), std::size_t{0});
     }
-    QCOMPARE(opened, f.dir.path() + "/Hledani.txt");
-    QFile file(opened);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(
-        QString::fromUtf8(file.readAll()),
-        QString("\\Léto abc\r\n\\Léto abc\\abc.jpg\r\n\\ABC.txt\r\n\\Hry abc\r\n\\abc.exe\r\n"));
+    QVERIFY(!f.registry.ReadBool("MaxUroven"));
+    QVERIFY(f.registry.ReadBool("Volitelna uroven"));
+    QCOMPARE(f.registry.ReadInteger("UrovenCislo"), 7);
+    QVERIFY(!f.registry.ReadBool("PouzivatSkupinyAdresaru"));
+    QVERIFY(f.registry.ReadBool("MeziPamet"));
+    QVERIFY(!f.registry.ReadBool("DoplnovatWild"));
 
     FileRegistry again(f.registry.Path());
-    gui::TSearchForm form(f.engine, again);
+    TSearchForm form(f.engine, again);
     QVERIFY(form.limitedDepth()->isChecked());
+    QVERIFY(!form.maximumDepth()->isChecked());
     QCOMPARE(form.depth()->value(), 7);
     QVERIFY(form.depth()->isEnabled());
-    QVERIFY(!form.useCache()->isChecked());
-    QVERIFY(form.directoryGroups()->isChecked());
+    QVERIFY(!form.directoryGroups()->isChecked());
+    QVERIFY(!form.wrapPattern()->isChecked());
+    // Not kept: the case and the kind of items.
+    QVERIFY(!form.matchCase()->isChecked());
+    QVERIFY(form.allKinds()->isChecked());
+  }
+
+  void exportWritesHledaniTxt() {
+    Fixture f;
+    TSearchForm form(f.engine, f.registry);
+    form.show();
+    form.programFolder = f.dir.path();
+    QStringList opened;
+    form.openInViewer = [&opened](const QString& path) { opened << path; };
+    Search(form, "abc");
+
+    QStringList items;
+    QTimer::singleShot(0, qApp, [&items] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      QVERIFY(menu != nullptr);
+      for (QAction* a : menu->actions())
+        items << a->text();
+      QTest::mouseClick(menu, Qt::LeftButton, {},
+                        menu->actionGeometry(menu->actions().first()).center());
+    });
+    QTest::mouseClick(form.exportButton(), Qt::LeftButton);
+    QCOMPARE(items, QStringList{"> Notepad"});
+    QCOMPARE(opened, QStringList{f.dir.path() + "/Hledani.txt"});
+    QFile file(opened.first());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QString("\\Léto abc\r\n\\Léto abc\\Moře\\abc.jpg\r\n\\ABC.txt\r\n"
+                                     "\\Hry abc\r\n\\abc.exe\r\n\\abc\r\n")
+                                 .toUtf8());
+
+    // A folder that cannot take the file: the reason is shown, nothing opens.
+    form.programFolder = f.dir.path() + "/chybí";
+    form.exportToViewer();
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(f.host.messages.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(f.host.messages[0]).startsWith("Chyba: "));
+  }
+
+  void anUnreadableCatalogueIsReported() {
+    Fixture f;
+    f.engine.DatabasePath = (f.dir.path() + "/chybí/katalog.big").toStdString();
+    TSearchForm form(f.engine, f.registry);
+    form.show();
+    Search(form, "abc");
+    QCOMPARE(f.host.messages.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(f.host.messages[0]).startsWith("Chyba: "));
+    QCOMPARE(form.foundLabel()->text(), QString("0"));
+    VerifyIdle(form);
+    QVERIFY(f.engine.Search == nullptr);
   }
 
   void theMainWindowOpensIt() {
+    for (const bool maximised : {true, false}) {
+      QTemporaryDir dir;
+      WriteCatalogue(dir.path() + "/k.big");
+      MemoryRegistry registry;
+      registry.WriteText("Cesta", (dir.path() + "/k.big").toStdString());
+      registry.WriteText("VerzeProgramu", gui::kApplicationTitle);
+      registry.WriteBool("MaximalizovatHledani", maximised);
+      gui::TMainForm window(registry);
+      window.splashMilliseconds = 0;
+      window.quitOnClose = false;
+      window.start();
+      window.show();
+      QVERIFY(window.command("actionSearch")->isEnabled());
+
+      QStringList found;
+      bool shownMaximised = !maximised;
+      QTimer::singleShot(0, qApp, [&] {
+        auto* form = qobject_cast<TSearchForm*>(QApplication::activeModalWidget());
+        QVERIFY(form != nullptr);
+        shownMaximised = form->isMaximized();
+        Search(*form, "abc");
+        found = Column(*form);
+        QTest::mouseClick(form->closeButton(), Qt::LeftButton);
+      });
+      window.command("actionSearch")->trigger();
+      QCOMPARE(shownMaximised, maximised);
+      QCOMPARE(found, kAllHits);
+      QVERIFY(window.isVisible());
+    }
+  }
+
+  void theSearchStartModeEndsWithTheWindow() {
     QTemporaryDir dir;
+    WriteCatalogue(dir.path() + "/k.big");
     MemoryRegistry registry;
     registry.WriteText("Cesta", (dir.path() + "/k.big").toStdString());
-    registry.WriteText("VerzeProgramu", "QEL Rondotheka 4.4");
-    registry.WriteBool("MaximalizovatHledani", true);
+    registry.WriteText("VerzeProgramu", gui::kApplicationTitle);
     gui::TMainForm window(registry);
     window.splashMilliseconds = 0;
+    window.quitOnClose = false;
+    window.startArgument = "search";
+    bool searchWindowSeen = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &window, [&] {
+      auto* form = qobject_cast<TSearchForm*>(QApplication::activeModalWidget());
+      if (form == nullptr)
+        return;
+      searchWindowSeen = true;
+      QVERIFY(window.isVisible());
+      QTest::mouseClick(form->closeButton(), Qt::LeftButton);
+    });
+    poll.start(5);
     window.start();
-    bool seen = false;
-    window.searchHook = [&seen](gui::TSearchForm& form) {
-      seen = true;
-      QCOMPARE(form.windowTitle(), QString("Vyhledávání..."));
-      QVERIFY(form.windowState() & Qt::WindowMaximized);
-    };
-    window.command("actionSearch")->trigger();
-    QVERIFY(seen);
+    window.show();
+    QTRY_VERIFY(searchWindowSeen);
+    QTRY_VERIFY(!window.isVisible());
   }
 };
 
