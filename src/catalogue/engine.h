@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -148,6 +149,9 @@ class Engine {
   void ImportGroups(FileStream& file);
   void ChangeItem(FileStream& file, bool groups);
   std::vector<std::string> SelectedSerials() const;
+  // Offers every stored disc to change once per selected row that names it
+  // (in file order) and rewrites its head in place when change says so.
+  void ChangeSelectedHeads(FileStream& file, const std::function<bool(CdHeader&)>& change);
   void AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group);
   DiscRow MakeDiscRow(const CdHeader& h, bool plainSizes) const;
   void SortDiscsByCaption();

@@ -128,63 +128,61 @@ void Engine::ChangeLending(FileStream& file, OperationCode code) {
   RunOperation(OperationCode::kListCds);
 }
 
-void Engine::RenameCd(FileStream& file) {
+void Engine::ChangeSelectedHeads(FileStream& file, const std::function<bool(CdHeader&)>& change) {
   const std::vector<std::string> selected = SelectedSerials();
   CheckEntries(file);
   EntryWalker walker(file);
   CdHeader h;
   while (walker.Next(h)) {
     for (const auto& serial : selected) {
-      if (ToUtf8(h.Serial.Text()) != serial)
-        continue;
-      const auto answer = host_.AskText({"Změna komentáře...", "Změna komentáře...",
-                                         "Nový popis:", ToUtf8(h.Description.Text())});
-      if (!answer)
-        continue;
-      h.Description.Set(ToCp1250(*answer));
-      RewriteHeader(file, walker.EntryStart(), h);
+      if (ToUtf8(h.Serial.Text()) == serial && change(h)) {
+        RewriteHeader(file, walker.EntryStart(), h);
+      }
     }
   }
+}
+
+void Engine::RenameCd(FileStream& file) {
+  ChangeSelectedHeads(file, [this](CdHeader& h) {
+    const auto answer = host_.AskText(
+        {"Změna komentáře...", "Změna komentáře...", "Nový popis:", ToUtf8(h.Description.Text())});
+    if (!answer)
+      return false;
+    h.Description.Set(ToCp1250(*answer));
+    return true;
+  });
   RunOperation(OperationCode::kListCds);
 }
 
 void Engine::ChangeCdGroups(FileStream& file) {
-  const std::vector<std::string> selected = SelectedSerials();
-  CheckEntries(file);
-  EntryWalker walker(file);
-  CdHeader h;
-  while (walker.Next(h)) {
-    for (const auto& serial : selected) {
-      if (ToUtf8(h.Serial.Text()) != serial)
-        continue;
-      // The chosen list starts with the disc's groups, one entry per piece.
-      std::vector<std::string> chosen;
-      const std::string groups = ToUtf8(h.Groups.Text());
-      if (!groups.empty()) {
-        std::size_t start = 0;
-        while (true) {
-          const std::size_t semicolon = groups.find(';', start);
-          chosen.push_back(groups.substr(start, semicolon - start));
-          if (semicolon == std::string::npos)
-            break;
-          start = semicolon + 1;
-        }
+  ChangeSelectedHeads(file, [this](CdHeader& h) {
+    // The chosen list starts with the disc's groups, one entry per piece.
+    std::vector<std::string> chosen;
+    const std::string groups = ToUtf8(h.Groups.Text());
+    if (!groups.empty()) {
+      std::size_t start = 0;
+      while (true) {
+        const std::size_t semicolon = groups.find(';', start);
+        chosen.push_back(groups.substr(start, semicolon - start));
+        if (semicolon == std::string::npos)
+          break;
+        start = semicolon + 1;
       }
-      const auto picked = host_.PickGroups(chosen);
-      if (!picked)
-        continue;
-      std::vector<std::string> kept;
-      for (const auto& group : *picked) {
-        if (group == kUnassignedGroup)
-          continue;
-        if (Settings != nullptr)
-          RegisterGroup(*Settings, group, "none");
-        kept.push_back(group);
-      }
-      h.Groups.Set(ToCp1250(JoinChosenGroups(kept)));
-      RewriteHeader(file, walker.EntryStart(), h);
     }
-  }
+    const auto picked = host_.PickGroups(chosen);
+    if (!picked)
+      return false;
+    std::vector<std::string> kept;
+    for (const auto& group : *picked) {
+      if (group == kUnassignedGroup)
+        continue;
+      if (Settings != nullptr)
+        RegisterGroup(*Settings, group, "none");
+      kept.push_back(group);
+    }
+    h.Groups.Set(ToCp1250(JoinChosenGroups(kept)));
+    return true;
+  });
   host_.GroupListChanged();
   RunOperation(OperationCode::kListCds);
 }
