@@ -112,6 +112,7 @@ void Engine::ChangeItem(FileStream& file, bool groups) {
 
           ReplacementFile replacement(file.Path());
           FileStream& out = replacement.Stream();
+          out.Reserve(static_cast<std::uint64_t>(static_cast<std::int64_t>(file.Size()) + delta));
           file.CopyRangeTo(out, 0, walker.EntryStart());
           WriteCdHeader(out, h);
           file.CopyRangeTo(out, walker.BlockStart(), found->prefixAt - walker.BlockStart());

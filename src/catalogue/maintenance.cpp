@@ -42,18 +42,30 @@ std::vector<std::string> Engine::SelectedSerials() const {
 void Engine::RemoveCds(FileStream& file) {
   const std::vector<std::string> selected = SelectedSerials();
 
-  // The members of every selected multigroup come back into the list. This
-  // first walk also checks every entry before anything is written.
-  std::set<std::string> dissolve;
+  // One walk checks every entry before anything is written, notes where
+  // each lies and collects the members of every selected multigroup: they
+  // come back into the list.
+  struct Span {
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+    bool removed = false;
+    bool member = false;  // hidden in a multigroup
+    std::string serial;   // stored bytes
+  };
+  std::vector<Span> spans;
+  std::unordered_set<std::string> dissolve;
   {
     EntryWalker walker(file);
     CdHeader h;
     while (walker.Next(h)) {
-      if (!h.IsMultigroup() || !Contains(selected, h.Serial.Text()))
-        continue;
-      for (const auto& member : ReadMembers(file, walker.BlockLength())) {
-        dissolve.insert(std::string(member.raw.begin(), member.raw.end()));
+      Span span{walker.EntryStart(), walker.EntryStart() + h.BlockSize,
+                Contains(selected, h.Serial.Text()), h.InMultigroup != 0,
+                std::string(h.Serial.raw.begin(), h.Serial.raw.end())};
+      if (span.removed && h.IsMultigroup()) {
+        for (const auto& member : ReadMembers(file, walker.BlockLength()))
+          dissolve.insert(std::string(member.raw.begin(), member.raw.end()));
       }
+      spans.push_back(std::move(span));
     }
   }
 
@@ -61,6 +73,12 @@ void Engine::RemoveCds(FileStream& file) {
   // failure or a crash at any point leaves the old catalogue as it was.
   ReplacementFile replacement(file.Path());
   FileStream& out = replacement.Stream();
+  std::uint64_t newSize = kDatabaseHeaderSize;
+  for (const Span& span : spans) {
+    if (!span.removed)
+      newSize += span.end - span.start;
+  }
+  out.Reserve(newSize);
   // Runs of entries that stay as they are go over in one kernel copy.
   std::uint64_t runStart = 0;
   std::uint64_t runEnd = kDatabaseHeaderSize;
@@ -68,23 +86,21 @@ void Engine::RemoveCds(FileStream& file) {
     if (runEnd > runStart)
       file.CopyRangeTo(out, runStart, runEnd - runStart);
   };
-  EntryWalker walker(file);
-  CdHeader h;
-  while (walker.Next(h)) {
-    const std::uint64_t end = walker.EntryStart() + h.BlockSize;
-    if (Contains(selected, h.Serial.Text())) {
+  for (const Span& span : spans) {
+    if (span.removed) {
       flush();
-      runStart = runEnd = end;
+      runStart = runEnd = span.end;
       continue;
     }
-    if (dissolve.count(std::string(h.Serial.raw.begin(), h.Serial.raw.end())) != 0 &&
-        h.InMultigroup != 0) {
+    if (span.member && dissolve.count(span.serial) != 0) {
       flush();
+      file.Seek(span.start);
+      CdHeader h = ReadCdHeader(file);
       h.InMultigroup = 0;
       WriteCdHeader(out, h);
-      runStart = walker.BlockStart();
+      runStart = span.start + kCdHeaderSize;
     }
-    runEnd = end;
+    runEnd = span.end;
   }
   flush();
   replacement.Commit();

@@ -201,10 +201,15 @@ void FileStream::CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint
   loff_t in = static_cast<loff_t>(offset);
   loff_t out = static_cast<loff_t>(target.position_);
   std::uint64_t left = count;
+  // Copied in slices whose write-out to the medium starts at once: the
+  // target is flushed before it replaces anything, and a flush that only
+  // waits for writes already under way is far shorter than one that starts
+  // them all at the end.
+  constexpr std::uint64_t kSlice = 32u << 20;
   while (left > 0) {
-    const ssize_t n =
-        ::copy_file_range(fd_, &in, target.fd_, &out,
-                          static_cast<std::size_t>(std::min<std::uint64_t>(left, 1u << 30)), 0);
+    const loff_t sliceStart = out;
+    const ssize_t n = ::copy_file_range(fd_, &in, target.fd_, &out,
+                                        static_cast<std::size_t>(std::min(left, kSlice)), 0);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0) {
@@ -213,6 +218,8 @@ void FileStream::CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint
       }
       target.Fail("chyba zápisu");
     }
+    // Only a hint; the final flush reports any error.
+    ::sync_file_range(target.fd_, sliceStart, n, SYNC_FILE_RANGE_WRITE);
     left -= static_cast<std::uint64_t>(n);
   }
   target.position_ = static_cast<std::uint64_t>(out);
@@ -227,6 +234,18 @@ void FileStream::CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint
       target.Write(chunk.data(), chunk.size());
       left -= chunk.size();
     }
+  }
+}
+
+void FileStream::Reserve(std::uint64_t bytes) {
+  if (bytes == 0)
+    return;
+  while (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) != 0) {
+    if (errno == EINTR)
+      continue;
+    if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)
+      Fail("chyba zápisu");
+    return;  // not supported here: the writes find out on their own
   }
 }
 

@@ -79,6 +79,10 @@ class FileStream final : public ByteStream {
 
   // Flushes written data to the medium.
   void Sync();
+  // Sets aside room on the medium for a file that will grow to bytes, so a
+  // full disk is met before anything is written and the data lies in one
+  // piece. Where the file system cannot, nothing happens.
+  void Reserve(std::uint64_t bytes);
   void Truncate(std::uint64_t size);
   bool Writable() const { return writable_; }
   const std::string& Path() const { return path_; }
