@@ -37,6 +37,12 @@ class EngineHost {
   virtual bool RecalcCancelRequested() { return false; }
   virtual void RecalcFinished() {}
 
+  // The progress window of an item edit while the data after the changed
+  // record moves. Bars: 0 reading that data, 1 writing it out.
+  virtual void ShiftStarted() {}
+  virtual void ShiftProgress(int /*bar*/, std::uint64_t /*position*/, std::uint64_t /*maximum*/) {}
+  virtual void ShiftFinished() {}
+
   // The one-line text prompt (the lending dialog, re-captioned by other
   // commands). nullopt when it ends with "Storno".
   struct TextPrompt {

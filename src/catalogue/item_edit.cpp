@@ -126,8 +126,22 @@ void Engine::ChangeItem(FileStream& file, bool groups) {
             static_cast<ItemRecord&>(f) = found->record;
             WriteFileRecord(out, f);
           }
-          file.CopyRangeTo(out, found->end, file.Size() - found->end);
+          // The data after the record moves by delta; the progress window
+          // is up for exactly that span, also when it fails.
+          const std::uint64_t tail = file.Size() - found->end;
+          host_.ShiftStarted();
+          struct Closer {
+            EngineHost& host;
+            ~Closer() { host.ShiftFinished(); }
+          } closer{host_};
+          host_.ShiftProgress(0, 0, tail);
+          host_.ShiftProgress(1, 0, tail);
+          file.CopyRangeTo(out, found->end, tail, [&](std::uint64_t copied, std::uint64_t written) {
+            host_.ShiftProgress(0, copied, tail);
+            host_.ShiftProgress(1, written, tail);
+          });
           replacement.Commit();
+          host_.ShiftProgress(1, tail, tail);
         }
       }
       break;

@@ -1140,4 +1140,29 @@ void TMainForm::RecalcFinished() {
   centralWidget()->setEnabled(true);
 }
 
+void TMainForm::ShiftStarted() {
+  if (shiftForm_ == nullptr)
+    shiftForm_ = new TPosunDatForm(this);
+  // The catalogue is busy: no other command may start meanwhile.
+  menuBar()->setEnabled(false);
+  centralWidget()->setEnabled(false);
+  shiftForm_->show();
+  shiftForm_->raise();
+  shiftEvents_.reset();
+  QCoreApplication::processEvents();
+}
+
+void TMainForm::ShiftProgress(int bar, std::uint64_t position, std::uint64_t maximum) {
+  if (shiftForm_ != nullptr)
+    shiftForm_->setProgress(bar, position, maximum);
+  shiftEvents_.pump();
+}
+
+void TMainForm::ShiftFinished() {
+  delete shiftForm_;
+  shiftForm_ = nullptr;
+  menuBar()->setEnabled(true);
+  centralWidget()->setEnabled(true);
+}
+
 }  // namespace rondo::gui

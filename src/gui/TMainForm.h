@@ -17,6 +17,7 @@
 #include "acquisition/file_tree.h"
 #include "catalogue/engine.h"
 #include "catalogue/engine_host.h"
+#include "gui/TPosunDatForm.h"
 #include "gui/TPrepocetForm.h"
 #include "settings/registry.h"
 
@@ -112,9 +113,13 @@ class TMainForm : public QMainWindow, public EngineHost {
   void RecalcProgress(int bar, std::uint64_t position, std::uint64_t maximum) override;
   bool RecalcCancelRequested() override;
   void RecalcFinished() override;
+  void ShiftStarted() override;
+  void ShiftProgress(int bar, std::uint64_t position, std::uint64_t maximum) override;
+  void ShiftFinished() override;
 
   // The recalculation's progress window while one runs, otherwise null.
   TPrepocetForm* recalcWindow() const { return recalcForm_; }
+  TPosunDatForm* shiftWindow() const { return shiftForm_; }
 
   Engine& engine() { return engine_; }
   DiscListModel* discModel() const { return model_; }
@@ -246,6 +251,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   std::unique_ptr<FileTree> ownFileTree_;
   FileTree* fileTree_ = nullptr;
   TPrepocetForm* recalcForm_ = nullptr;
+  TPosunDatForm* shiftForm_ = nullptr;
+  ThrottledEvents shiftEvents_;
   ThrottledEvents recalcEvents_;
 
   QStackedWidget* listStack_ = nullptr;

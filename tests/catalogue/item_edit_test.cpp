@@ -220,7 +220,8 @@ TEST_F(ItemEditTest, AFailedWriteLeavesTheOldFile) {
       try {
         engine.RunOperation(OperationCode::kChangeItemComment);
       } catch (const std::exception&) {
-        ::_exit(0);
+        // The progress window never stays up after a failure.
+        ::_exit(host.shiftWindowsOpen == 0 ? 0 : 2);
       }
       ::_exit(1);
     }

@@ -1,8 +1,11 @@
 // The disc commands of the main window on a real catalogue: remove (with its
 // question), lend, return, clear, rename, change groups, create a multigroup
 // and import groups.
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -13,6 +16,35 @@
 #include "support/catalogue_builder.h"
 
 using namespace rondo;
+
+// Notes what the data-shift progress window showed while it was up.
+class ShiftWatcher : public QObject {
+ public:
+  QString title;
+  QStringList frames;
+  QList<int> lastValues{0, 0};
+  bool menusLocked = false;
+  int shown = 0;
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    auto* w = qobject_cast<QWidget*>(object);
+    if (event->type() == QEvent::Show && w != nullptr && w->objectName() == "TPosunDatForm") {
+      ++shown;
+      title = w->windowTitle();
+      for (auto* box : w->findChildren<QGroupBox*>())
+        frames << box->title();
+      auto* main = qobject_cast<QMainWindow*>(w->parentWidget());
+      menusLocked = main != nullptr && !main->menuBar()->isEnabled();
+      const auto bars = w->findChildren<QProgressBar*>();
+      for (int i = 0; i < bars.size() && i < 2; ++i) {
+        connect(bars[i], &QProgressBar::valueChanged, this,
+                [this, i](int v) { lastValues[i] = v; });
+      }
+    }
+    return false;
+  }
+};
 
 class DiscCommandsTest : public QObject {
   Q_OBJECT
@@ -141,7 +173,19 @@ class DiscCommandsTest : public QObject {
     f.window->textHook = [](const EngineHost::TextPrompt& p) -> std::optional<QString> {
       return p.label == "Nový popis:" ? std::optional<QString>("Nejlepší") : std::nullopt;
     };
+    ShiftWatcher watcher;
+    qApp->installEventFilter(&watcher);
     f.Trigger("actionItemComment");
+    qApp->removeEventFilter(&watcher);
+    // The progress window was up while the rest of the file moved, both
+    // bars ran full, and it is gone again with the menus unlocked.
+    QCOMPARE(watcher.shown, 1);
+    QCOMPARE(watcher.title, QString("Posunutí datového bloku"));
+    QCOMPARE(watcher.frames, (QStringList{"Načítání dat", "Ukládání dat"}));
+    QVERIFY(watcher.menusLocked);
+    QCOMPARE(watcher.lastValues, (QList<int>{1000, 1000}));
+    QVERIFY(f.window->shiftWindow() == nullptr);
+    QVERIFY(f.window->menuBar()->isEnabled());
     QString comment;
     for (int r = 0; r < dirs->model()->rowCount(); ++r) {
       if (dirs->model()->index(r, 0).data().toString() == "hra.exe") {

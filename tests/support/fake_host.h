@@ -2,8 +2,10 @@
 // question and message the engine shows.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/engine_host.h"
@@ -26,6 +28,11 @@ class FakeHost : public EngineHost {
   void DirListAboutToChange() override { ++dirResets; }
   void DirListChanged() override { ++dirChanges; }
   void PathLabelChanged(const std::string& text) override { pathLabels.push_back(text); }
+  void ShiftStarted() override { ++shiftWindowsOpen; }
+  void ShiftProgress(int bar, std::uint64_t position, std::uint64_t maximum) override {
+    shiftBars[bar == 0 ? 0 : 1] = {position, maximum};
+  }
+  void ShiftFinished() override { --shiftWindowsOpen; }
 
   std::deque<bool> answers;
   std::vector<std::string> questions;
@@ -35,6 +42,8 @@ class FakeHost : public EngineHost {
   int changes = 0;
   int dirResets = 0;
   int dirChanges = 0;
+  int shiftWindowsOpen = 0;
+  std::pair<std::uint64_t, std::uint64_t> shiftBars[2]{};
 };
 
 }  // namespace rondo::test

@@ -194,18 +194,23 @@ void FileStream::Seek(std::uint64_t position) {
   position_ = position;
 }
 
-void FileStream::CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint64_t count) {
+void FileStream::CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint64_t count,
+                             const CopyProgress& progress) {
   if (!target.writable_) {
     throw IoError("nelze zapisovat do „" + target.path_ + "“: soubor je otevřen jen pro čtení");
   }
+  const std::uint64_t targetStart = target.position_;
   loff_t in = static_cast<loff_t>(offset);
   loff_t out = static_cast<loff_t>(target.position_);
   std::uint64_t left = count;
   // Copied in slices whose write-out to the medium starts at once: the
   // target is flushed before it replaces anything, and a flush that only
   // waits for writes already under way is far shorter than one that starts
-  // them all at the end.
-  constexpr std::uint64_t kSlice = 32u << 20;
+  // them all at the end. Someone watching the progress also learns how much
+  // has reached the medium: each slice waits for the one before it.
+  constexpr std::uint64_t kSlice = 16u << 20;
+  loff_t previousStart = out;
+  loff_t previousEnd = out;
   while (left > 0) {
     const loff_t sliceStart = out;
     const ssize_t n = ::copy_file_range(fd_, &in, target.fd_, &out,
@@ -218,9 +223,19 @@ void FileStream::CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint
       }
       target.Fail("chyba zápisu");
     }
-    // Only a hint; the final flush reports any error.
+    // Only hints; the final flush reports any error.
     ::sync_file_range(target.fd_, sliceStart, n, SYNC_FILE_RANGE_WRITE);
     left -= static_cast<std::uint64_t>(n);
+    if (progress) {
+      if (previousEnd > previousStart) {
+        ::sync_file_range(
+            target.fd_, previousStart, previousEnd - previousStart,
+            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+      }
+      progress(count - left, static_cast<std::uint64_t>(previousEnd) - targetStart);
+      previousStart = sliceStart;
+      previousEnd = out;
+    }
   }
   target.position_ = static_cast<std::uint64_t>(out);
   target.size_ = std::max(target.size_, target.position_);
@@ -233,6 +248,8 @@ void FileStream::CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint
       Read(chunk.data(), chunk.size());
       target.Write(chunk.data(), chunk.size());
       left -= chunk.size();
+      if (progress)
+        progress(count - left, count - left);
     }
   }
 }

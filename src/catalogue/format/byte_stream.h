@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,11 @@ class FileStream final : public ByteStream {
 
   // Copies count bytes from offset of this file to target's position (the
   // kernel copies them when it can), advancing target's position.
-  void CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint64_t count);
+  // progress, when given, hears after each slice how many bytes were copied
+  // and how many of them have been written out to the medium.
+  using CopyProgress = std::function<void(std::uint64_t copied, std::uint64_t written)>;
+  void CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint64_t count,
+                   const CopyProgress& progress = {});
 
   // Flushes written data to the medium.
   void Sync();
