@@ -5,14 +5,20 @@
 #include <filesystem>
 #include <system_error>
 
+#include "catalogue/conversion.h"
 #include "catalogue/format/errors.h"
 #include "catalogue/messages.h"
 
 namespace rondo {
 
-bool EngineHost::ConvertOldDatabase(const std::string& /*path*/) {
-  ShowMessage(std::string(msg::kConversionUnavailable));
-  return false;
+bool EngineHost::ConvertOldDatabase(const std::string& path) {
+  try {
+    ConvertOldCatalogue(path);
+    return true;
+  } catch (const std::exception& e) {
+    ShowMessage(std::string(msg::kErrorPrefix) + e.what() + std::string(msg::kFileUnchanged));
+    return false;
+  }
 }
 
 std::unique_ptr<FileStream> OpenCatalogue(const std::string& path) {
@@ -125,6 +131,9 @@ void Engine::Dispatch(OperationCode code, FileStream& file, bool& result) {
         host_.ShowMessage(std::string(msg::kErrorPrefix) + e.what() +
                           std::string(msg::kListErrorAdvice));
       }
+      break;
+    case OperationCode::kDatabaseStatistics:
+      ComputeStatistics(file);
       break;
     case OperationCode::kChangeItemComment:
       ChangeItem(file, false);

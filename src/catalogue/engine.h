@@ -18,6 +18,7 @@
 #include "catalogue/format/byte_stream.h"
 #include "catalogue/format/records.h"
 #include "catalogue/search.h"
+#include "catalogue/statistics.h"
 #include "settings/registry.h"
 #include "shell/dates.h"
 
@@ -41,7 +42,7 @@ enum class OperationCode : int {
   kShowMultigroup = 14,
   kImportGroups = 15,
   kRecalculateStructure = 16,
-  kStatistics = 17,
+  kDatabaseStatistics = 17,
   kChangeItemComment = 18,
   kChangeItemGroups = 19,
 };
@@ -126,6 +127,9 @@ class Engine {
   SearchHost* Search = nullptr;
   SearchResults Found;
 
+  // What operation 17 found last.
+  DatabaseStatistics Statistics;
+
   DiscList Discs;
   DirList Dirs;
   std::string PathLabel;
@@ -148,6 +152,7 @@ class Engine {
   void AppendMultigroup(FileStream& file);
   void ImportGroups(FileStream& file);
   void ChangeItem(FileStream& file, bool groups);
+  void ComputeStatistics(FileStream& file);
   std::vector<std::string> SelectedSerials() const;
   // Offers every stored disc to change once per selected row that names it
   // (in file order) and rewrites its head in place when change says so.

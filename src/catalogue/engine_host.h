@@ -43,6 +43,9 @@ class EngineHost {
   virtual void ShiftProgress(int /*bar*/, std::uint64_t /*position*/, std::uint64_t /*maximum*/) {}
   virtual void ShiftFinished() {}
 
+  // Operation 17 changed the engine's Statistics.
+  virtual void StatisticsChanged() {}
+
   // The one-line text prompt (the lending dialog, re-captioned by other
   // commands). nullopt when it ends with "Storno".
   struct TextPrompt {

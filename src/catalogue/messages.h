@@ -10,8 +10,8 @@ inline constexpr std::string_view kOldFormatQuestion =
 inline constexpr std::string_view kErrorPrefix = "Nastala chyba! - ";
 inline constexpr std::string_view kListErrorAdvice =
     "\r\n\r\nPokud máte datový soubor ze starší verze, odstraňte ho!\r\n\r\nUkončete program";
-inline constexpr std::string_view kConversionUnavailable =
-    "Převod databáze ze starší verze zatím není k dispozici. Soubor zůstal beze změny.";
+// Appended to the reason when a conversion was refused or failed.
+inline constexpr std::string_view kFileUnchanged = " Soubor zůstal beze změny.";
 inline constexpr std::string_view kRecalcErrorPrefix = "Chyba: ";
 inline constexpr std::string_view kRecalcCancelQuestion =
     "Opravdu chtete přerušit zpracovávání? (Nedoporučuje se)";

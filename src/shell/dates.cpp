@@ -205,4 +205,93 @@ std::string TimeText(double oleDate, const DateTimeFormat& format) {
   return FormatTm(format.longTime, ToTm(SplitOleDate(oleDate)));
 }
 
+std::string DateText(double oleDate, const DateTimeFormat& format) {
+  return FormatTm(format.shortDate, ToTm(SplitOleDate(oleDate)));
+}
+
+std::optional<double> ParseDate(std::string_view text, std::string_view pattern) {
+  std::size_t t = 0;
+  const auto skipSpaces = [&] {
+    while (t < text.size() && text[t] == ' ')
+      ++t;
+  };
+  std::size_t digits = 0;
+  const auto number = [&](std::size_t maxDigits) -> std::optional<int> {
+    skipSpaces();
+    int value = 0;
+    digits = 0;
+    while (t < text.size() && digits < maxDigits && text[t] >= '0' && text[t] <= '9') {
+      value = value * 10 + (text[t] - '0');
+      ++t;
+      ++digits;
+    }
+    if (digits == 0)
+      return std::nullopt;
+    return value;
+  };
+  int day = -1;
+  int month = -1;
+  int year = -1;
+  for (std::size_t p = 0; p < pattern.size(); ++p) {
+    if (pattern[p] == '%' && p + 1 < pattern.size()) {
+      const char field = pattern[++p];
+      std::optional<int> value;
+      switch (field) {
+        case 'd':
+        case 'e':
+          value = number(2);
+          day = value.value_or(-1);
+          break;
+        case 'm':
+          value = number(2);
+          month = value.value_or(-1);
+          break;
+        case 'y':
+          value = number(4);
+          if (value) {
+            // Two digits name a year from 1950 to 2049; more digits are
+            // taken as they are.
+            year = digits <= 2 ? (*value < 50 ? 2000 + *value : 1900 + *value) : *value;
+          }
+          break;
+        case 'Y':
+          value = number(4);
+          year = value.value_or(-1);
+          break;
+        case '%':
+          skipSpaces();
+          if (t >= text.size() || text[t] != '%')
+            return std::nullopt;
+          ++t;
+          value = 0;
+          break;
+        default:
+          return std::nullopt;  // a form this reader does not know
+      }
+      if (!value)
+        return std::nullopt;
+    } else if (pattern[p] == ' ') {
+      skipSpaces();
+    } else {
+      skipSpaces();
+      if (t >= text.size() || text[t] != pattern[p])
+        return std::nullopt;
+      ++t;
+    }
+  }
+  skipSpaces();
+  if (t != text.size() || day < 1 || month < 1 || month > 12 || year < 1 || year > 9999)
+    return std::nullopt;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  const int monthDays = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+  if (day > monthDays)
+    return std::nullopt;
+  LocalDateTime d;
+  d.year = year;
+  d.month = month;
+  d.day = day;
+  return EncodeOleDate(d);
+}
+
 }  // namespace rondo

@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace rondo {
 
@@ -40,5 +42,13 @@ struct DateTimeFormat {
 std::string DateTimeText(double oleDate, const DateTimeFormat& format);
 // Only the time of day in the long time form (scan durations).
 std::string TimeText(double oleDate, const DateTimeFormat& format);
+// Only the date in the short date form.
+std::string DateText(double oleDate, const DateTimeFormat& format);
+
+// Reads a date typed in the form of a strftime pattern (%d, %e, %m, %y, %Y
+// and literal characters; leading zeros optional, spaces around the parts
+// ignored). Midnight of that day, or nullopt when the text is no real date
+// in that form.
+std::optional<double> ParseDate(std::string_view text, std::string_view pattern);
 
 }  // namespace rondo

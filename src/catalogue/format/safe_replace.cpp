@@ -40,8 +40,14 @@ ReplacementFile::ReplacementFile(const std::string& targetPath) : targetPath_(ta
   temporaryPath_ = name.data();
   // Keep the permissions of the file being replaced.
   struct stat st {};
-  if (::stat(targetPath.c_str(), &st) == 0)
+  if (::stat(targetPath.c_str(), &st) == 0) {
     ::fchmod(fd, st.st_mode & 07777);
+  } else {
+    // A new file gets what any newly created file would.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+  }
   try {
     stream_ = std::make_unique<FileStream>(temporaryPath_, fd);
   } catch (...) {

@@ -1,0 +1,143 @@
+#include "borrowed/borrowed_list.h"
+
+#include <cstring>
+#include <filesystem>
+#include <span>
+
+#include "catalogue/format/byte_stream.h"
+#include "catalogue/format/errors.h"
+#include "catalogue/format/safe_replace.h"
+#include "shell/fields.h"
+#include "shell/text.h"
+
+namespace rondo {
+
+namespace {
+
+constexpr std::size_t kTextWidth = 50;
+constexpr std::size_t kDateAt = 150;
+constexpr std::size_t kCountAt = 158;
+
+void PutText(std::uint8_t* at, const std::string& utf8) {
+  StrToFixedChars(std::span<char>(reinterpret_cast<char*>(at), kTextWidth), kTextWidth - 1,
+                  ToCp1250(utf8));
+}
+
+std::string GetText(const std::uint8_t* at) {
+  return ToUtf8(
+      FixedCharsToStr(std::span<const char>(reinterpret_cast<const char*>(at), kTextWidth)));
+}
+
+std::vector<std::uint8_t> ReadWhole(FileStream& file) {
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
+  file.Seek(0);
+  if (!bytes.empty())
+    file.Read(bytes.data(), bytes.size());
+  return bytes;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeBorrowedDisc(const BorrowedDisc& disc) {
+  std::vector<std::uint8_t> record(kBorrowedRecordSize, 0);
+  PutText(&record[0], disc.description);
+  PutText(&record[kTextWidth], disc.group);
+  PutText(&record[2 * kTextWidth], disc.from);
+  std::memcpy(&record[kDateAt], &disc.date, sizeof disc.date);  // little-endian host
+  record[kCountAt] = disc.count;
+  return record;
+}
+
+BorrowedDisc DecodeBorrowedDisc(const std::uint8_t* record) {
+  BorrowedDisc disc;
+  disc.description = GetText(record);
+  disc.group = GetText(record + kTextWidth);
+  disc.from = GetText(record + 2 * kTextWidth);
+  std::memcpy(&disc.date, record + kDateAt, sizeof disc.date);
+  disc.count = record[kCountAt];
+  return disc;
+}
+
+BorrowedList LoadBorrowedList(const std::string& path) {
+  FileStream file(path, FileStream::Mode::kReadWriteOrCreate);
+  const std::vector<std::uint8_t> bytes = ReadWhole(file);
+  BorrowedList list;
+  const std::size_t whole = bytes.size() / kBorrowedRecordSize;
+  list.discs.reserve(whole);
+  for (std::size_t i = 0; i < whole; ++i)
+    list.discs.push_back(DecodeBorrowedDisc(&bytes[i * kBorrowedRecordSize]));
+  list.strayBytes = bytes.size() % kBorrowedRecordSize;
+  return list;
+}
+
+std::string DamagedCopyPath(const std::string& path) {
+  return path + ".poskozeny";
+}
+
+bool AppendBorrowedDisc(const std::string& path, const BorrowedDisc& disc) {
+  const std::vector<std::uint8_t> record = EncodeBorrowedDisc(disc);
+  FileStream file(path, FileStream::Mode::kReadWriteOrCreate);
+  const std::uint64_t size = file.Size();
+  if (size % kBorrowedRecordSize == 0) {
+    // The usual case: one record at the end; a failure cuts it away again.
+    try {
+      file.Seek(size);
+      file.Write(record.data(), record.size());
+      file.Sync();
+    } catch (...) {
+      try {
+        file.Truncate(size);
+      } catch (...) {
+      }
+      throw;
+    }
+    return false;
+  }
+  // A partial record at the end: keep the file whole beside it, then write
+  // the whole records and the new one anew.
+  const std::vector<std::uint8_t> bytes = ReadWhole(file);
+  {
+    ReplacementFile copy(DamagedCopyPath(path));
+    copy.Stream().Write(bytes.data(), bytes.size());
+    copy.Commit();
+  }
+  ReplacementFile replacement(path);
+  const std::size_t keep = bytes.size() - bytes.size() % kBorrowedRecordSize;
+  replacement.Stream().Write(bytes.data(), keep);
+  replacement.Stream().Write(record.data(), record.size());
+  replacement.Commit();
+  return true;
+}
+
+std::size_t RemoveBorrowedDiscs(const std::string& path, const std::string& description) {
+  FileStream file(path, FileStream::Mode::kReadWriteOrCreate);
+  const std::vector<std::uint8_t> bytes = ReadWhole(file);
+  const std::size_t whole = bytes.size() / kBorrowedRecordSize;
+  std::vector<std::uint8_t> kept;
+  kept.reserve(bytes.size());
+  std::size_t removed = 0;
+  for (std::size_t i = 0; i < whole; ++i) {
+    const std::uint8_t* record = &bytes[i * kBorrowedRecordSize];
+    if (GetText(record) == description) {
+      ++removed;
+      continue;
+    }
+    kept.insert(kept.end(), record, record + kBorrowedRecordSize);
+  }
+  if (removed == 0)
+    return 0;
+  kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(whole * kBorrowedRecordSize),
+              bytes.end());
+  ReplacementFile replacement(path);
+  replacement.Stream().Write(kept.data(), kept.size());
+  replacement.Commit();
+  return removed;
+}
+
+BorrowedIcon IconOf(const BorrowedDisc& disc) {
+  if (AsciiLower(disc.group).find("audio cd") != std::string::npos)
+    return BorrowedIcon::kAudio;
+  return disc.count < 2 ? BorrowedIcon::kSingle : BorrowedIcon::kSeveral;
+}
+
+}  // namespace rondo
