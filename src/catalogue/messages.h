@@ -1,6 +1,8 @@
 // Fixed texts the catalogue engine shows.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace rondo::msg {
@@ -21,5 +23,20 @@ inline constexpr std::string_view kCommentTooLong =
     "Komentář se skupinami by měl více než 255 znaků, a tolik položka neunese. Nic nebylo "
     "změněno; zkraťte prosím text.";
 inline constexpr std::string_view kNoDatabasePath = "Není nastavena cesta k databázi.";
+
+// The borrowed-discs list.
+inline std::string BorrowedStrayBytes(const std::string& path, std::uint64_t bytes) {
+  return "Seznam půjčených CD „" + path + "“ končí neúplným záznamem (" + std::to_string(bytes) +
+         " B); zobrazeny jsou jen celé záznamy.";
+}
+inline std::string BorrowedRewritten(const std::string& path, const std::string& copy) {
+  return "Seznam půjčených CD „" + path +
+         "“ končil neúplným záznamem. Původní soubor je uložen jako „" + copy +
+         "“, seznam byl zapsán znovu s celými záznamy.";
+}
+// A typed date that is not one.
+inline std::string NotADate(const std::string& text) {
+  return "„" + text + "“ není platné datum.";
+}
 
 }  // namespace rondo::msg

@@ -154,7 +154,7 @@ DatabaseDetails LoadDatabaseDetails(
   CdHeader h;
   std::uint64_t number = 0;
   MemoryStream block;
-  std::vector<std::string> names;  // the directory names above the item, by level
+  std::vector<std::string> names;  // the names down to the item, by level (stored bytes)
   while (walker.Next(h)) {
     ++number;
     const std::string description = ToUtf8(h.Description.Text());
@@ -183,7 +183,7 @@ DatabaseDetails LoadDatabaseDetails(
     if (!anyDisc || h.FileCount > mostFiles) {
       anyDisc = true;
       mostFiles = h.FileCount;
-      details.mostFiles.path = discLabel;
+      details.mostFiles.path = "[" + description + "]";
       details.mostFiles.value = std::to_string(h.FileCount);
     }
 
@@ -194,11 +194,12 @@ DatabaseDetails LoadDatabaseDetails(
     const bool whole = WalkItems(block, [&](bool directory, const TDirInfo& item) {
       const std::size_t level = item.Level == 0 ? 1 : item.Level;
       names.resize(level);
-      names[level - 1] = ToUtf8(CharArrayToStr(item.Name));
+      // Kept as stored; only a path that is shown is converted.
+      names[level - 1] = item.Name.chars;
       const auto itemPath = [&] {
         std::string p = discLabel;
         for (const auto& n : names)
-          p += "\\" + n;
+          p += "\\" + ToUtf8(CharArrayToStr(TDynamicArray{n}));
         return p;
       };
       if (directory) {

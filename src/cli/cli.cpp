@@ -8,15 +8,19 @@
 #include <set>
 
 #include "acquisition/scanner.h"
+#include "borrowed/borrowed_list.h"
+#include "catalogue/conversion.h"
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
 #include "catalogue/format/errors.h"
 #include "catalogue/messages.h"
+#include "catalogue/statistics.h"
 #include "platform/environment.h"
 #include "platform/linux_drives.h"
 #include "platform/linux_file_tree.h"
 #include "settings/group_kinds.h"
 #include "settings/registry.h"
+#include "shell/dates.h"
 
 namespace rondo {
 
@@ -62,6 +66,13 @@ constexpr const char* kUsage =
     "  import-groups        převezme do seznamu skupin všechny skupiny z databáze\n"
     "  comment SERIAL CESTA TEXT      nový komentář souboru nebo adresáře CESTA\n"
     "  item-groups SERIAL CESTA [SKUPINA...]  nové skupiny souboru nebo adresáře\n"
+    "  stats [--details]    informace o databázi: popisek, tabulátor, hodnota;\n"
+    "                       --details přidá počty CD ve skupinách a extrémy\n"
+    "  convert CESTA        převede databázi verze 3.x na současný formát\n"
+    "  borrowed list        mnou půjčená CD (popis, skupina, od koho, datum, počet)\n"
+    "  borrowed add --description D --group G --from F --date RRRR-MM-DD --count N\n"
+    "                       přidá mnou půjčené CD (počet 1 až 100)\n"
+    "  borrowed remove POPIS   odebere všechna mnou půjčená CD s tímto popisem\n"
     "  groups               seznam skupin\n"
     "  groups add JMÉNO     přidá skupinu\n"
     "  groups remove JMÉNO  odebere skupinu (CD a položky si jméno ponechají)\n"
@@ -146,7 +157,8 @@ int Usage(std::ostream& err, const std::string& problem) {
 
 int OldFormat(std::ostream& err, const std::string& path) {
   err << "Databáze „" << path
-      << "“ má starý formát. Příkazový řádek ji sám nepřevádí; soubor zůstal beze změny.\n";
+      << "“ má starý formát; soubor zůstal beze změny. Převede ji rondotheka-cli convert " << path
+      << "\n";
   return kExitFailed;
 }
 
@@ -613,6 +625,104 @@ int ChangeItem(const Arguments& a, Engine& engine, CliHost& host, Registry& regi
   return host.Failed() ? kExitFailed : kExitOk;
 }
 
+int Statistics(const Arguments& a, Engine& engine, CliHost& host, std::ostream& out,
+               std::ostream& err) {
+  bool details = false;
+  for (std::size_t i = 1; i < a.words.size(); ++i) {
+    if (a.words[i] != "--details")
+      return Usage(err, "stats [--details]");
+    details = true;
+  }
+  engine.RunOperation(OperationCode::kDatabaseStatistics);
+  if (host.OldFormat())
+    return OldFormat(err, engine.DatabasePath);
+  if (host.Failed())
+    return kExitFailed;
+  for (const auto& figure : StatisticsFigures(engine.Statistics, engine.Format()))
+    out << figure.label << '\t' << figure.value << '\n';
+  if (!details)
+    return kExitOk;
+  const DatabaseDetails d = LoadDatabaseDetails(engine.DatabasePath, engine.Format());
+  out << "Detailní infomace\n";
+  for (const auto& g : d.groups)
+    out << CleanCell(g.group) << '\t' << g.discs << '\n';
+  out << "Detailní informace - Extrémy\n";
+  for (const Extreme* e : {&d.largestFile, &d.largestDir, &d.mostFiles})
+    out << e->label << '\t' << CleanCell(e->path) << '\t' << e->value << '\n';
+  for (const auto& disc : d.damagedDiscs)
+    err << "rondotheka-cli: položky CD „" << disc << "“ nejsou celé čitelné.\n";
+  return d.damagedDiscs.empty() ? kExitOk : kExitFailed;
+}
+
+int Borrowed(const Arguments& a, std::ostream& out, std::ostream& err) {
+  const std::string path = platform::BorrowedListPath();
+  const std::string sub = a.words.size() > 1 ? a.words[1] : "";
+  if (sub == "list" && a.words.size() == 2) {
+    const BorrowedList list = LoadBorrowedList(path);
+    const DisplayFormat format = platform::CurrentDisplayFormat();
+    for (const auto& disc : list.discs) {
+      out << CleanCell(disc.description) << '\t' << CleanCell(disc.group) << '\t'
+          << CleanCell(disc.from) << '\t' << DateText(disc.date, format.dateTime) << '\t'
+          << static_cast<int>(disc.count) << '\n';
+    }
+    if (list.strayBytes != 0) {
+      err << "rondotheka-cli: " << msg::BorrowedStrayBytes(path, list.strayBytes) << '\n';
+      return kExitFailed;
+    }
+    return kExitOk;
+  }
+  if (sub == "add") {
+    BorrowedDisc disc;
+    std::optional<std::string> date;
+    std::optional<int> count;
+    for (std::size_t i = 2; i < a.words.size(); ++i) {
+      const std::string& w = a.words[i];
+      if (i + 1 >= a.words.size())
+        return Usage(err, "borrowed add: " + w + " potřebuje hodnotu");
+      const std::string& value = a.words[++i];
+      if (w == "--description") {
+        disc.description = value;
+      } else if (w == "--group") {
+        disc.group = value;
+      } else if (w == "--from") {
+        disc.from = value;
+      } else if (w == "--date") {
+        date = value;
+      } else if (w == "--count") {
+        int n = 0;
+        const auto r = std::from_chars(value.data(), value.data() + value.size(), n);
+        if (r.ec != std::errc() || r.ptr != value.data() + value.size() || n < 1 || n > 100)
+          return Usage(err, "--count je celé číslo 1 až 100");
+        count = n;
+      } else {
+        return Usage(err, "nesprávný argument příkazu borrowed add: " + w);
+      }
+    }
+    disc.count = static_cast<std::uint8_t>(count.value_or(1));
+    disc.date = EncodeOleDate(NowLocal());
+    if (date) {
+      const auto parsed = ParseDate(*date, "%Y-%m-%d");
+      if (!parsed) {
+        err << "rondotheka-cli: " << msg::NotADate(*date) << '\n';
+        return kExitUsage;
+      }
+      disc.date = *parsed;
+    } else {
+      disc.date = static_cast<double>(static_cast<long long>(disc.date));
+    }
+    if (AppendBorrowedDisc(path, disc)) {
+      err << "rondotheka-cli: " << msg::BorrowedRewritten(path, DamagedCopyPath(path)) << '\n';
+    }
+    return kExitOk;
+  }
+  if (sub == "remove" && a.words.size() == 3) {
+    const std::size_t removed = RemoveBorrowedDiscs(path, a.words[2]);
+    out << removed << '\n';
+    return removed == 0 ? kExitNo : kExitOk;
+  }
+  return Usage(err, "borrowed list | borrowed add ... | borrowed remove POPIS");
+}
+
 int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
   const std::string& command = a.words[0];
   if (command == "init") {
@@ -623,10 +733,23 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
 
   if (command == "groups")
     return Groups(a, registry, out, err);
+  if (command == "borrowed")
+    return Borrowed(a, out, err);
+  if (command == "convert") {
+    if (a.words.size() != 2)
+      return Usage(err, "convert CESTA");
+    try {
+      ConvertOldCatalogue(a.words[1]);
+    } catch (const std::exception& e) {
+      err << "rondotheka-cli: " << e.what() << msg::kFileUnchanged << '\n';
+      return kExitFailed;
+    }
+    return kExitOk;
+  }
   static const std::set<std::string> kCommands = {
-      "list",   "members",    "exists",        "ls",      "add",        "recalc",
-      "search", "lend",       "return",        "clear",   "rename",     "set-groups",
-      "remove", "multigroup", "import-groups", "comment", "item-groups"};
+      "list",   "members",    "exists",        "ls",      "add",         "recalc",
+      "search", "lend",       "return",        "clear",   "rename",      "set-groups",
+      "remove", "multigroup", "import-groups", "comment", "item-groups", "stats"};
   if (kCommands.count(command) == 0) {
     return Usage(err, "neznámý příkaz: " + command);
   }
@@ -642,6 +765,8 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
 
   if (command == "search")
     return SearchCatalogue(a, engine, host, out, err);
+  if (command == "stats")
+    return Statistics(a, engine, host, out, err);
   if (kDiscCommands.count(command) != 0)
     return ChangeDiscs(a, engine, host, registry, out, err);
   if (command == "add")

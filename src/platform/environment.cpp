@@ -6,7 +6,10 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <system_error>
 #include <vector>
+
+#include "borrowed/borrowed_list.h"
 
 namespace rondo::platform {
 
@@ -78,6 +81,27 @@ std::string ProgramPath() {
   if (n <= 0)
     return {};
   return std::string(buffer.data(), static_cast<std::size_t>(n));
+}
+
+std::string BorrowedListPath() {
+  if (const char* explicitPath = std::getenv("RONDOTHEKA_BORROWED");
+      explicitPath != nullptr && *explicitPath != '\0') {
+    return explicitPath;
+  }
+  const std::string program = ProgramPath();
+  const auto slash = program.find_last_of('/');
+  if (slash != std::string::npos) {
+    const std::string folder = program.substr(0, slash);
+    const std::string beside = folder + "/" + kBorrowedFileName;
+    if (::access(beside.c_str(), W_OK) == 0 ||
+        (::access(beside.c_str(), F_OK) != 0 && ::access(folder.c_str(), W_OK) == 0)) {
+      return beside;
+    }
+  }
+  const std::string data = UserDataFolder();
+  std::error_code ec;
+  std::filesystem::create_directories(data, ec);
+  return data + "/" + kBorrowedFileName;
 }
 
 }  // namespace rondo::platform

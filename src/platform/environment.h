@@ -29,4 +29,10 @@ std::string DefaultCataloguePath();
 // Full path of the running program file.
 std::string ProgramPath();
 
+// The list of discs borrowed from others: $RONDOTHEKA_BORROWED when set;
+// else "mnoupujcene.big" in the program's folder when it is there or the
+// folder can be written; else in the user's data folder (an installed
+// program's folder belongs to the system).
+std::string BorrowedListPath();
+
 }  // namespace rondo::platform

@@ -359,5 +359,65 @@ TEST_F(CliTest, TheInstalledProgramUsesTheConfiguredSettingsFile) {
   EXPECT_EQ(WEXITSTATUS(status), kExitNo);
 }
 
+TEST_F(CliTest, StatsPrintsTheWindowsFiguresAndDetails) {
+  CatalogueBytes c;
+  c.AddDisc({.serial = "A-1", .description = "Hry", .groups = "Hry", .files = 1},
+            {test::Item(false, "doom.exe", 1, 300)});
+  c.Save(Db());
+  ASSERT_EQ(Run({"--db", Db(), "stats"}), kExitOk) << err.str();
+  auto lines = Lines();
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[0], "Počet CD:\t1");
+  EXPECT_EQ(lines[4], "Verze databáze:\t4.0");
+  EXPECT_EQ(lines[6], "Celkem souborů:\t1");
+
+  ASSERT_EQ(Run({"--db", Db(), "stats", "--details"}), kExitOk) << err.str();
+  lines = Lines();
+  ASSERT_EQ(lines.size(), 9u + 2u + 1u + 3u);
+  EXPECT_EQ(lines[9], "Detailní infomace");
+  EXPECT_EQ(lines[10], "Hry\t1");
+  EXPECT_EQ(lines[11], "Detailní informace - Extrémy");
+  EXPECT_EQ(lines[12], "Největší soubor\t[Hry] \\doom.exe\t  300.00 B");
+  EXPECT_EQ(Run({"--db", Db(), "stats", "--x"}), kExitUsage);
+}
+
+TEST_F(CliTest, ConvertRefusesACurrentCatalogueAndConvertsAnOldOne) {
+  CatalogueBytes c;
+  c.Save(Db());
+  EXPECT_EQ(Run({"convert", Db()}), kExitFailed);
+  EXPECT_NE(err.str().find("současný formát"), std::string::npos);
+  EXPECT_EQ(test::ReadAll(Db()), c.Bytes());
+
+  test::WriteAll(Db(), test::ReadAll(std::string(RONDO_TEST_DATA) + "/old_format.bin"));
+  // The other commands leave an old catalogue alone and point here.
+  EXPECT_EQ(Run({"--db", Db(), "list"}), kExitFailed);
+  EXPECT_NE(err.str().find("rondotheka-cli convert"), std::string::npos);
+  EXPECT_EQ(Run({"convert", Db()}), kExitOk) << err.str();
+  EXPECT_EQ(test::ReadAll(Db()),
+            test::ReadAll(std::string(RONDO_TEST_DATA) + "/old_format_converted.bin"));
+}
+
+TEST_F(CliTest, BorrowedDiscsAreAddedListedAndRemoved) {
+  const std::string list = (dir / "mnoupujcene.big").string();
+  ::setenv("RONDOTHEKA_BORROWED", list.c_str(), 1);
+  ::setenv("LC_ALL", "C", 1);
+  EXPECT_EQ(Run({"borrowed", "add", "--description", "Matrix", "--group", "Filmy", "--from", "Pepa",
+                 "--date", "2024-02-29", "--count", "2"}),
+            kExitOk)
+      << err.str();
+  EXPECT_EQ(Run({"borrowed", "add", "--description", "Ryby", "--date", "2024-02-30"}), kExitUsage);
+  EXPECT_NE(err.str().find("není platné datum"), std::string::npos);
+  EXPECT_EQ(Run({"borrowed", "add", "--description", "Ryby", "--count", "101"}), kExitUsage);
+  EXPECT_EQ(Run({"borrowed", "list"}), kExitOk);
+  ASSERT_EQ(Lines().size(), 1u);
+  EXPECT_TRUE(Lines()[0].starts_with("Matrix\tFilmy\tPepa\t")) << Lines()[0];
+  EXPECT_TRUE(Lines()[0].ends_with("\t2"));
+  EXPECT_EQ(Run({"borrowed", "remove", "Nic"}), kExitNo);
+  EXPECT_EQ(Run({"borrowed", "remove", "Matrix"}), kExitOk);
+  EXPECT_EQ(Run({"borrowed", "list"}), kExitOk);
+  EXPECT_TRUE(Lines().empty());
+  ::unsetenv("RONDOTHEKA_BORROWED");
+}
+
 }  // namespace
 }  // namespace rondo

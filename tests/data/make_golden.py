@@ -87,6 +87,67 @@ def main():
                       44001.0, 0, 312, 0) + member_list(["ABCD-0001"])
     (HERE / "small_catalogue.bin").write_bytes(database_header() + disc + multi)
 
+    old, new = conversion_pair()
+    (HERE / "old_format.bin").write_bytes(old)
+    (HERE / "old_format_converted.bin").write_bytes(new)
+    (HERE / "borrowed_record.bin").write_bytes(
+        borrowed_record("Pán prstenů – rozšířená verze, disk 1 ze 4 a bonus", "Filmy",
+                        "Jana Dvořáková", 46000.0, 4))
+
+
+def old_header(ident, block_length, label, description, groups, lending, lend_date,
+               created, files, dirs, finished, reserved, cd_size, in_multigroup):
+    """The previous format's 249-byte disc head."""
+    out = fixed(ident, 30) + struct.pack("<i", block_length)
+    out += fixed(label, 50) + fixed(description, 50) + fixed(groups, 50)
+    out += fixed(lending, 30) + ole(lend_date) + ole(created)
+    out += struct.pack("<HH", files, dirs) + ole(finished)
+    out += struct.pack("<H", reserved) + struct.pack("<I", cd_size)
+    out += bytes([in_multigroup])
+    assert len(out) == 249
+    return out
+
+
+def old_item(directory, name, size, attributes, comment, time, level):
+    """An item of the previous format: no subtree length in directories."""
+    n, c = cp(name), cp(comment)
+    return (bytes([2 if directory else 0, len(n), len(c)]) + n +
+            struct.pack("<II", size, attributes) + c + ole(time) + bytes([level]))
+
+
+def conversion_pair():
+    """A 3.x catalogue and, written from the current format's tables, what
+    it converts to: a disc with two directories and a file, an empty disc
+    and a multigroup."""
+    specs = [
+        (True, "Hry", 300, 0x10, "Staré^Hry", 44000.5, 1),
+        (True, "Doom", 300, 0x10, "", 44000.5, 2),
+        (False, "doom.exe", 300, 0x20, "", 44000.25, 3),
+    ]
+    old_block = b"".join(old_item(*s) for s in specs)
+    new_block = b"".join(item(*s) for s in specs)  # subtree lengths 0
+    common = dict(label="HRY", description="Hry a zábava", groups="Hry;Škola",
+                  lending="Pepa", lend_date=44100.5, created=44000.5, files=1, dirs=2,
+                  finished=44000.75, reserved=0, cd_size=300, in_multigroup=1)
+    empty = dict(common, label="PRAZDNE", description="Prázdné", files=0, dirs=0,
+                 cd_size=0, in_multigroup=0)
+    multi = dict(common, label="Multi Group", description="Sbírka", in_multigroup=0)
+    members = member_list(["ABCD-0001", "0000-0002"])
+    old = (old_header("ABCD-0001 a zbytek identifikátoru", 248 + len(old_block), **common) +
+           old_block +
+           old_header("0000-0002", 248, **empty) +
+           old_header("12-34", 248 + 180, **multi) + members)
+    new = (database_header() +
+           cd_header("ABCD-0001", 248 + len(old_block) - 20 + 8, **common) + new_block +
+           cd_header("0000-0002", 228, **empty) +
+           cd_header("12-34", 408, **multi) + members)
+    return old, new
+
+
+def borrowed_record(description, group, source, date, count):
+    return (fixed(description, 50) + fixed(group, 50) + fixed(source, 50) + ole(date) +
+            bytes([count]))
+
 
 if __name__ == "__main__":
     main()

@@ -78,6 +78,23 @@ TEST(OleDate, Texts) {
   EXPECT_EQ(TimeText(0.0, DateTimeFormat{"", longPattern + "%H"}), longPattern + "00");
 }
 
+TEST(OleDate, TypedDatesReadBackInTheirForm) {
+  const DateTimeFormat czech{"%d.%m.%Y", "%H:%M:%S"};
+  const double day = EncodeOleDate(At(2024, 2, 29));
+  EXPECT_EQ(DateText(day, czech), "29.02.2024");
+  EXPECT_EQ(ParseDate("29.02.2024", czech.shortDate), day);
+  EXPECT_EQ(ParseDate(" 29. 2. 2024 ", czech.shortDate), day);  // spaces, no zeros
+  EXPECT_EQ(ParseDate("02/29/24", "%m/%d/%y"), day);
+  EXPECT_EQ(ParseDate("1/2/99", "%m/%d/%y"), EncodeOleDate(At(1999, 1, 2)));
+  EXPECT_EQ(ParseDate("1/2/1899", "%m/%d/%y"), EncodeOleDate(At(1899, 1, 2)));
+  EXPECT_EQ(ParseDate("2026-12-08", "%Y-%m-%d"), EncodeOleDate(At(2026, 12, 8)));
+  for (const char* bad : {"29.02.2023", "31.04.2024", "0.1.2024", "1.13.2024", "1.1.", "",
+                          "1.1.2024x", "a.b.c", "1-1-2024", "1.1.10000"}) {
+    EXPECT_EQ(ParseDate(bad, czech.shortDate), std::nullopt) << bad;
+  }
+  EXPECT_EQ(ParseDate("1.1.2024", "%d.%B.%Y"), std::nullopt);  // a form it does not read
+}
+
 TEST(LocalTime, MatchesTheCLibrary) {
   using namespace std::chrono;
   for (const long long ms : {1700000000123LL, 0LL, -1LL, -1500LL, -2208988800000LL}) {
