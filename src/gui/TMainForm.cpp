@@ -31,8 +31,11 @@
 
 #include "catalogue/messages.h"
 #include "gui/QELControls.h"
+#include "gui/TDatabazeInfoForm.h"
 #include "gui/TInfoForm.h"
+#include "gui/TMePujceneForm.h"
 #include "gui/TOnForm.h"
+#include "gui/TPrevodForm.h"
 #include "gui/TPridaniCDForm.h"
 #include "gui/TPujcitForm.h"
 #include "gui/TSearchForm.h"
@@ -295,7 +298,7 @@ void TMainForm::buildMenus() {
   discCommand("actionRenameCd", "Přejmenovat...", &TMainForm::renameCd);
   discCommand("actionChangeCdGroups", "Změnit skupinu...", &TMainForm::changeCdGroups);
   addCommand(cd, "actionSurfaceCheck", QStringLiteral("Kontrola povrchu CD..."), false);
-  addCommand(cd, "actionMyBorrowed", QStringLiteral("Mé půjčené..."), false);
+  discCommand("actionMyBorrowed", "Mé půjčené...", &TMainForm::showBorrowed);
 
   QMenu* groups = bar->addMenu(QStringLiteral("[Skupiny]"));
   groups->setObjectName(QStringLiteral("menuGroups"));
@@ -313,8 +316,12 @@ void TMainForm::buildMenus() {
 
   QMenu* database = bar->addMenu(QStringLiteral("[Databáze]"));
   database->setObjectName(QStringLiteral("menuDatabase"));
-  addCommand(database, "actionDatabaseInfo", QStringLiteral("Informace o databázi..."), false);
-  addCommand(database, "actionVersionConversion", QStringLiteral("Převody verzí..."), false);
+  QAction* info =
+      addCommand(database, "actionDatabaseInfo", QStringLiteral("Informace o databázi..."), true);
+  connect(info, &QAction::triggered, this, &TMainForm::showDatabaseInfo);
+  QAction* conversion =
+      addCommand(database, "actionVersionConversion", QStringLiteral("Převody verzí..."), true);
+  connect(conversion, &QAction::triggered, this, &TMainForm::convertVersions);
   QAction* recalculate =
       addCommand(database, "actionRecalculateStructure",
                  QStringLiteral("Přepočítat adresářovou strukturu u všech CD..."), true);
@@ -576,7 +583,19 @@ void TMainForm::start() {
   updateDiscCount();
   // The listing creates a catalogue that was not there yet.
   updateDatabaseSize();
-  // "ZobrazovatMePujcene" opens the borrowed-discs window, which comes later.
+  // The borrowed-discs window beside the list, without waiting for it.
+  bool showBorrowedAtStart = false;
+  guarded([this, &showBorrowedAtStart] {
+    showBorrowedAtStart = registry_.ReadBool("ZobrazovatMePujcene");
+  });
+  if (showBorrowedAtStart) {
+    TMePujceneForm* form = makeBorrowedWindow(this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->setModal(false);
+    form->setGeometry(3, 28, 275, 200);
+    startupBorrowed_ = form;
+    form->show();
+  }
 }
 
 void TMainForm::guarded(const std::function<void()>& step) {
@@ -1163,6 +1182,67 @@ void TMainForm::ShiftFinished() {
   shiftForm_ = nullptr;
   menuBar()->setEnabled(true);
   centralWidget()->setEnabled(true);
+}
+
+void TMainForm::runModal(QDialog& form) {
+  if (modalHook) {
+    modalHook(form);
+    return;
+  }
+  form.exec();
+}
+
+void TMainForm::showDatabaseInfo() {
+  TDatabazeInfoForm form(
+      engine_, [this](OperationCode code) { runOperation(code); },
+      [this](const QString& text) { ShowMessage(ToUtf8(text)); }, this);
+  runModal(form);
+}
+
+bool TMainForm::ConvertOldDatabase(const std::string& path) {
+  // The window runs the conversion at once and closes when it returns.
+  TPrevodForm form(this);
+  form.messageHook = [this](const QString& text) { ShowMessage(ToUtf8(text)); };
+  form.setPath(FromUtf8(path));
+  form.show();
+  const bool converted = form.start();
+  form.close();
+  return converted;
+}
+
+void TMainForm::convertVersions() {
+  TPrevodForm form(this);
+  form.messageHook = [this](const QString& text) { ShowMessage(ToUtf8(text)); };
+  form.setPath(FromUtf8(engine_.DatabasePath));
+  runModal(form);
+  if (form.converted()) {
+    // The open catalogue may be the one converted.
+    leaveBrowsing();
+    runOperation(OperationCode::kListCds);
+    updateDiscCount();
+    updateDatabaseSize();
+  }
+}
+
+TMePujceneForm* TMainForm::makeBorrowedWindow(QWidget* parent) {
+  if (borrowedListPath.empty())
+    borrowedListPath = platform::BorrowedListPath();
+  return new TMePujceneForm(
+      registry_, borrowedListPath, engine_.Format(),
+      [this](const QString& text) { ShowMessage(ToUtf8(text)); }, parent);
+}
+
+void TMainForm::showBorrowed() {
+  if (startupBorrowed_ != nullptr) {
+    // The window from the start is already there: it comes to the front,
+    // larger, rather than a second copy of the same list beside it.
+    startupBorrowed_->resize(600, 320);
+    startupBorrowed_->raise();
+    startupBorrowed_->activateWindow();
+    return;
+  }
+  std::unique_ptr<TMePujceneForm> form(makeBorrowedWindow(this));
+  runModal(*form);
 }
 
 }  // namespace rondo::gui

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -86,6 +87,11 @@ class TMainForm : public QMainWindow, public EngineHost {
   std::function<std::optional<QStringList>(const QStringList& chosen)> groupsHook;
   // When set, receives the search window instead of it being shown modally.
   std::function<void(class TSearchForm& form)> searchHook;
+  // When set, receives the statistics, conversion and borrowed-discs windows
+  // instead of their being shown modally.
+  std::function<void(QDialog& form)> modalHook;
+  // The borrowed-discs list file; the program's own unless set.
+  std::string borrowedListPath;
 
   // The drives and the file listing the add-disc window works with. The
   // program gives the machine's own; without drives "Přidat..." has nothing
@@ -116,10 +122,13 @@ class TMainForm : public QMainWindow, public EngineHost {
   void ShiftStarted() override;
   void ShiftProgress(int bar, std::uint64_t position, std::uint64_t maximum) override;
   void ShiftFinished() override;
+  bool ConvertOldDatabase(const std::string& path) override;
 
   // The recalculation's progress window while one runs, otherwise null.
   TPrepocetForm* recalcWindow() const { return recalcForm_; }
   TPosunDatForm* shiftWindow() const { return shiftForm_; }
+  // The borrowed-discs window opened at start, while it is open.
+  QDialog* startupBorrowedWindow() const { return startupBorrowed_; }
 
   Engine& engine() { return engine_; }
   DiscListModel* discModel() const { return model_; }
@@ -199,6 +208,10 @@ class TMainForm : public QMainWindow, public EngineHost {
   void changeCdGroups();
   void createMultigroup();
   void importGroups();
+  // "Informace o databázi...", "Převody verzí..." and "Mé půjčené...".
+  void showDatabaseInfo();
+  void convertVersions();
+  void showBorrowed();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -238,6 +251,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   void updateDiscCount();
   void showInformation(int kind);
   void actOnStartArgument();
+  // Shows a modal window (or hands it to modalHook).
+  void runModal(QDialog& form);
+  class TMePujceneForm* makeBorrowedWindow(QWidget* parent);
 
   Registry& registry_;
   Engine engine_;
@@ -252,6 +268,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   FileTree* fileTree_ = nullptr;
   TPrepocetForm* recalcForm_ = nullptr;
   TPosunDatForm* shiftForm_ = nullptr;
+  QPointer<QDialog> startupBorrowed_;
   ThrottledEvents shiftEvents_;
   ThrottledEvents recalcEvents_;
 
