@@ -18,12 +18,17 @@
 #include <string>
 #include <vector>
 
+#include "borrowed/borrowed_list.h"
 #include "catalogue/format/byte_stream.h"
 #include "catalogue/format/entry_builder.h"
 #include "catalogue/format/records.h"
+#include "gui/TDatabazeInfoForm.h"
 #include "gui/TInfoForm.h"
 #include "gui/TMainForm.h"
+#include "gui/TMePujceneForm.h"
 #include "gui/TOnForm.h"
+#include "gui/TPosunDatForm.h"
+#include "gui/TPrevodForm.h"
 #include "gui/TPujcitForm.h"
 #include "gui/TRenameForm.h"
 #include "gui/TSkupinaForm.h"
@@ -209,7 +214,35 @@ int main(int argc, char* argv[]) {
     window.openSelectedItem();
     SelectRow(dirs, RowOf(*dirs->model(), QStringLiteral("video.mp4")));
     ok = Save(window, folder, "main-window-browsing") && ok;
+
+    rondo::gui::TDatabazeInfoForm info(
+        window.engine(),
+        [&window](rondo::OperationCode code) { window.engine().RunOperation(code); }, {}, &window);
+    info.show();
+    info.loadDetails();
+    ok = Save(info, folder, "database-info") && ok;
     window.close();
+  }
+  {
+    const std::string list = work.filePath(QStringLiteral("mnoupujcene.big")).toStdString();
+    rondo::AppendBorrowedDisc(list, {"Pán prstenů 1-3", "Filmy", "Jana", 46000.0, 3});
+    rondo::AppendBorrowedDisc(list, {"Koncert Lucie", "Audio CD", "Pepa", 46010.0, 1});
+    rondo::AppendBorrowedDisc(list, {"Windows 98", "Software", "Karel", 46020.0, 1});
+    rondo::gui::TMePujceneForm borrowed(registry, list, {}, {});
+    ok = Save(borrowed, folder, "borrowed-discs") && ok;
+    rondo::gui::TPujceneCdForm entry(registry, list, {}, {});
+    ok = Save(entry, folder, "borrowed-entry") && ok;
+  }
+  {
+    rondo::gui::TPrevodForm conversion;
+    conversion.setPath(QString::fromStdString(catalogue));
+    ok = Save(conversion, folder, "conversion") && ok;
+  }
+  {
+    rondo::gui::TPosunDatForm shift;
+    shift.setProgress(0, 70, 100);
+    shift.setProgress(1, 40, 100);
+    ok = Save(shift, folder, "data-shift") && ok;
   }
 
   {
