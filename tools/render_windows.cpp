@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -24,17 +25,24 @@
 #include "catalogue/format/records.h"
 #include "gui/TDatabazeInfoForm.h"
 #include "gui/TInfoForm.h"
+#include "gui/TInformaceForm.h"
+#include "gui/TLngINISupp.h"
 #include "gui/TMainForm.h"
 #include "gui/TMePujceneForm.h"
 #include "gui/TOnForm.h"
 #include "gui/TPosunDatForm.h"
+#include "gui/TPrepocetForm.h"
 #include "gui/TPrevodForm.h"
+#include "gui/TPridaniCDForm.h"
 #include "gui/TPujcitForm.h"
 #include "gui/TRenameForm.h"
+#include "gui/TSearchForm.h"
 #include "gui/TSkupinaForm.h"
 #include "gui/TSplashForm.h"
 #include "gui/TSpravaSkupForm.h"
 #include "gui/disc_list_model.h"
+#include "platform/linux_drives.h"
+#include "platform/linux_file_tree.h"
 #include "settings/group_kinds.h"
 #include "settings/registry.h"
 #include "shell/text.h"
@@ -194,10 +202,20 @@ int main(int argc, char* argv[]) {
   for (const char* group : {"Hry", "Filmy", "Hudba", "Fotky", "Zálohy", "Software", "Výuka"})
     rondo::RegisterGroup(registry, group);
 
+  // The language file every window completes as it is made: with
+  // RONDO_LANGUAGE_FOLDER set, the program's Czech template is written there.
+  QString languageFolder = work.path();
+  if (const char* folderName = std::getenv("RONDO_LANGUAGE_FOLDER"))
+    languageFolder = QString::fromLocal8Bit(folderName);
+  rondo::gui::TLngINISupp language(languageFolder);
+  language.warningHook = [](const QString&) {};
+  language.setFileName(QStringLiteral("czech.lng"));
+
   {
     rondo::gui::TMainForm window(registry);
     window.splashMilliseconds = 0;
     window.quitOnClose = false;
+    window.languageFolder = languageFolder;
     window.messageHook = [](const QString& text) {
       std::fprintf(stderr, "render_windows: %s\n", qPrintable(text));
     };
@@ -221,8 +239,17 @@ int main(int argc, char* argv[]) {
     info.show();
     info.loadDetails();
     ok = Save(info, folder, "database-info") && ok;
+
+    // Windows not pictured, made so their texts reach the language file.
+    rondo::gui::TSearchForm search(window.engine(), registry, &window);
+    rondo::platform::LinuxDrives drives;
+    rondo::platform::LinuxFileTree tree;
+    rondo::gui::TPridaniCDForm adding(window.engine(), registry, drives, tree, &window);
+    rondo::gui::TInformaceForm informace(&window);
+    rondo::gui::TPrepocetForm recalculation(&window);
     window.close();
   }
+  rondo::gui::SetMainLngSupp(&language);
   {
     const std::string list = work.filePath(QStringLiteral("mnoupujcene.big")).toStdString();
     rondo::AppendBorrowedDisc(list, {"Pán prstenů 1-3", "Filmy", "Jana", 46000.0, 3});
@@ -292,5 +319,6 @@ int main(int argc, char* argv[]) {
     rondo::gui::TInfoForm info(rondo::gui::TInfoForm::Kind::kAbout, facts);
     ok = Save(info, folder, "about") && ok;
   }
+  rondo::gui::SetMainLngSupp(nullptr);
   return ok ? 0 : 1;
 }

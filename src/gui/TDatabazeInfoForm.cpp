@@ -13,6 +13,7 @@
 
 #include "catalogue/messages.h"
 #include "catalogue/statistics.h"
+#include "gui/TLngINISupp.h"
 #include "gui/TPrepocetForm.h"
 
 namespace rondo::gui {
@@ -50,7 +51,7 @@ TDatabazeInfoForm::TDatabazeInfoForm(Engine& engine, std::function<void(Operatio
   for (std::size_t i = 0; i < initial.size(); ++i) {
     auto* caption = new QLabel(FromUtf8(initial[i].label), basic);
     auto* value = new QLabel(FromUtf8(initial[i].value), basic);
-    value->setObjectName(QStringLiteral("value%1").arg(i));
+    value->setObjectName(QStringLiteral("value666_%1").arg(i));
     QFont bold = value->font();
     bold.setBold(true);
     value->setFont(bold);
@@ -89,9 +90,9 @@ TDatabazeInfoForm::TDatabazeInfoForm(Engine& engine, std::function<void(Operatio
   gauge_->setObjectName(QStringLiteral("detailsGauge"));
   ShowProgress(gauge_, 0, 0);
   discNumber_ = new QLabel(QStringLiteral("0 z 0"), progress);
-  discNumber_->setObjectName(QStringLiteral("discNumberLabel"));
+  discNumber_->setObjectName(QStringLiteral("discNumberLabel666"));
   discName_ = new QLabel(QStringLiteral("---"), progress);
-  discName_->setObjectName(QStringLiteral("discNameLabel"));
+  discName_->setObjectName(QStringLiteral("discNameLabel666"));
   progressLayout->addWidget(gauge_, 0, 0, 1, 2);
   progressLayout->addWidget(new QLabel(QStringLiteral("CD:"), progress), 1, 0);
   progressLayout->addWidget(discNumber_, 1, 1);
@@ -122,6 +123,7 @@ TDatabazeInfoForm::TDatabazeInfoForm(Engine& engine, std::function<void(Operatio
   layout->addLayout(columns);
   layout->addLayout(buttons);
   resize(820, 460);
+  ApplyLanguage(this);
 }
 
 void TDatabazeInfoForm::showEvent(QShowEvent* event) {

@@ -6,6 +6,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "gui/TLngINISupp.h"
+
 namespace rondo::gui {
 
 namespace {
@@ -74,6 +76,7 @@ TInfoForm::TInfoForm(Kind kind, const ProgramFacts& facts, QWidget* parent)
   buttons->addWidget(ok_);
   layout->addLayout(buttons);
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+  ApplyLanguage(this);
 }
 
 QString TInfoForm::plainText() const {

@@ -6,6 +6,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "gui/TLngINISupp.h"
+
 namespace rondo::gui {
 
 TInformaceForm::TInformaceForm(QWidget* parent)
@@ -26,6 +28,7 @@ TInformaceForm::TInformaceForm(QWidget* parent)
   layout->setContentsMargins(2, 2, 2, 2);
   layout->addWidget(text_);
   resize(380, 220);
+  ApplyLanguage(this);
 }
 
 void TInformaceForm::addLine(const QString& line) {

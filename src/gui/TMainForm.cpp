@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelection>
@@ -33,6 +34,7 @@
 #include "gui/QELControls.h"
 #include "gui/TDatabazeInfoForm.h"
 #include "gui/TInfoForm.h"
+#include "gui/TLngINISupp.h"
 #include "gui/TMePujceneForm.h"
 #include "gui/TOnForm.h"
 #include "gui/TPrevodForm.h"
@@ -246,7 +248,27 @@ TMainForm::TMainForm(Registry& registry, QWidget* parent)
   resize(900, 560);
 }
 
+void TMainForm::startLanguage() {
+  if (languageFolder.isEmpty())
+    languageFolder = QFileInfo(QString::fromStdString(platform::ProgramPath())).absolutePath();
+  if (language_ == nullptr) {
+    language_ = new TLngINISupp(languageFolder, this);
+    language_->warningHook = [this](const QString& text) { ShowMessage(ToUtf8(text)); };
+    language_->setMenu(menuBar());
+    connect(language_, &TLngINISupp::languageChanged, this, [this](const QString& name) {
+      languageFile_ = ToUtf8(name);
+      // The caption names the open catalogue, not a fixed text.
+      updateCaption();
+    });
+  }
+  SetMainLngSupp(language_);
+  language_->setFileName(FromUtf8(languageFile_));
+  language_->Apply(this);
+}
+
 TMainForm::~TMainForm() {
+  if (MainLngSupp() == language_)
+    SetMainLngSupp(nullptr);
   // The child widgets outlive the engine (QObject deletes them after the
   // members are gone) and may still lay out while hiding; they must no
   // longer reach the engine's rows through the models.
@@ -391,7 +413,7 @@ void TMainForm::buildCentralWidget() {
   auto* top = new QHBoxLayout();
   top->addWidget(new QLabel(QStringLiteral("Cesta:"), central));
   pathLabel_ = new QLabel(central);
-  pathLabel_->setObjectName(QStringLiteral("pathLabel"));
+  pathLabel_->setObjectName(QStringLiteral("pathLabel666"));
   pathLabel_->setToolTip(QStringLiteral("Cesta v níž se při prozkoumávání právě nacházíme"));
   pathLabel_->setFrameShape(QFrame::StyledPanel);
   pathLabel_->setFrameShadow(QFrame::Sunken);
@@ -407,7 +429,8 @@ void TMainForm::buildCentralWidget() {
   groupLabel->setFont(bold);
   top->addWidget(groupLabel);
   groupButton_ = new QPushButton(central);
-  groupButton_->setObjectName(QStringLiteral("groupButton"));
+  // Shows the chosen group: never a language file's text.
+  groupButton_->setObjectName(QStringLiteral("groupButton666"));
   groupButton_->setMinimumWidth(140);
   top->addWidget(groupButton_);
 
@@ -436,7 +459,7 @@ void TMainForm::buildCentralWidget() {
   layout->addLayout(top);
 
   groupMenu_ = new QMenu(this);
-  groupMenu_->setObjectName(QStringLiteral("groupMenu"));
+  groupMenu_->setObjectName(QStringLiteral("groupMenu666"));
   connect(groupButton_, &QPushButton::clicked, this, &TMainForm::showGroupMenu);
 
   // The disc list and, in its place while a disc is browsed, the
@@ -475,13 +498,20 @@ void TMainForm::buildCentralWidget() {
 
   // The database facts.
   auto* bottom = new QHBoxLayout();
+  // Captions and values apart: a language file replaces the captions, the
+  // values ("666" names) are the program's own.
+  auto* sizeCaption = new QLabel(QStringLiteral("Velikost databáze:"), central);
+  sizeCaption->setObjectName(QStringLiteral("databaseSizeCaption"));
+  bottom->addWidget(sizeCaption);
   sizeLabel_ = new QLabel(central);
-  sizeLabel_->setObjectName(QStringLiteral("databaseSizeLabel"));
+  sizeLabel_->setObjectName(QStringLiteral("databaseSizeLabel666"));
   bottom->addWidget(sizeLabel_);
   bottom->addSpacing(24);
-  bottom->addWidget(new QLabel(QStringLiteral("CD ve skupině:"), central));
+  auto* countCaption = new QLabel(QStringLiteral("CD ve skupině:"), central);
+  countCaption->setObjectName(QStringLiteral("discCountCaption"));
+  bottom->addWidget(countCaption);
   countLabel_ = new QLabel(QStringLiteral("0"), central);
-  countLabel_->setObjectName(QStringLiteral("discCountLabel"));
+  countLabel_->setObjectName(QStringLiteral("discCountLabel666"));
   bottom->addWidget(countLabel_);
   bottom->addStretch(1);
   foreignDirsBox_ =
@@ -560,6 +590,7 @@ void TMainForm::start() {
     if (languageFile_.empty())
       languageFile_ = kDefaultLanguageFile;
   });
+  startLanguage();
   engine_.BlockCache.Clear();
   updateDatabaseSize();
 
@@ -988,8 +1019,7 @@ void TMainForm::updateCaption() {
 }
 
 void TMainForm::updateDatabaseSize() {
-  sizeLabel_->setText(QStringLiteral("Velikost databáze: ") +
-                      QString::fromStdString(FileSizeText(engine_.DatabasePath, true)));
+  sizeLabel_->setText(QString::fromStdString(FileSizeText(engine_.DatabasePath, true)));
 }
 
 void TMainForm::updateDiscCount() {

@@ -92,6 +92,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   std::function<void(QDialog& form)> modalHook;
   // The borrowed-discs list file; the program's own unless set.
   std::string borrowedListPath;
+  // Where the language files are; the program's folder unless set.
+  QString languageFolder;
 
   // The drives and the file listing the add-disc window works with. The
   // program gives the machine's own; without drives "Přidat..." has nothing
@@ -165,6 +167,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   const std::string& programFolder() const { return programFolder_; }
   // The language file named in the settings (kept for the language files).
   const std::string& languageFile() const { return languageFile_; }
+  class TLngINISupp* language() const {
+    return language_;
+  }
 
  public slots:
   // Switches to the database at path (UTF-8 on disk): lists its discs and
@@ -251,6 +256,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   void updateDiscCount();
   void showInformation(int kind);
   void actOnStartArgument();
+  // Hands the language file to the language component and applies it.
+  void startLanguage();
   // Shows a modal window (or hands it to modalHook).
   void runModal(QDialog& form);
   class TMePujceneForm* makeBorrowedWindow(QWidget* parent);
@@ -269,6 +276,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   TPrepocetForm* recalcForm_ = nullptr;
   TPosunDatForm* shiftForm_ = nullptr;
   QPointer<QDialog> startupBorrowed_;
+  class TLngINISupp* language_ = nullptr;
   ThrottledEvents shiftEvents_;
   ThrottledEvents recalcEvents_;
 

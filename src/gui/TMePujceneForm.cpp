@@ -16,6 +16,7 @@
 
 #include "borrowed/borrowed_list.h"
 #include "catalogue/messages.h"
+#include "gui/TLngINISupp.h"
 #include "settings/group_kinds.h"
 #include "shell/dates.h"
 
@@ -101,6 +102,7 @@ TPujceneCdForm::TPujceneCdForm(Registry& registry, std::string listPath, Display
   layout->addLayout(buttons);
   description_->setMinimumWidth(280);
   description_->setFocus();
+  ApplyLanguage(this);
 }
 
 void TPujceneCdForm::addEntry() {
@@ -169,7 +171,7 @@ TMePujceneForm::TMePujceneForm(Registry& registry, std::string listPath, Display
   auto* countBox = new QGroupBox(QStringLiteral("Počet CD"), this);
   auto* countLayout = new QHBoxLayout(countBox);
   count_ = new QLabel(QStringLiteral("0"), countBox);
-  count_->setObjectName(QStringLiteral("countLabel"));
+  count_->setObjectName(QStringLiteral("countLabel666"));
   count_->setAlignment(Qt::AlignCenter);
   countLayout->addWidget(count_);
 
@@ -187,6 +189,7 @@ TMePujceneForm::TMePujceneForm(Registry& registry, std::string listPath, Display
   layout->addLayout(body, 1);
   resize(600, 320);
   reload();
+  ApplyLanguage(this);
 }
 
 void TMePujceneForm::reload() {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "gui/QELControls.h"
+#include "gui/TLngINISupp.h"
 #include "platform/environment.h"
 #include "settings/group_kinds.h"
 
@@ -221,6 +222,7 @@ TOnForm::TOnForm(Registry& registry, QWidget* parent)
     if (const QScreen* screen = this->screen())
       move(screen->availableGeometry().center() - rect().center());
   }
+  ApplyLanguage(this);
 }
 
 TOnForm::~TOnForm() {

@@ -4,6 +4,7 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "gui/TLngINISupp.h"
 #include "gui/TPrepocetForm.h"
 
 namespace rondo::gui {
@@ -26,6 +27,7 @@ TPosunDatForm::TPosunDatForm(QWidget* parent)
     bars_[static_cast<std::size_t>(i)] = gauge;
   }
   setMinimumWidth(360);
+  ApplyLanguage(this);
 }
 
 void TPosunDatForm::setProgress(int bar, std::uint64_t position, std::uint64_t maximum) {

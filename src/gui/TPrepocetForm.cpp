@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "catalogue/messages.h"
+#include "gui/TLngINISupp.h"
 
 namespace rondo::gui {
 
@@ -61,11 +62,11 @@ TPrepocetForm::TPrepocetForm(QWidget* parent)
   auto* info = new QGroupBox(QStringLiteral("Informace o průběhu"), this);
   auto* facts = new QFormLayout(info);
   disc_ = new QLabel(info);
-  disc_->setObjectName(QStringLiteral("discLabel"));
+  disc_->setObjectName(QStringLiteral("discLabel666"));
   dirs_ = new QLabel(QStringLiteral("0"), info);
-  dirs_->setObjectName(QStringLiteral("dirsLabel"));
+  dirs_->setObjectName(QStringLiteral("dirsLabel666"));
   files_ = new QLabel(QStringLiteral("0"), info);
-  files_->setObjectName(QStringLiteral("filesLabel"));
+  files_->setObjectName(QStringLiteral("filesLabel666"));
   facts->addRow(QStringLiteral("Aktuální CD:"), disc_);
   facts->addRow(QStringLiteral("Adresářů:"), dirs_);
   facts->addRow(QStringLiteral("Souborů:"), files_);
@@ -94,6 +95,7 @@ TPrepocetForm::TPrepocetForm(QWidget* parent)
   layout->addLayout(row);
   connect(cancel_, &QPushButton::clicked, this, &TPrepocetForm::askToCancel);
   resize(420, 300);
+  ApplyLanguage(this);
 }
 
 void TPrepocetForm::setDisc(const QString& description, std::uint16_t dirs, std::uint16_t files) {

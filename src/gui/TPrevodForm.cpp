@@ -15,6 +15,7 @@
 
 #include "catalogue/conversion.h"
 #include "catalogue/messages.h"
+#include "gui/TLngINISupp.h"
 #include "gui/TPrepocetForm.h"
 
 namespace rondo::gui {
@@ -54,7 +55,7 @@ TPrevodForm::TPrevodForm(QWidget* parent) : QDialog(parent) {
   auto* discRow = new QHBoxLayout();
   discRow->addWidget(new QLabel(QStringLiteral("Aktuální CD:"), progress));
   disc_ = new QLabel(QStringLiteral("---"), progress);
-  disc_->setObjectName(QStringLiteral("discLabel"));
+  disc_->setObjectName(QStringLiteral("discLabel666"));
   discRow->addWidget(disc_, 1);
   progressLayout->addWidget(gauge_);
   progressLayout->addLayout(discRow);
@@ -78,6 +79,7 @@ TPrevodForm::TPrevodForm(QWidget* parent) : QDialog(parent) {
   layout->addWidget(progress);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+  ApplyLanguage(this);
 }
 
 void TPrevodForm::setPath(const QString& path) {

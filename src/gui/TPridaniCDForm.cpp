@@ -34,6 +34,7 @@
 #include "acquisition/scanner.h"
 #include "gui/QELControls.h"
 #include "gui/TInformaceForm.h"
+#include "gui/TLngINISupp.h"
 #include "gui/TMainForm.h"
 #include "gui/TPrepocetForm.h"
 #include "gui/TRenameForm.h"
@@ -121,7 +122,8 @@ QTreeWidget* PathList(const QStringList& columns, const char* name, QWidget* par
 
 QLabel* ValueLabel(const char* name, QWidget* parent) {
   auto* label = new QLabel(QStringLiteral("0"), parent);
-  label->setObjectName(QString::fromLatin1(name));
+  // Values the program fills in: "666" keeps them out of language files.
+  label->setObjectName(QString::fromLatin1(name) + QStringLiteral("666"));
   label->setMinimumWidth(90);
   return label;
 }
@@ -263,6 +265,7 @@ TPridaniCDForm::TPridaniCDForm(Engine& engine, Registry& registry, Drives& drive
   showExplorer(false, QString());
   mediaTimer_->start();
   resize(820, 640);
+  ApplyLanguage(this);
 }
 
 TPridaniCDForm::~TPridaniCDForm() {
@@ -378,7 +381,7 @@ void TPridaniCDForm::buildProcessingPage(QWidget* page) {
       "Automatika automaticky zpracovává nově vložená CD do vybráné jednotky a přiřazuje jako "
       "komentář původní jméno CD"));
   countdown_ = new QLabel(QString::fromLatin1(kCountdownStart), automation);
-  countdown_->setObjectName(QStringLiteral("countdownLabel"));
+  countdown_->setObjectName(QStringLiteral("countdownLabel666"));
   QFont large = countdown_->font();
   large.setPointSize(24);
   large.setBold(true);

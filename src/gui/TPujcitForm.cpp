@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/TLngINISupp.h"
+
 namespace rondo::gui {
 
 // A tool window with a caption but no close button: the prompt ends only
@@ -54,6 +56,7 @@ TPujcitForm::TPujcitForm(QWidget* parent)
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   edit_->setFocus();
+  ApplyLanguage(this);
 }
 
 void TPujcitForm::setCaption(const QString& caption) {

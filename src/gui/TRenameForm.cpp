@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/TLngINISupp.h"
+
 namespace rondo::gui {
 
 namespace {
@@ -59,6 +61,7 @@ TRenameForm::TRenameForm(QWidget* parent) : QDialog(parent, Qt::Tool) {
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   edit_->setFocus();
+  ApplyLanguage(this);
 }
 
 void TRenameForm::setCaption(const QString& caption) {

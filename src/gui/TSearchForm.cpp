@@ -25,6 +25,7 @@
 #include <algorithm>
 
 #include "gui/QELControls.h"
+#include "gui/TLngINISupp.h"
 #include "gui/TRenameForm.h"
 #include "gui/search_results_model.h"
 #include "settings/group_kinds.h"
@@ -148,7 +149,12 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   currentDisc_ = new QLabel(QString::fromLatin1(kNone), this);
   discCount_ = new QLabel(QString::fromLatin1(kNone), this);
   itemCount_ = new QLabel(QString::fromLatin1(kNone), this);
+  // Values the program fills in: "666" keeps them out of language files.
+  currentDisc_->setObjectName(QStringLiteral("currentDiscLabel666"));
+  discCount_->setObjectName(QStringLiteral("discCountLabel666"));
+  itemCount_->setObjectName(QStringLiteral("itemCountLabel666"));
   found_ = new QLabel(QStringLiteral("0"), this);
+  found_->setObjectName(QStringLiteral("foundLabel666"));
   gauge_ = new QProgressBar(this);
   gauge_->setRange(0, kGaugeSteps);
   gauge_->setValue(0);
@@ -252,6 +258,7 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
     if (menu.exec(QCursor::pos()) == notepad)
       exportToViewer();
   });
+  ApplyLanguage(this);
 }
 
 TSearchForm::~TSearchForm() = default;

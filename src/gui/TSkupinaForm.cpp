@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/TLngINISupp.h"
 #include "gui/TRenameForm.h"
 #include "settings/group_kinds.h"
 
@@ -121,6 +122,7 @@ TSkupinaForm::TSkupinaForm(Registry& registry, QWidget* parent)
   for (const std::string& group : groups)
     available_->addItem(QString::fromStdString(group));
   resize(420, 260);
+  ApplyLanguage(this);
 }
 
 QStringList TSkupinaForm::chosen() const {

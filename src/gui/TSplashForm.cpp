@@ -8,6 +8,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "gui/TLngINISupp.h"
+
 namespace rondo::gui {
 
 TSplashForm::TSplashForm(QWidget* parent)
@@ -46,6 +48,7 @@ TSplashForm::TSplashForm(QWidget* parent)
     palette.setColor(QPalette::WindowText, Qt::white);
     label->setPalette(palette);
   }
+  ApplyLanguage(this);
 }
 
 void TSplashForm::centreOnScreen() {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/TLngINISupp.h"
 #include "gui/TRenameForm.h"
 #include "settings/group_kinds.h"
 
@@ -83,6 +84,7 @@ TSpravaSkupForm::TSpravaSkupForm(Registry& registry, QWidget* parent)
   for (const std::string& group : groups)
     list_->addItem(QString::fromStdString(group));
   resize(320, 280);
+  ApplyLanguage(this);
 }
 
 void TSpravaSkupForm::addGroup() {

@@ -76,6 +76,17 @@ QVariant DirListModel::headerData(int section, Qt::Orientation orientation, int 
   return QAbstractTableModel::headerData(section, orientation, role);
 }
 
+bool DirListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                                 int role) {
+  if (orientation != Qt::Horizontal || section < 0 ||
+      static_cast<std::size_t>(section) >= kDirColumnCount ||
+      (role != Qt::EditRole && role != Qt::DisplayRole))
+    return false;
+  headers_[static_cast<std::size_t>(section)] = value.toString();
+  emit headerDataChanged(orientation, section, section);
+  return true;
+}
+
 void DirListModel::BeginReset() {
   if (resetting_)
     return;

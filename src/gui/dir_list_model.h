@@ -26,6 +26,9 @@ class DirListModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
+  // Column captions from a language file.
+  bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                     int role = Qt::EditRole) override;
 
   // The engine refills or re-sorts the rows between these two calls; the
   // same rules as the disc list's: a second Begin is ignored, an End

@@ -23,6 +23,9 @@ class DiscListModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
+  // Column captions from a language file.
+  bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                     int role = Qt::EditRole) override;
 
   // The engine refills the list between these two calls. A second Begin
   // before the End is ignored, an End without a Begin still resets the

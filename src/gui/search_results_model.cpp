@@ -49,14 +49,30 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
   }
 }
 
+bool SearchResultsModel::setHeaderData(int section, Qt::Orientation orientation,
+                                       const QVariant& value, int role) {
+  if (orientation != Qt::Horizontal || section < 0 ||
+      section >= static_cast<int>(kSearchColumnCount) ||
+      (role != Qt::EditRole && role != Qt::DisplayRole))
+    return false;
+  while (headerOverrides_.size() <= section)
+    headerOverrides_.push_back(QString());
+  headerOverrides_[section] = value.toString();
+  emit headerDataChanged(orientation, section, section);
+  return true;
+}
+
 QVariant SearchResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 ||
       section >= static_cast<int>(kSearchColumnCount)) {
     return QAbstractTableModel::headerData(section, orientation, role);
   }
   const ListColumn& column = kSearchColumns[static_cast<std::size_t>(section)];
-  if (role == Qt::DisplayRole)
+  if (role == Qt::DisplayRole) {
+    if (section < headerOverrides_.size() && !headerOverrides_[section].isNull())
+      return headerOverrides_[section];
     return QString::fromUtf8(column.caption.data(), static_cast<qsizetype>(column.caption.size()));
+  }
   if (role == Qt::TextAlignmentRole && column.rightAligned)
     return QVariant(Qt::AlignRight | Qt::AlignVCenter);
   return {};

@@ -23,6 +23,9 @@ class SearchResultsModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
+  // Column captions from a language file.
+  bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                     int role = Qt::EditRole) override;
 
   // Shows the rows the search added since the last call.
   void rowsAppended();
@@ -36,6 +39,7 @@ class SearchResultsModel : public QAbstractTableModel {
   DiscList noDiscs_;
   DiscListModel discIcons_{noDiscs_};
   int shown_ = 0;
+  QStringList headerOverrides_;
 };
 
 }  // namespace rondo::gui
