@@ -26,6 +26,7 @@
 #include "gui/TDatabazeInfoForm.h"
 #include "gui/TInfoForm.h"
 #include "gui/TInformaceForm.h"
+#include "gui/TKontrolaForm.h"
 #include "gui/TLngINISupp.h"
 #include "gui/TMainForm.h"
 #include "gui/TMePujceneForm.h"
@@ -247,6 +248,7 @@ int main(int argc, char* argv[]) {
     rondo::gui::TPridaniCDForm adding(window.engine(), registry, drives, tree, &window);
     rondo::gui::TInformaceForm informace(&window);
     rondo::gui::TPrepocetForm recalculation(&window);
+    rondo::gui::TKontrolaForm check(drives, registry, &window);
     window.close();
   }
   rondo::gui::SetMainLngSupp(&language);

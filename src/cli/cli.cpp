@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <ostream>
 #include <set>
 
 #include "acquisition/scanner.h"
+#include "acquisition/surface_check.h"
 #include "borrowed/borrowed_list.h"
 #include "catalogue/conversion.h"
 #include "catalogue/engine.h"
@@ -69,6 +72,9 @@ constexpr const char* kUsage =
     "  stats [--details]    informace o databázi: popisek, tabulátor, hodnota;\n"
     "                       --details přidá počty CD ve skupinách a extrémy\n"
     "  convert CESTA        převede databázi verze 3.x na současný formát\n"
+    "  check KOŘEN          přečte všechny soubory pod KOŘENEM (kontrola povrchu),\n"
+    "                       vypíše řádek za každý nečitelný soubor či adresář a\n"
+    "                       souhrn; kód 1, když se něco přečíst nedalo\n"
     "  borrowed list        mnou půjčená CD (popis, skupina, od koho, datum, počet)\n"
     "  borrowed add --description D --group G --from F --date RRRR-MM-DD --count N\n"
     "                       přidá mnou půjčené CD (počet 1 až 100)\n"
@@ -723,6 +729,41 @@ int Borrowed(const Arguments& a, std::ostream& out, std::ostream& err) {
   return Usage(err, "borrowed list | borrowed add ... | borrowed remove POPIS");
 }
 
+// The surface check prints its error lines as they come, so a long check
+// shows its trouble while it runs.
+class CliSurfaceHost : public SurfaceCheckHost {
+ public:
+  explicit CliSurfaceHost(std::ostream& out) : out_(out) {}
+  void File(const std::string&, std::uint64_t) override {}
+  void Block(std::size_t) override {}
+  void Error(const std::string& line) override { out_ << line << '\n' << std::flush; }
+  bool Running() override { return true; }
+
+ private:
+  std::ostream& out_;
+};
+
+int CheckSurfaceCommand(const Arguments& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() != 2)
+    return Usage(err, "check KOŘEN");
+  CliSurfaceHost host(out);
+  const auto started = std::chrono::steady_clock::now();
+  const SurfaceCheckResult result = CheckSurface(a.words[1], host);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  if (result.rootUnreadable)
+    return kExitFailed;
+  if (result.mediumGone)
+    out << kMediumRemoved << '\n';
+  const auto rate = seconds > 0.0
+                        ? static_cast<std::uint64_t>(static_cast<double>(result.bytes) / seconds)
+                        : result.bytes;
+  char secondsText[32];
+  std::snprintf(secondsText, sizeof secondsText, "%.1f", seconds);
+  out << "Přečteno: " << result.bytes << " B, " << secondsText << " s, průměr " << rate << " B/s\n";
+  return result.errors == 0 ? kExitOk : kExitNo;
+}
+
 int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
   const std::string& command = a.words[0];
   if (command == "init") {
@@ -735,6 +776,8 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     return Groups(a, registry, out, err);
   if (command == "borrowed")
     return Borrowed(a, out, err);
+  if (command == "check")
+    return CheckSurfaceCommand(a, out, err);
   if (command == "convert") {
     if (a.words.size() != 2)
       return Usage(err, "convert CESTA");

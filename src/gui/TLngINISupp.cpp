@@ -307,9 +307,8 @@ void TLngINISupp::fillMenu(QMenu* menu, const QString& prefix, const LngFile& cu
     item->setChecked(QFileInfo(fileName_).fileName() == name);
     connect(item, &QAction::triggered, this, [this, base, menu] {
       setFileName(base + QStringLiteral(".lng"));
+      Apply(OwnerWindow(menu));
       emit languageChanged(QFileInfo(fileName_).fileName());
-      QWidget* owner = OwnerWindow(menu);
-      Apply(owner);
     });
   }
   const auto caption = current.Value("Language", "Jazyk");

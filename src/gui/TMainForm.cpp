@@ -34,6 +34,7 @@
 #include "gui/QELControls.h"
 #include "gui/TDatabazeInfoForm.h"
 #include "gui/TInfoForm.h"
+#include "gui/TKontrolaForm.h"
 #include "gui/TLngINISupp.h"
 #include "gui/TMePujceneForm.h"
 #include "gui/TOnForm.h"
@@ -298,7 +299,6 @@ void TMainForm::buildMenus() {
   connect(openDatabaseAction_, &QAction::triggered, this, [this] { askForDatabase(false); });
   connect(quitAction_, &QAction::triggered, this, &QWidget::close);
 
-  // Commands whose windows come later are in place already, disabled.
   QMenu* search = bar->addMenu(QStringLiteral("[Hledat]"));
   search->setObjectName(QStringLiteral("menuSearch"));
   QAction* searchAction =
@@ -319,7 +319,7 @@ void TMainForm::buildMenus() {
   discCommand("actionClearLending", "Vyčistit", &TMainForm::clearLending);
   discCommand("actionRenameCd", "Přejmenovat...", &TMainForm::renameCd);
   discCommand("actionChangeCdGroups", "Změnit skupinu...", &TMainForm::changeCdGroups);
-  addCommand(cd, "actionSurfaceCheck", QStringLiteral("Kontrola povrchu CD..."), false);
+  discCommand("actionSurfaceCheck", "Kontrola povrchu CD...", &TMainForm::checkSurface);
   discCommand("actionMyBorrowed", "Mé půjčené...", &TMainForm::showBorrowed);
 
   QMenu* groups = bar->addMenu(QStringLiteral("[Skupiny]"));
@@ -757,6 +757,16 @@ void TMainForm::addCd() {
   runOperation(OperationCode::kListCds);
   updateDatabaseSize();
   updateDiscCount();
+}
+
+void TMainForm::checkSurface() {
+  if (drives_ == nullptr) {
+    qWarning("No drives known to the window; nothing to check.");
+    return;
+  }
+  TKontrolaForm form(*drives_, registry_, this);
+  form.messageHook = [this](const QString& text) { ShowMessage(ToUtf8(text)); };
+  runModal(form);
 }
 
 void TMainForm::recalculateAll() {

@@ -201,6 +201,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   void searchDatabase();
   // "Přepočítat adresářovou strukturu u všech CD...".
   void recalculateAll();
+  // "Kontrola povrchu CD...".
+  void checkSurface();
   // The disc commands: "Ubrat, zrušit multiskupinu...", "Půjčit...",
   // "Vráceno", "Vyčistit", "Přejmenovat...", "Změnit skupinu...",
   // "Vytvořit multi skupinu z vybraných CD...", "Importovat skupiny z této

@@ -34,6 +34,7 @@
 #include "acquisition/scanner.h"
 #include "gui/QELControls.h"
 #include "gui/TInformaceForm.h"
+#include "gui/TKontrolaForm.h"
 #include "gui/TLngINISupp.h"
 #include "gui/TMainForm.h"
 #include "gui/TPrepocetForm.h"
@@ -448,8 +449,6 @@ void TPridaniCDForm::buildProcessingPage(QWidget* page) {
   eject_->setEnabled(false);
   surfaceCheck_ = Button(QStringLiteral("Kontrola CD"), "surfaceCheckButton", page);
   surfaceCheck_->setToolTip(QStringLiteral("Kontrola povrchu CD"));
-  // The surface check has a window of its own, which is not there yet.
-  surfaceCheck_->setEnabled(false);
   close_ = Button(QStringLiteral("Zavřít"), "closeButton", page);
   close_->setToolTip(QStringLiteral("Ukončit přidávání"));
   auto* buttons = new QHBoxLayout();
@@ -486,6 +485,7 @@ void TPridaniCDForm::buildProcessingPage(QWidget* page) {
   connect(automatic_, &QCheckBox::toggled, this, &TPridaniCDForm::automaticToggled);
   connect(start_, &QPushButton::clicked, this, &TPridaniCDForm::startScan);
   connect(eject_, &QPushButton::clicked, this, &TPridaniCDForm::ejectMedium);
+  connect(surfaceCheck_, &QPushButton::clicked, this, &TPridaniCDForm::checkSurface);
   connect(close_, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -897,8 +897,7 @@ void TPridaniCDForm::setIdleButtons() {
   close_->setEnabled(true);
   start_->setEnabled(true);
   eject_->setEnabled(true);
-  // "Kontrola CD" waits for the surface check.
-  surfaceCheck_->setEnabled(false);
+  surfaceCheck_->setEnabled(true);
 }
 
 void TPridaniCDForm::startScan() {
@@ -1029,6 +1028,28 @@ void TPridaniCDForm::ejectMedium() {
   } else {
     setStatus(QString::fromUtf8(kStatusWaiting));
   }
+  checkDrive();
+}
+
+void TPridaniCDForm::checkSurface() {
+  if (running_)
+    return;
+  // The media watch rests while the check reads: automatic mode must not
+  // start storing the disc being checked, nor the drive be asked about it
+  // every second.
+  const bool mediaWatched = mediaTimer_->isActive();
+  mediaTimer_->stop();
+  {
+    TKontrolaForm form(drives_, registry_, this);
+    form.messageHook = [this](const QString& text) { showMessage(text); };
+    form.selectRoot(driveEdit_->text());
+    if (surfaceCheckHook)
+      surfaceCheckHook(form);
+    else
+      form.exec();
+  }
+  if (mediaWatched)
+    mediaTimer_->start();
   checkDrive();
 }
 

@@ -37,6 +37,7 @@ class QTreeWidget;
 namespace rondo::gui {
 
 class TInformaceForm;
+class TKontrolaForm;
 class TQELCheckBox;
 
 // Columns of the drive list.
@@ -104,6 +105,9 @@ class TPridaniCDForm : public QDialog {
   // form of the chosen groups ("A;B"), nullopt when cancelled.
   std::function<std::optional<QString>()> chooseGroupsHook;
   std::function<void(const QString& text)> messageHook;
+  // Receives the surface check window of "Kontrola CD" instead of its
+  // being shown modally.
+  std::function<void(TKontrolaForm& form)> surfaceCheckHook;
 
   // The rows as shown and as last read from the drives.
   const std::vector<DriveRow>& shownRows() const { return shownRows_; }
@@ -182,6 +186,8 @@ class TPridaniCDForm : public QDialog {
   void useFolder(const QString& folder);
   // "Vysunout CD".
   void ejectMedium();
+  // "Kontrola CD": the surface check, the chosen drive selected in it.
+  void checkSurface();
   // The group lists: "<", ">", "N".
   void addSelectedGroup();
   void removeSelectedGroup();

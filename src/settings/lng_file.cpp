@@ -225,8 +225,7 @@ std::vector<std::pair<std::string, std::string>> LngFile::Entries(
     if (std::find(seen.begin(), seen.end(), lowered) != seen.end())
       continue;
     seen.push_back(lowered);
-    entries.emplace_back(ToUtf8(Cp1250Text(line.key)),
-                         Unescape(ToUtf8(Cp1250Text(line.value))));
+    entries.emplace_back(ToUtf8(Cp1250Text(line.key)), Unescape(ToUtf8(Cp1250Text(line.value))));
   }
   return entries;
 }

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "catalogue/disc_list.h"
@@ -417,6 +420,34 @@ TEST_F(CliTest, BorrowedDiscsAreAddedListedAndRemoved) {
   EXPECT_EQ(Run({"borrowed", "list"}), kExitOk);
   EXPECT_TRUE(Lines().empty());
   ::unsetenv("RONDOTHEKA_BORROWED");
+}
+
+TEST_F(CliTest, CheckReadsEveryFileAndSummarises) {
+  const std::filesystem::path root = dir / "disk";
+  std::filesystem::create_directories(root / "sub");
+  test::WriteAll(root / "a.bin", std::vector<std::uint8_t>(300000, 1));
+  test::WriteAll(root / "sub" / "b.bin", std::vector<std::uint8_t>(700, 2));
+  std::filesystem::create_directory_symlink(root, root / "sub" / "loop");
+
+  // No catalogue is needed.
+  ASSERT_EQ(Run({"check", root.string()}), kExitOk) << err.str();
+  const std::regex summary(R"(Přečteno: 300700 B, \d+\.\d s, průměr \d+ B/s)");
+  ASSERT_EQ(Lines().size(), 1u) << out.str();
+  EXPECT_TRUE(std::regex_match(Lines()[0], summary)) << Lines()[0];
+
+  if (::geteuid() != 0) {
+    // Only a user other than root can be kept from reading a file.
+    std::filesystem::permissions(root / "sub" / "b.bin", std::filesystem::perms::none);
+    EXPECT_EQ(Run({"check", root.string()}), kExitNo);
+    std::filesystem::permissions(root / "sub" / "b.bin", std::filesystem::perms::owner_all);
+    ASSERT_EQ(Lines().size(), 2u) << out.str();
+    EXPECT_EQ(Lines()[0], "Soubor nelze vůbec otevřít! " + (root / "sub" / "b.bin").string());
+    EXPECT_EQ(Lines()[1].rfind("Přečteno: 300000 B, ", 0), 0u);
+  }
+
+  EXPECT_EQ(Run({"check", (dir / "nothing").string()}), kExitFailed);
+  EXPECT_EQ(Run({"check"}), kExitUsage);
+  EXPECT_EQ(Run({"check", root.string(), "extra"}), kExitUsage);
 }
 
 }  // namespace

@@ -321,7 +321,7 @@ void AddDiscTest::driveListFollowsTheDrives() {
   QCOMPARE(list->headerItem()->text(6), QString("Serial"));
   QCOMPARE(form->startButton()->toolTip(), QString("Spustit zpracovávání"));
   QVERIFY(form->startButton()->isDefault());
-  QVERIFY(!form->surfaceCheckButton()->isEnabled());
+  QVERIFY(form->surfaceCheckButton()->isEnabled());
   QCOMPARE(form->newGroupButton()->toolTip(), QString("Vytvořit novou skopinu"));
   QCOMPARE(Texts(form->chosenGroupsList()), QStringList{"Nezařazeno"});
   // The main window's start registered "Audio CD" after the test's groups.
@@ -476,7 +476,7 @@ void AddDiscTest::manualStoreWritesTheDiscAndRecalculates() {
   // The medium is out: nothing to start, but the window is usable.
   QVERIFY(!form->startButton()->isEnabled());
   QVERIFY(form->closeButton()->isEnabled());
-  QVERIFY(!form->surfaceCheckButton()->isEnabled());
+  QVERIFY(form->surfaceCheckButton()->isEnabled());
   QVERIFY(f.window->recalcWindow() == nullptr);
 
   const auto& rows = f.discs();

@@ -1,0 +1,167 @@
+// Language files with the real windows: a missing file is created complete,
+// a translation lacking a text shows it in Czech and gains it, the Language
+// menu switches the whole window, and broken files do no harm.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "gui/TLngINISupp.h"
+#include "gui/TMainForm.h"
+#include "gui/TRenameForm.h"
+#include "settings/lng_file.h"
+#include "support/catalogue_builder.h"
+
+using namespace rondo;
+
+namespace {
+
+const QString kShipped = QStringLiteral(RONDO_SOURCE_DIR "/lang/");
+
+struct Fixture {
+  QTemporaryDir dir;
+  MemoryRegistry registry;
+  std::unique_ptr<gui::TMainForm> window;
+  QStringList messages;
+
+  Fixture() {
+    const std::string path = (dir.path() + "/katalog.big").toStdString();
+    test::CatalogueBytes().AddDisc({.serial = "A-1", .description = "Alfa"}).Save(path);
+    registry.WriteText("Cesta", path);
+    registry.WriteText("VerzeProgramu", "QEL Rondotheka 4.4");
+  }
+  QString lang(const QString& name) const { return dir.path() + "/" + name; }
+  void install(const QString& name) const { QFile::copy(kShipped + name, lang(name)); }
+  void start(const std::string& language = "") {
+    if (!language.empty())
+      registry.WriteText("Language", language);
+    window = std::make_unique<gui::TMainForm>(registry);
+    window->splashMilliseconds = 0;
+    window->quitOnClose = false;
+    window->languageFolder = dir.path();
+    window->messageHook = [this](const QString& m) { messages << m; };
+    window->start();
+    window->show();
+  }
+  QString text(const char* action) const { return window->command(action)->text(); }
+  LngFile file(const QString& name) const {
+    LngFile f;
+    f.Load(lang(name).toStdString());
+    return f;
+  }
+};
+
+}  // namespace
+
+class LanguageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void aMissingFileIsCreatedComplete() {
+    Fixture f;
+    f.start();
+    QCOMPARE(f.messages,
+             QStringList{"WARNING!!!\r\n Language File Not Found! Its now creating a new!"});
+    const LngFile written = f.file("czech.lng");
+    QCOMPARE(written.Value("MainForm", "actionQuit"), std::optional<std::string>("Konec"));
+    QCOMPARE(written.Value("MainForm", "discView_0"), std::optional<std::string>("CD - Popis"));
+    QVERIFY(written.Value("MainForm", "FormCaption").has_value());
+    // The shipped file has every text this one got, and nothing of the
+    // program's own values ("666").
+    const LngFile shipped = [] {
+      LngFile s;
+      s.Load((kShipped + "czech.lng").toStdString());
+      return s;
+    }();
+    for (const auto& [key, value] : written.Entries("MainForm")) {
+      QVERIFY2(!QString::fromStdString(key).contains("666"), key.c_str());
+      QVERIFY2(shipped.Value("MainForm", key).has_value(), key.c_str());
+    }
+    QCOMPARE(written.Value("MainForm", "groupButton666"), std::nullopt);
+
+    // A window opened later adds its own section and is not warned about.
+    gui::TRenameForm rename(f.window.get());
+    QCOMPARE(f.messages.size(), 1);
+    QCOMPARE(f.file("czech.lng").Value("RenameForm", "FormCaption"),
+             std::optional<std::string>("Nové jméno..."));
+  }
+
+  void aTranslationLackingATextShowsItInCzechAndGainsIt() {
+    Fixture f;
+    f.install("czech.lng");
+    LngFile english;
+    english.Load((kShipped + "english.lng").toStdString());
+    // The shipped English file without one of its lines.
+    std::string text = english.Serialize();
+    const std::string line = "actionQuit=Exit\r\n";
+    text.erase(text.find(line), line.size());
+    QFile out(f.lang("english.lng"));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(text.data(), static_cast<qint64>(text.size()));
+    out.close();
+
+    f.start("english.lng");
+    QVERIFY(f.messages.isEmpty());
+    QCOMPARE(f.text("actionSearch"), QString("In the catalogue..."));
+    QCOMPARE(f.text("actionQuit"), QString("Konec"));
+    QCOMPARE(f.file("english.lng").Value("MainForm", "actionQuit"),
+             std::optional<std::string>("Konec"));
+    // Windows opened later speak the same language.
+    gui::TRenameForm rename(f.window.get());
+    QCOMPARE(rename.windowTitle(), QString("New name..."));
+  }
+
+  void theLanguageMenuSwitchesTheWindow() {
+    Fixture f;
+    f.install("czech.lng");
+    f.install("english.lng");
+    f.start();
+    QMenu* menu = f.window->menuBar()->findChild<QMenu*>("LngItem");
+    QVERIFY(menu != nullptr);
+    QCOMPARE(menu->title(), QString("Jazyk"));
+    QStringList items;
+    for (QAction* a : menu->actions())
+      items << a->objectName() + "=" + a->text();
+    QCOMPARE(items,
+             (QStringList{"czech=Čeština [QEL Rondotheka]", "english=English [QEL Rondotheka]"}));
+    const QString caption = f.window->windowTitle();
+    menu->actions().at(1)->trigger();
+    QCOMPARE(f.text("actionAddCd"), QString("Add..."));
+    QCOMPARE(f.window->languageFile(), std::string("english.lng"));
+    QCOMPARE(f.window->windowTitle(), caption);  // still names the catalogue
+    QMenu* again = f.window->menuBar()->findChild<QMenu*>("LngItem");
+    QCOMPARE(again->title(), QString("Language"));
+    f.window->close();
+    QCOMPARE(f.registry.ReadText("Language"), std::string("english.lng"));
+    // The shipped files were complete: switching wrote nothing into them.
+    QCOMPARE(f.file("english.lng").Serialize(), [] {
+      LngFile s;
+      s.Load((kShipped + "english.lng").toStdString());
+      return s.Serialize();
+    }());
+  }
+
+  void brokenFilesDoNoHarm() {
+    Fixture f;
+    // Code page 1250 ("\xE8" is "č"), with bytes that are no text.
+    static const char kBroken[] =
+        "\x00\xff\xfe[MainForm\r\n[MainForm]\r\nactionQuit=Pry\xE8\r\n"
+        "actionQuit=Druh\xFD\r\n=\r\n[[[\r\n[Nikdo]\r\nnic=nic\r\n"
+        "[MainForm]\r\nactionAbout\r\n\x01\x02=\x03\r\n";
+    QFile out(f.lang("czech.lng"));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(kBroken, sizeof kBroken - 1);
+    out.close();
+    f.start();
+    QVERIFY(f.messages.isEmpty());
+    QCOMPARE(f.text("actionQuit"), QString::fromUtf8("Pryč"));
+    QCOMPARE(f.text("actionAbout"), QString("O aplikaci..."));
+    QVERIFY(f.file("czech.lng").Value("MainForm", "actionAbout").has_value());
+  }
+};
+
+QTEST_MAIN(LanguageTest)
+#include "language_test.moc"
