@@ -141,6 +141,7 @@ void Engine::ChangeItem(FileStream& file, bool groups) {
             host_.ShiftProgress(1, written, tail);
           });
           replacement.Commit();
+          file.CloseInBackground();
           host_.ShiftProgress(1, tail, tail);
         }
       }

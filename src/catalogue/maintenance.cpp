@@ -104,6 +104,7 @@ void Engine::RemoveCds(FileStream& file) {
   }
   flush();
   replacement.Commit();
+  file.CloseInBackground();
   RunOperation(OperationCode::kListCds);
 }
 

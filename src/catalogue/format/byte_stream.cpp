@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "catalogue/format/errors.h"
 
@@ -263,6 +265,19 @@ void FileStream::Reserve(std::uint64_t bytes) {
     if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)
       Fail("chyba zápisu");
     return;  // not supported here: the writes find out on their own
+  }
+}
+
+void FileStream::CloseInBackground() {
+  if (fd_ < 0)
+    return;
+  const int fd = fd_;
+  fd_ = -1;
+  buffer_.clear();
+  try {
+    std::thread([fd] { ::close(fd); }).detach();
+  } catch (const std::system_error&) {
+    ::close(fd);  // no thread to be had: close here
   }
 }
 

@@ -84,6 +84,11 @@ class FileStream final : public ByteStream {
 
   // Flushes written data to the medium.
   void Sync();
+  // Closes the file on another thread and leaves this stream unusable. For
+  // a file just replaced by a new one: the last close of the old file frees
+  // its whole content, which takes a while for a large file and need not
+  // hold up the user.
+  void CloseInBackground();
   // Sets aside room on the medium for a file that will grow to bytes, so a
   // full disk is met before anything is written and the data lies in one
   // piece. Where the file system cannot, nothing happens.
