@@ -20,11 +20,9 @@ namespace {
 // counts 248 bytes for a head that takes 249.
 constexpr std::size_t kOldHeaderSize = 249;
 constexpr std::size_t kOldLengthBase = 248;
-constexpr std::size_t kOldIdentifier = 30;
 constexpr std::size_t kOldLengthAt = 30;
 constexpr std::size_t kOldLabelAt = 34;
 constexpr std::size_t kOldDescriptionAt = 84;
-constexpr std::size_t kOldDirCountAt = 232;
 constexpr std::size_t kHeadRestAt = kOldLabelAt;  // from the label on, as today
 constexpr std::size_t kLabelWidth = 50;
 constexpr std::size_t kDescriptionWidth = 50;

@@ -21,6 +21,8 @@ std::string Trim(const std::string& s) {
   return s.substr(first, last - first + 1);
 }
 
+// A line break is written "\n" and a backslash "\\", so that a backslash
+// followed by "n" in a text stays what it was.
 std::string Escape(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -28,6 +30,8 @@ std::string Escape(const std::string& text) {
       continue;
     if (text[i] == '\n' || text[i] == '\r') {
       out += "\\n";
+    } else if (text[i] == '\\') {
+      out += "\\\\";
     } else {
       out += text[i];
     }
@@ -40,6 +44,9 @@ std::string Unescape(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
       out += '\n';
+      ++i;
+    } else if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
+      out += '\\';
       ++i;
     } else {
       out += text[i];

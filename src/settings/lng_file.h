@@ -26,7 +26,8 @@ class LngFile {
   // IoError.
   void Save(const std::string& path) const;
 
-  // Texts are UTF-8; a "\n" in a stored value stands for a line break.
+  // Texts are UTF-8; a "\n" in a stored value stands for a line break, a
+  // "\\" for one backslash.
   std::optional<std::string> Value(const std::string& section, const std::string& key) const;
   bool Has(const std::string& section, const std::string& key) const;
   // Adds the key when it is missing; an existing key keeps its value.
@@ -49,8 +50,8 @@ class LngFile {
     std::string value;
   };
   struct Section {
-    std::string name;         // empty for the lines before the first header
-    std::string header;       // the header line as in the file
+    std::string name;    // empty for the lines before the first header
+    std::string header;  // the header line as in the file
     std::vector<Line> lines;
   };
 

@@ -67,5 +67,15 @@ TEST(LngFileTest, AddsMissingKeysIntoTheirSectionAndWritesCodePage1250) {
   EXPECT_EQ(back.Serialize(), file.Serialize());
 }
 
+TEST(LngFileTest, BackslashesSurviveBesideLineBreaks) {
+  LngFile file = LngFile::Parse("[A]\r\nold=C:\\temp\\\\x\r\n");
+  // A stored "\\" reads as one backslash; a lone backslash stays.
+  EXPECT_EQ(file.Value("A", "old"), "C:\\temp\\x");
+  EXPECT_TRUE(file.AddMissing("A", "path", "C:\\novy\nradek\\"));
+  EXPECT_EQ(file.Value("A", "path"), "C:\\novy\nradek\\");
+  EXPECT_EQ(file.Serialize(), "[A]\r\nold=C:\\temp\\\\x\r\npath=C:\\\\novy\\nradek\\\\\r\n");
+  EXPECT_EQ(LngFile::Parse(file.Serialize()).Value("A", "path"), "C:\\novy\nradek\\");
+}
+
 }  // namespace
 }  // namespace rondo
