@@ -6,6 +6,7 @@
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
 #include "catalogue/format/errors.h"
+#include "catalogue/format/safe_replace.h"
 #include "settings/group_kinds.h"
 #include "shell/paths.h"
 #include "shell/text.h"
@@ -248,40 +249,42 @@ void StoreScannedEntry(const std::string& databasePath, const std::vector<std::u
     progress.Log("Nelze otevřít odkládací soubor!");
     throw;
   }
-  if (file->Size() == 0) {
-    WriteDatabaseHeader(*file, DatabaseHeader::Current());
+  const std::uint64_t oldSize = file->Size();
+  if (oldSize != 0) {
+    file->Seek(0);
+    if (!ReadDatabaseHeader(*file).IsCurrentFormat()) {
+      throw DamagedCatalogue("Databáze má jiný formát; disk do ní nelze uložit.");
+    }
+    // The new entry must be reachable: every entry before it has to fit.
+    CheckEntries(*file);
   }
-  file->Seek(0);
-  if (!ReadDatabaseHeader(*file).IsCurrentFormat()) {
-    throw DamagedCatalogue("Databáze má jiný formát; disk do ní nelze uložit.");
-  }
-  // The new entry must be reachable: every entry before it has to fit.
-  CheckEntries(*file);
 
   progress.Log("Ukládám...");
-  const std::uint64_t oldSize = file->Size();
-  constexpr std::size_t kChunk = 256 * 1024;
-  try {
-    file->Seek(oldSize);
-    std::uint64_t done = 0;
-    while (done < entry.size()) {
-      const std::size_t n = std::min<std::size_t>(kChunk, entry.size() - done);
-      file->Write(entry.data() + done, n);
-      done += n;
-      if (written)
-        written(done, entry.size());
-      progress.ProcessEvents();
-    }
-    file->Sync();
-  } catch (...) {
-    // Leave the catalogue exactly as it was.
-    try {
-      file->Truncate(oldSize);
-      file->Sync();
-    } catch (const IoError&) {
-    }
-    throw;
+  if (!file->Writable()) {
+    throw IoError("nelze zapisovat do „" + databasePath + "“: soubor je otevřen jen pro čtení");
   }
+  // The catalogue with the new entry is written beside the old one and
+  // renamed over it: a failure or a crash part-way through never leaves a
+  // half-written entry at the end (the walk would refuse the whole file).
+  // The kernel copies the old entries, often without moving their bytes.
+  ReplacementFile replacement(databasePath);
+  FileStream& out = replacement.Stream();
+  out.Reserve(std::max<std::uint64_t>(oldSize, kDatabaseHeaderSize) + entry.size());
+  if (oldSize == 0)  // a missing or empty file gets its header
+    WriteDatabaseHeader(out, DatabaseHeader::Current());
+  else
+    file->CopyRangeTo(out, 0, oldSize);
+  constexpr std::size_t kChunk = 256 * 1024;
+  std::uint64_t done = 0;
+  while (done < entry.size()) {
+    const std::size_t n = std::min<std::size_t>(kChunk, entry.size() - done);
+    out.Write(entry.data() + done, n);
+    done += n;
+    if (written)
+      written(done, entry.size());
+    progress.ProcessEvents();
+  }
+  replacement.Commit();
 }
 
 }  // namespace rondo

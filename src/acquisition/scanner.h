@@ -62,9 +62,10 @@ ScanResult ScanDisc(const ScanRequest& request, FileTree& tree, Registry& regist
                     ScanProgress& progress, const std::function<LocalDateTime()>& now = NowLocal);
 
 // Appends a scanned entry to the end of the catalogue. The catalogue must be
-// valid (it is walked first; a missing or empty file gets its header); a
-// failed write cuts the file back to its old length, so it stays byte for
-// byte as it was. Progress reports the bytes written so far.
+// valid (it is walked first; a missing or empty file gets its header). The
+// new catalogue replaces the old one in one step, so a failed write or a
+// crash leaves it byte for byte as it was. Progress reports the bytes of
+// the entry written so far.
 void StoreScannedEntry(const std::string& databasePath, const std::vector<std::uint8_t>& entry,
                        ScanProgress& progress,
                        const std::function<void(std::uint64_t, std::uint64_t)>& written = {});

@@ -21,11 +21,36 @@ bool Contains(const std::vector<std::string>& serials, const Cp1250Text& serial)
   return std::find(serials.begin(), serials.end(), text) != serials.end();
 }
 
-// Rewrites one whole 228-byte head in place.
-void RewriteHeader(FileStream& file, std::uint64_t at, const CdHeader& h) {
-  file.Seek(at);
-  WriteCdHeader(file, h);
-}
+// Rewrites whole 228-byte heads in place, each in one write. When the
+// operation fails part-way, the heads already rewritten get their old bytes
+// back, so a failed change of several discs changes none of them.
+class HeadRewrites {
+ public:
+  explicit HeadRewrites(FileStream& file) : file_(file) {}
+  HeadRewrites(const HeadRewrites&) = delete;
+  HeadRewrites& operator=(const HeadRewrites&) = delete;
+  ~HeadRewrites() {
+    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
+      try {
+        file_.Seek(it->first);
+        WriteCdHeader(file_, it->second);
+      } catch (const std::exception&) {
+        // The medium refuses writes: nothing more can be done.
+      }
+    }
+  }
+  void Rewrite(std::uint64_t at, const CdHeader& old, const CdHeader& h) {
+    undo_.emplace_back(at, old);
+    file_.Seek(at);
+    WriteCdHeader(file_, h);
+  }
+  // Everything was written: nothing to undo.
+  void Keep() { undo_.clear(); }
+
+ private:
+  FileStream& file_;
+  std::vector<std::pair<std::uint64_t, CdHeader>> undo_;
+};
 
 }  // namespace
 
@@ -121,11 +146,13 @@ void Engine::ChangeLending(FileStream& file, OperationCode code) {
   }
   CheckEntries(file);
   const double now = EncodeOleDate(NowLocal());
+  HeadRewrites rewrites(file);
   EntryWalker walker(file);
   CdHeader h;
   while (walker.Next(h)) {
     if (!Contains(selected, h.Serial.Text()))
       continue;
+    const CdHeader old = h;
     switch (code) {
       case OperationCode::kLendCds:
         h.Lending.Set(ToCp1250(name));
@@ -140,23 +167,27 @@ void Engine::ChangeLending(FileStream& file, OperationCode code) {
         h.LendDate = 0.0;
         break;
     }
-    RewriteHeader(file, walker.EntryStart(), h);
+    rewrites.Rewrite(walker.EntryStart(), old, h);
   }
+  rewrites.Keep();
   RunOperation(OperationCode::kListCds);
 }
 
 void Engine::ChangeSelectedHeads(FileStream& file, const std::function<bool(CdHeader&)>& change) {
   const std::vector<std::string> selected = SelectedSerials();
   CheckEntries(file);
+  HeadRewrites rewrites(file);
   EntryWalker walker(file);
   CdHeader h;
   while (walker.Next(h)) {
+    const CdHeader old = h;
     for (const auto& serial : selected) {
       if (ToUtf8(h.Serial.Text()) == serial && change(h)) {
-        RewriteHeader(file, walker.EntryStart(), h);
+        rewrites.Rewrite(walker.EntryStart(), old, h);
       }
     }
   }
+  rewrites.Keep();
 }
 
 void Engine::RenameCd(FileStream& file) {
@@ -207,6 +238,7 @@ void Engine::ChangeCdGroups(FileStream& file) {
 void Engine::MarkMultigroupMembers(FileStream& file) {
   const std::vector<std::string> selected = SelectedSerials();
   CheckEntries(file);
+  HeadRewrites rewrites(file);
   EntryWalker walker(file);
   CdHeader h;
   std::size_t slot = 0;
@@ -217,8 +249,11 @@ void Engine::MarkMultigroupMembers(FileStream& file) {
       if (ToUtf8(h.Serial.Text()) != serial)
         continue;
       // Never a disc hidden without a slot to list it.
-      if (slot >= kMemberSlots)
+      if (slot >= kMemberSlots) {
+        rewrites.Keep();
         return;
+      }
+      const CdHeader old = h;
       h.InMultigroup = 1;
       MultigroupMembers.Slots[slot++] = h.Serial;
       MultigroupTemplate.FileCount =
@@ -229,9 +264,10 @@ void Engine::MarkMultigroupMembers(FileStream& file) {
           static_cast<std::uint16_t>(MultigroupTemplate.ReservedCount + h.ReservedCount);
       MultigroupTemplate.CdSize += h.CdSize;
       MultigroupTemplate.Groups = h.Groups;
-      RewriteHeader(file, walker.EntryStart(), h);
+      rewrites.Rewrite(walker.EntryStart(), old, h);
     }
   }
+  rewrites.Keep();
 }
 
 void Engine::AppendMultigroup(FileStream& file) {
@@ -295,10 +331,34 @@ std::string Engine::CreateMultigroup(const std::string& name) {
                       std::to_string(members) + ". Nic nebylo změněno.");
     return {};
   }
-  RunOperation(OperationCode::kMarkMultigroupMembers);
-  MultigroupTemplate.Description.Set(ToCp1250(name));
   PendingSerial.clear();
-  RunOperation(OperationCode::kAppendMultigroup);
+  {
+    std::unique_ptr<FileStream> file = OpenCatalogue(DatabasePath);
+    file->Seek(0);
+    if (file->Size() != 0 && !ReadDatabaseHeader(*file).IsCurrentFormat()) {
+      file.reset();
+      RunOperation(OperationCode::kListCds);  // offers the conversion
+      return {};
+    }
+    if (!file->Writable()) {
+      throw IoError("nelze zapisovat do „" + DatabasePath + "“: soubor je otevřen jen pro čtení");
+    }
+    // Flagging the members and appending the multigroup are one change: both
+    // are made in a copy that replaces the catalogue in one step, so neither
+    // a failure nor a crash can leave discs hidden in a multigroup that was
+    // never written.
+    ReplacementFile replacement(DatabasePath);
+    FileStream& out = replacement.Stream();
+    if (file->Size() == 0)
+      WriteDatabaseHeader(out, DatabaseHeader::Current());
+    else
+      file->CopyRangeTo(out, 0, file->Size());
+    file.reset();
+    MarkMultigroupMembers(out);
+    MultigroupTemplate.Description.Set(ToCp1250(name));
+    AppendMultigroup(out);
+    replacement.Commit();
+  }
   return PendingSerial;
 }
 

@@ -95,6 +95,16 @@ void Engine::RecalculateStructure(FileStream& file) {
     ~Finish() { host.RecalcFinished(); }
   } finish{host_};
 
+  // The lengths already rewritten, with their old values: a failed write
+  // puts them back, so a failed recalculation leaves the file as it was.
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> rewritten;
+  const auto putLength = [&file](std::uint64_t at, std::uint32_t length) {
+    std::uint8_t bytes[4];
+    for (int b = 0; b < 4; ++b)
+      bytes[b] = static_cast<std::uint8_t>(length >> (8 * b));
+    file.Seek(at);
+    file.Write(bytes, sizeof bytes);
+  };
   try {
     const bool all = RecalcSerial == "All";
     FixedText<9> wanted;
@@ -135,11 +145,9 @@ void Engine::RecalculateStructure(FileStream& file) {
             if (!item.directory)
               continue;
             if (item.length != item.stored) {
-              std::uint8_t bytes[4];
-              for (int b = 0; b < 4; ++b)
-                bytes[b] = static_cast<std::uint8_t>(item.length >> (8 * b));
-              file.Seek(walker.BlockStart() + item.end - 4);
-              file.Write(bytes, sizeof bytes);
+              const std::uint64_t at = walker.BlockStart() + item.end - 4;
+              rewritten.emplace_back(at, item.stored);
+              putLength(at, item.length);
             }
             host_.RecalcProgress(2, ++written, dirs);
           }
@@ -149,6 +157,13 @@ void Engine::RecalculateStructure(FileStream& file) {
         break;
     }
   } catch (const std::exception& e) {
+    for (auto it = rewritten.rbegin(); it != rewritten.rend(); ++it) {
+      try {
+        putLength(it->first, it->second);
+      } catch (const std::exception&) {
+        // The medium refuses writes: nothing more can be done.
+      }
+    }
     host_.ShowMessage(std::string(msg::kRecalcErrorPrefix) + e.what());
   }
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -18,7 +19,30 @@ namespace {
 constexpr std::size_t kReadBufferSize = 64 * 1024;
 constexpr std::size_t kFirstFillSize = 4 * 1024;
 constexpr const char* kShortRead = "neočekávaný konec souboru";
+
+std::atomic<std::uint64_t> failAtStep{0};  // 0: not armed
+std::atomic<std::uint64_t> stepsCounted{0};
+std::atomic<int> failureErrno{EIO};
 }  // namespace
+
+std::uint64_t ArmWriteFailureForTests(std::uint64_t step, int error) {
+  failAtStep.store(0);
+  const std::uint64_t counted = stepsCounted.exchange(0);
+  failureErrno.store(error);
+  failAtStep.store(step);
+  return counted;
+}
+
+bool InjectedWriteFailure() {
+  if (failAtStep.load(std::memory_order_relaxed) == 0)
+    return false;
+  const std::uint64_t step = stepsCounted.fetch_add(1) + 1;
+  std::uint64_t expected = step;
+  if (!failAtStep.compare_exchange_strong(expected, 0))
+    return false;
+  errno = failureErrno.load();
+  return true;
+}
 
 void MemoryStream::Read(void* buffer, std::size_t n) {
   if (ReadSome(buffer, n) != n)
@@ -167,6 +191,8 @@ void FileStream::Write(const void* buffer, std::size_t n) {
   if (!writable_) {
     throw IoError("nelze zapisovat do „" + path_ + "“: soubor je otevřen jen pro čtení");
   }
+  if (n > 0 && InjectedWriteFailure())
+    Fail("chyba zápisu");
   const auto* in = static_cast<const std::uint8_t*>(buffer);
   std::size_t done = 0;
   while (done < n) {
@@ -215,6 +241,8 @@ void FileStream::CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint
   loff_t previousEnd = out;
   while (left > 0) {
     const loff_t sliceStart = out;
+    if (InjectedWriteFailure())
+      target.Fail("chyba zápisu");
     const ssize_t n = ::copy_file_range(fd_, &in, target.fd_, &out,
                                         static_cast<std::size_t>(std::min(left, kSlice)), 0);
     if (n < 0 && errno == EINTR)
@@ -259,6 +287,10 @@ void FileStream::CopyRangeTo(FileStream& target, std::uint64_t offset, std::uint
 void FileStream::Reserve(std::uint64_t bytes) {
   if (bytes == 0)
     return;
+  if (InjectedWriteFailure()) {
+    errno = ENOSPC;  // what a reservation that fails means
+    Fail("chyba zápisu");
+  }
   while (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) != 0) {
     if (errno == EINTR)
       continue;
@@ -282,6 +314,8 @@ void FileStream::CloseInBackground() {
 }
 
 void FileStream::Sync() {
+  if (InjectedWriteFailure())
+    Fail("nelze uložit na disk");
   while (::fsync(fd_) != 0) {
     if (errno != EINTR)
       Fail("nelze uložit na disk");
@@ -289,6 +323,8 @@ void FileStream::Sync() {
 }
 
 void FileStream::Truncate(std::uint64_t size) {
+  if (InjectedWriteFailure())
+    Fail("nelze zkrátit");
   while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
     if (errno != EINTR)
       Fail("nelze zkrátit");

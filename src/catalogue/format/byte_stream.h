@@ -10,6 +10,19 @@
 
 namespace rondo {
 
+// For tests only: makes the step-th writing step from now on (1 = the next
+// one) fail as a failing medium would, with errno set to error. The steps
+// are every FileStream::Write, Reserve, Truncate and Sync, every slice of
+// CopyRangeTo and the rename in ReplacementFile::Commit, in any thread (a
+// Reserve that fails always says the medium is full). The
+// failure strikes once and disarms itself; step 0 disarms. Returns how many
+// steps were counted since the previous call (equal to that call's step
+// exactly when the failure struck). Unarmed, nothing is counted or changed.
+std::uint64_t ArmWriteFailureForTests(std::uint64_t step, int error);
+
+// True (with errno set) when the armed failure strikes at this writing step.
+bool InjectedWriteFailure();
+
 class ByteStream {
  public:
   virtual ~ByteStream() = default;

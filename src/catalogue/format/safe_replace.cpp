@@ -66,7 +66,7 @@ ReplacementFile::~ReplacementFile() {
 void ReplacementFile::Commit() {
   stream_->Sync();
   stream_.reset();
-  if (::rename(temporaryPath_.c_str(), targetPath_.c_str()) != 0) {
+  if (InjectedWriteFailure() || ::rename(temporaryPath_.c_str(), targetPath_.c_str()) != 0) {
     Fail("nelze přepsat", targetPath_);
   }
   committed_ = true;
