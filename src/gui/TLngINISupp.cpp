@@ -233,8 +233,13 @@ void TLngINISupp::complete(LngFile& file) {
 void TLngINISupp::applyFile(const LngFile& file, QWidget* form) {
   for (QWidget* window : ProgramWindows(form)) {
     const std::string section = Utf8(SectionOf(window));
-    const auto caption = file.Value(section, "FormCaption");
-    window->setWindowTitle(caption ? FromUtf8(*caption) : QStringLiteral("ERROR"));
+    // Only the window being applied gets its caption: the others may show
+    // a caption of their own making by now (the main window names its
+    // catalogue).
+    if (window == form) {
+      const auto caption = file.Value(section, "FormCaption");
+      window->setWindowTitle(caption ? FromUtf8(*caption) : QStringLiteral("ERROR"));
+    }
     const auto entries = file.Entries(section);
     if (entries.empty())
       continue;

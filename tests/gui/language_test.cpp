@@ -82,9 +82,13 @@ class LanguageTest : public QObject {
     }
     QCOMPARE(written.Value("MainForm", "groupButton666"), std::nullopt);
 
-    // A window opened later adds its own section and is not warned about.
+    // A window opened later adds its own section and is not warned about;
+    // the main window keeps its caption naming the catalogue.
+    const QString caption = f.window->windowTitle();
+    QVERIFY(caption.endsWith("katalog.big"));
     gui::TRenameForm rename(f.window.get());
     QCOMPARE(f.messages.size(), 1);
+    QCOMPARE(f.window->windowTitle(), caption);
     QCOMPARE(f.file("czech.lng").Value("RenameForm", "FormCaption"),
              std::optional<std::string>("Nové jméno..."));
   }
