@@ -214,7 +214,7 @@ int CatalogueTarget(const std::uint8_t* data, std::size_t size) {
   const std::string copy = ScratchPath("kopie.big");
   std::error_code ec;
   std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing, ec);
-  Check(!ec, "cannot copy the catalogue");
+  Check(!ec, "cannot copy the catalogue: " + ec.message());
   engine.DatabasePath = copy;
   engine.RecalcSerial = "All";
   Guarded([&] { engine.RunOperation(OperationCode::kRecalculateStructure); });
