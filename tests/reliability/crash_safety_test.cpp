@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -469,8 +470,17 @@ TEST(CrashSafetyTest, EveryWritingStepThatFailsLeavesTheOldFile) {
   }
 }
 
+// A few kills per operation in the suite; scripts/kill-test asks for
+// hundreds through RONDO_KILLS_PER_OPERATION.
+int KillsPerOperation() {
+  const char* text = std::getenv("RONDO_KILLS_PER_OPERATION");
+  const int wanted = text != nullptr ? std::atoi(text) : 0;
+  return wanted > 0 ? wanted : 4;
+}
+
 TEST(CrashSafetyTest, KilledAtARandomMomentTheFileIsOldOrNewAndOpens) {
   std::mt19937 random(20240611);
+  const int perOperation = KillsPerOperation();
   int kills = 0;
   for (const Operation& op : Operations()) {
     SCOPED_TRACE(op.name);
@@ -481,7 +491,7 @@ TEST(CrashSafetyTest, KilledAtARandomMomentTheFileIsOldOrNewAndOpens) {
     const Bytes fresh = test::ReadAll(clean / op.file);
 
     std::map<Outcome, int> outcomes;
-    for (int attempt = 0; attempt < 4; ++attempt) {
+    for (int attempt = 0; attempt < perOperation; ++attempt) {
       test::TempDir dir;
       op.prepare(dir.Path());
       std::cout.flush();
@@ -500,10 +510,10 @@ TEST(CrashSafetyTest, KilledAtARandomMomentTheFileIsOldOrNewAndOpens) {
       EXPECT_NE(o, Outcome::kBad) << "attempt " << attempt;
       EXPECT_EQ(OpensCleanly(op, dir.Path(), old), "") << "attempt " << attempt;
     }
-    std::cout << "[ kills    ] " << op.name << ": 4 kills, old " << outcomes[Outcome::kOld]
-              << ", new " << outcomes[Outcome::kNew] << ", pending lengths "
-              << outcomes[Outcome::kPending] << ", per head " << outcomes[Outcome::kPerHead]
-              << "\n";
+    std::cout << "[ kills    ] " << op.name << ": " << perOperation << " kills, old "
+              << outcomes[Outcome::kOld] << ", new " << outcomes[Outcome::kNew]
+              << ", pending lengths " << outcomes[Outcome::kPending] << ", per head "
+              << outcomes[Outcome::kPerHead] << "\n";
   }
   ::testing::Test::RecordProperty("kills", std::to_string(kills));
 }
