@@ -34,37 +34,81 @@ struct Totals {
   bool incomplete = false;
 };
 
-// Lists the whole tree once; every later step works from memory.
-void ReadTree(FileTree& tree, const std::string& path, char separator, std::vector<Node>& children,
-              std::uint64_t& bytes, Totals& totals, ScanProgress& progress) {
-  std::vector<TreeEntry> entries;
-  if (!tree.List(path, entries)) {
-    totals.incomplete = true;
-    return;
-  }
-  children.reserve(entries.size());
-  for (auto& entry : entries) {
-    if (entry.name == "." || entry.name == "..")
-      continue;
-    Node node;
-    node.entry = std::move(entry);
-    if (node.entry.directory) {
-      ++totals.dirs;
-      if (!node.entry.linkToDirectory) {
-        ReadTree(tree, WithTrailingBackslash(path, separator) + node.entry.name, separator,
-                 node.children, node.bytes, totals, progress);
-      }
-    } else {
-      ++totals.files;
-      if (!node.entry.sizeKnown)
-        totals.incomplete = true;
-      node.bytes = node.entry.sizeKnown ? node.entry.size : 0;
-      totals.bytes += node.bytes;
+// The deepest level a stored item can have: the Level byte holds no more.
+constexpr std::uint8_t kDeepestLevel = 255;
+
+// A path as the progress log shows it: the bytes of a name that are not UTF-8
+// appear as the "?" they are stored as.
+std::string Shown(const std::string& path) {
+  return ValidUtf8(path);
+}
+
+bool Inside(const std::string& path, const std::string& root) {
+  if (root.empty() || root == "/")
+    return path.starts_with('/');
+  const std::string base = root.ends_with('/') ? root.substr(0, root.size() - 1) : root;
+  return path == base || path.starts_with(base + "/");
+}
+
+struct TreeReader {
+  FileTree& tree;
+  char separator;
+  std::string root;  // canonical, to tell links that leave the disc
+  Totals& totals;
+  ScanProgress& progress;
+
+  // Lists the whole tree once; every later step works from memory. Each
+  // problem met is one line in the log; the scan goes on.
+  void Read(const std::string& path, std::uint8_t level, std::vector<Node>& children,
+            std::uint64_t& bytes) {
+    std::vector<TreeEntry> entries;
+    if (!tree.List(path, entries)) {
+      totals.incomplete = true;
+      progress.Warn((entries.empty() ? "Adresář nelze otevřít! " : "Adresář nelze přečíst celý! ") +
+                    Shown(path));
     }
-    bytes += node.bytes;
-    children.push_back(std::move(node));
+    children.reserve(entries.size());
+    for (auto& entry : entries) {
+      if (entry.name == "." || entry.name == "..")
+        continue;
+      Node node;
+      node.entry = std::move(entry);
+      const std::string itemPath = WithTrailingBackslash(path, separator) + node.entry.name;
+      const bool leaves =
+          node.entry.link && !node.entry.linkTarget.empty() && !Inside(node.entry.linkTarget, root);
+      if (leaves) {
+        // Its size would be of something that is not on the disc.
+        progress.Warn("Odkaz " + Shown(itemPath) + " vede mimo disk (" +
+                      Shown(node.entry.linkTarget) + "); uložen bez obsahu a velikosti.");
+        node.entry.size = 0;
+      } else if (node.entry.linkToDirectory) {
+        progress.Warn("Odkaz " + Shown(itemPath) + " vede na adresář; uložen bez obsahu.");
+      }
+      if (node.entry.directory) {
+        ++totals.dirs;
+        // A directory at the deepest level is stored without its contents
+        // (the writer says so); deeper levels are never read.
+        if (!node.entry.linkToDirectory && level < kDeepestLevel)
+          Read(itemPath, static_cast<std::uint8_t>(level + 1), node.children, node.bytes);
+      } else {
+        ++totals.files;
+        if (!node.entry.sizeKnown)
+          totals.incomplete = true;
+        node.bytes = node.entry.sizeKnown ? node.entry.size : 0;
+        totals.bytes += node.bytes;
+      }
+      bytes += node.bytes;
+      children.push_back(std::move(node));
+    }
+    progress.ProcessEvents();
   }
-  progress.ProcessEvents();
+};
+
+// True when one of the items holds more than 4 GB by itself: its own line
+// explains why everything around it is capped too.
+bool HasOversizedItem(const std::vector<Node>& children) {
+  return std::any_of(children.begin(), children.end(),
+                     [](const Node& n) { return n.bytes > kMaxU32; });
 }
 
 std::uint32_t Saturated32(std::uint64_t value) {
@@ -80,20 +124,22 @@ class EntryWriter {
   EntryWriter(const ScanRequest& request, ScanProgress& progress)
       : request_(request), progress_(progress) {}
 
-  void WriteDirectory(const std::string& path, const std::vector<Node>& children,
-                      std::uint8_t level) {
+  // path leads to the directory on the medium; shown is the same path as
+  // the log shows it.
+  void WriteDirectory(const std::string& path, const std::string& shown,
+                      const std::vector<Node>& children, std::uint8_t level) {
     ++level;
     if (level == 0) {  // past 255 levels the Level byte cannot say more
-      progress_.Warn("Adresář " + path + " je zanořen hlouběji než 255 úrovní; nezapsán.");
+      progress_.Warn("Adresář " + shown + " je zanořen hlouběji než 255 úrovní; nezapsán.");
       return;
     }
     for (const Node& node : children) {
       if (node.entry.directory)
-        WriteItem(path, node, level);
+        WriteItem(path, shown, node, level);
     }
     for (const Node& node : children) {
       if (!node.entry.directory)
-        WriteItem(path, node, level);
+        WriteItem(path, shown, node, level);
     }
   }
 
@@ -121,47 +167,57 @@ class EntryWriter {
   }
 
   TDynamicArray Field(const std::string& utf8, const std::string& what,
-                      const std::string& fullPath) {
+                      const std::string& shownPath) {
     TDynamicArray array;
     array.chars = ToCp1250(utf8).bytes;
     if (array.chars.size() > kMaxTextBytes) {
       array.chars.resize(kMaxTextBytes);
-      progress_.Warn(what + " položky " + fullPath + " je delší než 255 bajtů; zkráceno.");
+      progress_.Warn(what + " položky " + shownPath + " je delší než 255 bajtů; zkráceno.");
     }
     return array;
   }
 
-  void WriteItem(const std::string& path, const Node& node, std::uint8_t level) {
+  void WriteItem(const std::string& path, const std::string& shown, const Node& node,
+                 std::uint8_t level) {
     const std::string fullPath = WithTrailingBackslash(path, request_.separator) + node.entry.name;
+    // The name as it is stored: bytes that are not UTF-8 and characters
+    // outside the code page become "?", and the log says so once.
+    const bool fits = FitsCp1250(node.entry.name);
+    const std::string shownName = fits ? node.entry.name : ToUtf8(ToCp1250(node.entry.name));
+    const std::string shownPath = WithTrailingBackslash(shown, request_.separator) + shownName;
+    if (!fits) {
+      progress_.Warn("Jméno položky " + shownPath +
+                     " obsahuje znaky, které katalog neumí uložit; uloženy jako „?“.");
+    }
     ItemRecord r;
-    r.Name = Field(node.entry.name, "Jméno", fullPath);
-    r.Comment = Field(CommentFor(fullPath, node.entry.directory), "Komentář", fullPath);
+    r.Name = Field(node.entry.name, "Jméno", shownPath);
+    r.Comment = Field(CommentFor(fullPath, node.entry.directory), "Komentář", shownPath);
     r.Attributes = node.entry.attributes;
     r.Time = node.entry.time;
     r.Level = level;
     if (node.entry.directory) {
-      if (node.bytes > kMaxU32) {
-        progress_.Warn("Adresář " + fullPath + " má přes 4 GB; uložena největší možná velikost.");
+      if (node.bytes > kMaxU32 && !HasOversizedItem(node.children)) {
+        progress_.Warn("Adresář " + shownPath + " má přes 4 GB; uložena největší možná velikost.");
       }
       TDirInfo dir;
       static_cast<ItemRecord&>(dir) = std::move(r);
       dir.Size = Saturated32(node.bytes);
       WriteDirItem(buffer_, dir);
       ++dirs_;
-      progress_.Stored(true, fullPath, 0);
-      WriteDirectory(fullPath, node.children, level);
+      progress_.Stored(true, shownPath, 0);
+      WriteDirectory(fullPath, shownPath, node.children, level);
     } else {
       if (!node.entry.sizeKnown)
-        progress_.Warn("Nelze zjistit velikost souboru !" + fullPath);
+        progress_.Warn("Nelze zjistit velikost souboru !" + shownPath);
       if (node.bytes > kMaxU32) {
-        progress_.Warn("Soubor " + fullPath + " má přes 4 GB; uložena největší možná velikost.");
+        progress_.Warn("Soubor " + shownPath + " má přes 4 GB; uložena největší možná velikost.");
       }
       TFileInfo file;
       static_cast<ItemRecord&>(file) = std::move(r);
       file.Size = Saturated32(node.bytes);
       WriteFileItem(buffer_, file);
       ++files_;
-      progress_.Stored(false, fullPath, node.bytes);
+      progress_.Stored(false, shownPath, node.bytes);
     }
     progress_.ProcessEvents();
   }
@@ -200,14 +256,16 @@ ScanResult ScanDisc(const ScanRequest& request, FileTree& tree, Registry& regist
   std::vector<Node> root;
   std::uint64_t rootBytes = 0;
   Totals totals;
-  ReadTree(tree, request.root, request.separator, root, rootBytes, totals, progress);
+  TreeReader reader{tree, request.separator, tree.Canonical(request.root), totals, progress};
+  reader.Read(request.root, 1, root, rootBytes);
   if (totals.incomplete)
     progress.Warn("Nelze zjistit velikost některého ze souborů!");
   progress.Sized(totals.dirs, totals.files, totals.bytes);
   if (totals.dirs > kMaxU16 || totals.files > kMaxU16) {
     progress.Warn("Disk má přes 65535 souborů nebo adresářů; uložen největší možný počet.");
   }
-  if (totals.bytes > kMaxU32) {
+  // (A single item over 4 GB says so itself when the items are stored.)
+  if (totals.bytes > kMaxU32 && (request.withoutStructure || !HasOversizedItem(root))) {
     progress.Warn("Disk má přes 4 GB dat; uložena největší možná velikost.");
   }
   h.CdSize = Saturated32(totals.bytes);
@@ -220,7 +278,7 @@ ScanResult ScanDisc(const ScanRequest& request, FileTree& tree, Registry& regist
   std::uint64_t dirs = totals.dirs;
   std::uint64_t files = totals.files;
   if (!request.withoutStructure) {
-    writer.WriteDirectory(request.root, root, 0);
+    writer.WriteDirectory(request.root, Shown(request.root), root, 0);
     dirs = writer.Dirs();
     files = writer.Files();
   }

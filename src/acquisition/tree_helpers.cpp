@@ -8,18 +8,20 @@ namespace rondo {
 
 namespace {
 
-void Walk(FileTree& tree, const std::string& dir, char separator, TreeCounts& counts) {
+// Counts what a scan would store: no deeper than 255 levels, and what
+// could be read of a directory that cannot be listed whole.
+void Walk(FileTree& tree, const std::string& dir, char separator, int level, TreeCounts& counts) {
   std::vector<TreeEntry> entries;
-  if (!tree.List(dir, entries))
-    return;
+  (void)tree.List(dir, entries);
   for (const auto& entry : entries) {
     if (entry.name == "." || entry.name == "..")
       continue;
     ++counts.items;
     if (entry.directory) {
       ++counts.dirs;
-      if (!entry.linkToDirectory) {
-        Walk(tree, WithTrailingBackslash(dir, separator) + entry.name, separator, counts);
+      if (!entry.linkToDirectory && level < 255) {
+        Walk(tree, WithTrailingBackslash(dir, separator) + entry.name, separator, level + 1,
+             counts);
       }
     } else {
       ++counts.files;
@@ -37,7 +39,7 @@ std::uint64_t DirTreeSize(FileTree& tree, const std::string& dir, char separator
 
 TreeCounts CountTree(FileTree& tree, const std::string& dir, char separator) {
   TreeCounts counts;
-  Walk(tree, dir, separator, counts);
+  Walk(tree, dir, separator, 1, counts);
   return counts;
 }
 

@@ -9,6 +9,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 
@@ -55,11 +57,47 @@ double WriteTime(const struct stat& st) {
   return EncodeOleDate(t);
 }
 
+// Opens a directory. A path too long for the system (a deep tree of long
+// names) is opened one name at a time, each relative to the one before.
+int OpenDirectory(const std::string& path) {
+  const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+  const int fd = ::open(path.c_str(), flags);
+  if (fd >= 0 || errno != ENAMETOOLONG)
+    return fd;
+  int at = ::open(path.starts_with('/') ? "/" : ".", flags);
+  std::size_t begin = 0;
+  while (at >= 0 && begin < path.size()) {
+    std::size_t end = path.find('/', begin);
+    if (end == std::string::npos)
+      end = path.size();
+    if (end > begin) {
+      const std::string name = path.substr(begin, end - begin);
+      const int next = ::openat(at, name.c_str(), flags);
+      ::close(at);
+      at = next;
+    }
+    begin = end + 1;
+  }
+  return at;
+}
+
+// Where a link leads, resolved whole; empty when it leads nowhere.
+std::string LinkTarget(const std::string& linkPath) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(linkPath.c_str(), nullptr),
+                                                       &std::free);
+  return resolved ? std::string(resolved.get()) : std::string();
+}
+
 }  // namespace
+
+std::string LinuxFileTree::Canonical(const std::string& path) {
+  const std::string resolved = LinkTarget(path);
+  return resolved.empty() ? path : resolved;
+}
 
 bool LinuxFileTree::List(const std::string& path, std::vector<TreeEntry>& entries) {
   entries.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = OpenDirectory(path);
   if (fd < 0)
     return false;
   std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
@@ -72,7 +110,14 @@ bool LinuxFileTree::List(const std::string& path, std::vector<TreeEntry>& entrie
   struct statfs fs {};
   const bool fat = ::fstatfs(fd, &fs) == 0 && fs.f_type == kMsdosSuperMagic;
 
-  while (dirent* d = ::readdir(dir.get())) {
+  for (;;) {
+    errno = 0;
+    const dirent* d = ::readdir(dir.get());
+    if (d == nullptr) {
+      if (errno != 0)
+        return false;  // a damaged directory: what was read stays
+      break;
+    }
     const std::string name = d->d_name;
     if (name == "." || name == "..")
       continue;
@@ -85,6 +130,8 @@ bool LinuxFileTree::List(const std::string& path, std::vector<TreeEntry>& entrie
       continue;
     }
     if (S_ISLNK(st.st_mode)) {
+      entry.link = true;
+      entry.linkTarget = LinkTarget(path + "/" + name);
       struct stat target {};
       if (::fstatat(fd, d->d_name, &target, 0) != 0) {
         entry.sizeKnown = false;  // a dangling link

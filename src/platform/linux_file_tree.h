@@ -10,9 +10,11 @@ namespace rondo::platform {
 // names starting with ".", directory 0x10, archive for regular files on
 // writable media; on FAT media the real attribute bits. Symbolic links are
 // never followed into directories; a link to a file has the target's size.
+// Paths longer than the system's limit are opened one directory at a time.
 class LinuxFileTree : public FileTree {
  public:
   bool List(const std::string& path, std::vector<TreeEntry>& entries) override;
+  std::string Canonical(const std::string& path) override;
 };
 
 }  // namespace rondo::platform

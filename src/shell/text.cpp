@@ -126,71 +126,98 @@ std::string ToUtf8(const Cp1250Text& text) {
   return out;
 }
 
+namespace {
+
+// Decodes the UTF-8 sequence at i and steps past it. A broken sequence steps
+// over the bytes that did fit together (at least one) and gives false; the
+// byte that broke it is looked at again as a new start.
+bool NextCodePoint(std::string_view utf8, std::size_t& i, char32_t& cp) {
+  const std::size_t n = utf8.size();
+  const auto lead = static_cast<unsigned char>(utf8[i]);
+  if (lead < 0x80) {
+    cp = lead;
+    ++i;
+    return true;
+  }
+  // Number of continuation bytes and the allowed range of the first one;
+  // the narrowed ranges after E0, ED, F0 and F4 reject overlong forms,
+  // surrogates and code points above U+10FFFF.
+  std::size_t need = 0;
+  unsigned char lo = 0x80;
+  unsigned char hi = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    need = 1;
+    cp = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    need = 2;
+    cp = lead & 0x0F;
+    if (lead == 0xE0) {
+      lo = 0xA0;
+    } else if (lead == 0xED) {
+      hi = 0x9F;
+    }
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    need = 3;
+    cp = lead & 0x07;
+    if (lead == 0xF0) {
+      lo = 0x90;
+    } else if (lead == 0xF4) {
+      hi = 0x8F;
+    }
+  } else {
+    // A stray continuation byte, C0/C1 (always overlong) or F5..FF.
+    ++i;
+    return false;
+  }
+  std::size_t j = i + 1;
+  for (std::size_t k = 0; k < need; ++k, ++j) {
+    if (j >= n) {
+      i = j;
+      return false;
+    }
+    const auto b = static_cast<unsigned char>(utf8[j]);
+    const bool inRange = k == 0 ? (b >= lo && b <= hi) : IsContinuation(b);
+    if (!inRange) {
+      i = j;
+      return false;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  i = j;
+  return true;
+}
+
+}  // namespace
+
 Cp1250Text ToCp1250(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  const std::size_t n = utf8.size();
   std::size_t i = 0;
-  while (i < n) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    if (lead < 0x80) {
-      out.push_back(static_cast<char>(lead));
-      ++i;
-      continue;
-    }
-    // Number of continuation bytes and the allowed range of the first one;
-    // the narrowed ranges after E0, ED, F0 and F4 reject overlong forms,
-    // surrogates and code points above U+10FFFF.
-    std::size_t need = 0;
-    unsigned char lo = 0x80;
-    unsigned char hi = 0xBF;
-    char32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      need = 1;
-      cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      need = 2;
-      cp = lead & 0x0F;
-      if (lead == 0xE0) {
-        lo = 0xA0;
-      } else if (lead == 0xED) {
-        hi = 0x9F;
-      }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      need = 3;
-      cp = lead & 0x07;
-      if (lead == 0xF0) {
-        lo = 0x90;
-      } else if (lead == 0xF4) {
-        hi = 0x8F;
-      }
-    } else {
-      // A stray continuation byte, C0/C1 (always overlong) or F5..FF.
-      out.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    std::size_t j = i + 1;
-    bool ok = true;
-    for (std::size_t k = 0; k < need; ++k, ++j) {
-      if (j >= n) {
-        ok = false;
-        break;
-      }
-      const auto b = static_cast<unsigned char>(utf8[j]);
-      const bool inRange = k == 0 ? (b >= lo && b <= hi) : IsContinuation(b);
-      if (!inRange) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    // A broken sequence gives one "?" for the bytes that did fit together;
-    // the byte that broke it is looked at again as a new start.
-    out.push_back(ok ? CodePointToCp1250(cp) : kReplacement);
-    i = j;
+  char32_t cp = 0;
+  while (i < utf8.size()) {
+    // A broken sequence gives one "?" for the bytes that did fit together.
+    out.push_back(NextCodePoint(utf8, i, cp) ? CodePointToCp1250(cp) : kReplacement);
   }
   return Cp1250Text(std::move(out));
+}
+
+std::string ValidUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  char32_t cp = 0;
+  while (i < bytes.size()) {
+    const std::size_t start = i;
+    if (NextCodePoint(bytes, i, cp))
+      out.append(bytes.substr(start, i - start));
+    else
+      out.push_back(kReplacement);
+  }
+  return out;
+}
+
+bool FitsCp1250(std::string_view utf8) {
+  return ToUtf8(ToCp1250(utf8)) == utf8;
 }
 
 std::string AsciiLower(std::string_view text) {

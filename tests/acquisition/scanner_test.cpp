@@ -1,19 +1,27 @@
 // Scanning a tree into a disc entry, byte for byte, and storing it.
 #include "acquisition/scanner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <map>
 
+#include "catalogue/engine.h"
 #include "catalogue/format/errors.h"
+#include "platform/linux_file_tree.h"
 #include "settings/group_kinds.h"
 #include "shell/text.h"
 #include "support/catalogue_builder.h"
+#include "support/fake_host.h"
 
 namespace rondo {
 namespace {
@@ -22,6 +30,10 @@ class FakeTree : public FileTree {
  public:
   bool List(const std::string& path, std::vector<TreeEntry>& entries) override {
     listed.push_back(path);
+    if (const auto cut = partial.find(path); cut != partial.end()) {
+      entries = cut->second;
+      return false;
+    }
     const auto it = dirs.find(path);
     if (it == dirs.end())
       return false;
@@ -29,6 +41,7 @@ class FakeTree : public FileTree {
     return true;
   }
   std::map<std::string, std::vector<TreeEntry>> dirs;
+  std::map<std::string, std::vector<TreeEntry>> partial;  // listings cut short
   std::vector<std::string> listed;
 };
 
@@ -231,14 +244,175 @@ TEST_F(ScannerTest, ValuesThatDoNotFitAreCappedAndReported) {
   EXPECT_TRUE(warned("255"));
 }
 
-TEST_F(ScannerTest, UnreadableDirectoryIsStoredEmpty) {
-  tree.dirs["/cd"] = {Dir("zamčený"), File("a", 1)};
+TEST_F(ScannerTest, UnreadableDirectoriesKeepWhatCouldBeReadAndSaySo) {
+  tree.dirs["/cd"] = {Dir("zamčený"), Dir("poškozený"), File("a", 1)};
+  tree.partial["/cd/poškozený"] = {File("b", 7)};
   request.volume = {"X", 2, "ext4"};
   const ScanResult result = Scan();
-  EXPECT_EQ(result.header.DirCount, 1);
-  EXPECT_EQ(result.header.FileCount, 1);
+  EXPECT_EQ(result.header.DirCount, 2);
+  EXPECT_EQ(result.header.FileCount, 2);  // "b" was read before the failure
+  EXPECT_EQ(result.header.CdSize, 8u);
+  EXPECT_EQ(progress.warnings, (std::vector<std::string>{
+                                   "Adresář nelze otevřít! /cd/zamčený",
+                                   "Adresář nelze přečíst celý! /cd/poškozený",
+                                   "Nelze zjistit velikost některého ze souborů!",
+                               }));
+}
+
+// Every item of an entry, read back with the catalogue's own readers: an
+// entry they cannot read whole fails the test.
+std::vector<ItemRecord> ReadItems(const std::vector<std::uint8_t>& entry) {
+  MemoryStream in(entry);
+  const CdHeader h = ReadCdHeader(in);
+  EXPECT_EQ(h.BlockSize, entry.size());
+  std::vector<ItemRecord> items;
+  while (!in.Eof()) {
+    const ItemPrefix prefix = ReadItemPrefix(in);
+    TDirInfo r;
+    if (prefix.IsDirectory()) {
+      ReadDirRecord(in, prefix, r);
+    } else {
+      TFileInfo f;
+      ReadFileRecord(in, prefix, f);
+      static_cast<ItemRecord&>(r) = f;
+    }
+    items.push_back(r);
+  }
+  return items;
+}
+
+TEST_F(ScannerTest, HugeDirectoriesAndEndlessDepthFinishWithOneLineEach) {
+  // 70,000 files in one directory: all stored, the count capped once.
+  std::vector<TreeEntry> many;
+  for (int i = 0; i < 70000; ++i)
+    many.push_back(File("f" + std::to_string(i), 1));
+  tree.dirs["/cd"] = many;
+  ScanResult result = Scan();
+  EXPECT_EQ(result.header.FileCount, 65535);
+  EXPECT_EQ(ReadItems(result.entry).size(), 70000u);
   EXPECT_EQ(progress.warnings,
-            std::vector<std::string>{"Nelze zjistit velikost některého ze souborů!"});
+            std::vector<std::string>{
+                "Disk má přes 65535 souborů nebo adresářů; uložen největší možný počet."});
+
+  // A tree deeper than a level byte can say (a directory mounted inside
+  // itself looks like this): nothing below level 255 is even listed.
+  tree.dirs.clear();
+  progress.warnings.clear();
+  std::string path = "/cd";
+  for (int level = 1; level <= 300; ++level) {
+    tree.dirs[path] = {Dir("d")};
+    path += "/d";
+  }
+  tree.listed.clear();
+  result = Scan();
+  EXPECT_EQ(tree.listed.size(), 255u);
+  const std::vector<ItemRecord> items = ReadItems(result.entry);
+  ASSERT_EQ(items.size(), 255u);
+  EXPECT_EQ(items.back().Level, 255);
+  ASSERT_EQ(progress.warnings.size(), 1u);
+  EXPECT_NE(progress.warnings[0].find("hlouběji než 255 úrovní"), std::string::npos);
+}
+
+// A file tree on disk that tries everything a hostile disc could.
+TEST(HostileTreeTest, ScanFinishesReportsEachProblemOnceAndStoresAValidEntry) {
+  namespace fs = std::filesystem;
+  test::TempDir dir;
+  const fs::path root = dir / "disk";
+  const fs::path outside = dir / "venku";
+  fs::create_directories(root);
+  fs::create_directories(outside);
+  std::ofstream(outside / "tajný.txt") << std::string(1234, 't');
+  fs::create_directory_symlink(root, root / "smyčka");          // a loop if followed
+  fs::create_symlink(root / "sám", root / "sám");               // a link to itself
+  fs::create_symlink(outside / "tajný.txt", root / "ven.txt");  // a file off the disc
+  fs::create_directory_symlink(outside, root / "pryč");         // a directory off the disc
+  std::ofstream(root / "\xff\xfe_bad.bin") << "abc";            // not UTF-8
+  std::ofstream(root / "日本.txt") << "ab";                     // outside the code page
+  const std::string longAscii = std::string(251, 'a') + ".txt";
+  const std::string longCzech = [] {
+    std::string n;
+    for (int i = 0; i < 127; ++i)
+      n += "č";
+    return n + "x";  // 255 bytes of UTF-8, 128 stored
+  }();
+  std::ofstream(root / longAscii) << "x";
+  std::ofstream(root / longCzech) << "y";
+  ASSERT_EQ(::mkfifo((root / "roura").c_str(), 0644), 0);  // never opened
+  { std::ofstream big(root / "velký.img"); }
+  fs::resize_file(root / "velký.img", 5ull << 30);  // sparse, over 4 GB
+  // Twenty levels of 250-byte names: the path is longer than the system
+  // takes in one piece.
+  fs::create_directory(root / "hluboko");
+  {
+    int at = ::open((root / "hluboko").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(at, 0);
+    const std::string name(250, 'h');
+    for (int i = 0; i < 20; ++i) {
+      ASSERT_EQ(::mkdirat(at, name.c_str(), 0755), 0);
+      const int next = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY);
+      ::close(at);
+      at = next;
+      ASSERT_GE(at, 0);
+    }
+    const int fd = ::openat(at, "dno.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "dno", 3), 3);
+    ::close(fd);
+    ::close(at);
+  }
+
+  platform::LinuxFileTree tree;
+  MemoryRegistry registry;
+  RecordingProgress progress;
+  ScanRequest request{.root = root.string(), .description = "Zlý disk"};
+  request.volume = {"ZLY", 0x0BAD0BAD, "ext4"};
+  const ScanResult result = ScanDisc(request, tree, registry, progress,
+                                     [] { return LocalDateTime{2024, 5, 6, 10, 0, 0, 0}; });
+
+  const std::string r = root.string() + "/";
+  std::vector<std::string> warnings = progress.warnings;
+  std::sort(warnings.begin(), warnings.end());
+  std::vector<std::string> expected{
+      "Odkaz " + r + "smyčka vede na adresář; uložen bez obsahu.",
+      "Odkaz " + r + "ven.txt vede mimo disk (" + (outside / "tajný.txt").string() +
+          "); uložen bez obsahu a velikosti.",
+      "Odkaz " + r + "pryč vede mimo disk (" + outside.string() +
+          "); uložen bez obsahu a velikosti.",
+      "Nelze zjistit velikost některého ze souborů!",
+      "Nelze zjistit velikost souboru !" + r + "sám",
+      "Jméno položky " + r +
+          "??_bad.bin obsahuje znaky, které katalog neumí uložit; uloženy jako „?“.",
+      "Jméno položky " + r + "??.txt obsahuje znaky, které katalog neumí uložit; uloženy jako „?“.",
+      "Soubor " + r + "velký.img má přes 4 GB; uložena největší možná velikost.",
+  };
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(warnings, expected);
+
+  const std::vector<ItemRecord> items = ReadItems(result.entry);
+  std::map<std::string, ItemRecord> byName;
+  for (const auto& item : items)
+    byName[ToUtf8(CharArrayToStr(item.Name))] = item;
+  EXPECT_EQ(byName.at("ven.txt").Size, 0u);  // not the size of the file off the disc
+  EXPECT_EQ(byName.at("??_bad.bin").Size, 3u);
+  EXPECT_EQ(byName.at(longAscii).Name.size(), 255u);
+  EXPECT_EQ(byName.at(longCzech).Name.size(), 128u);
+  EXPECT_EQ(byName.at("roura").Size, 0u);
+  EXPECT_EQ(byName.at("velký.img").Size, 0xFFFFFFFFu);
+  EXPECT_EQ(byName.at("dno.txt").Level, 22);
+  EXPECT_EQ(byName.at("dno.txt").Size, 3u);
+  EXPECT_EQ(byName.at("smyčka").Size, 0u);
+  EXPECT_EQ(result.header.CdSize, 0xFFFFFFFFu);
+
+  // Stored, the catalogue lists the disc without a complaint.
+  const std::string db = (dir / "katalog.big").string();
+  StoreScannedEntry(db, result.entry, progress);
+  test::FakeHost host;
+  Engine engine(host);
+  engine.DatabasePath = db;
+  engine.RunOperation(OperationCode::kListCds);
+  EXPECT_TRUE(host.messages.empty());
+  ASSERT_EQ(engine.Discs.rows.size(), 1u);
+  EXPECT_EQ(engine.Discs.rows[0].cells[kColSerial], "0BAD-0BAD");
 }
 
 class StoreTest : public ::testing::Test {
