@@ -166,4 +166,8 @@ class Engine {
   std::mt19937 random_;
 };
 
+// Sets every directory's SubtreeLength in a disc's data block (the items,
+// without the head) to what the structure recalculation writes there.
+void RecalculateBlock(std::vector<std::uint8_t>& block);
+
 }  // namespace rondo

@@ -110,25 +110,37 @@ void Engine::ChangeItem(FileStream& file, bool groups) {
           found->record.Comment.chars = text;
           h.BlockSize = static_cast<std::uint32_t>(static_cast<std::int64_t>(h.BlockSize) + delta);
 
+          // The disc's block as it will be, its structure lengths already
+          // right: the file is replaced in one step by its final bytes, so
+          // no moment exists in which the block's lengths are stale.
+          const std::vector<std::uint8_t>& oldBlock = block.Bytes();
+          const std::size_t recordAt = found->prefixAt - walker.BlockStart();
+          const std::size_t recordEnd = found->end - walker.BlockStart();
+          MemoryStream newBlock;
+          newBlock.Write(oldBlock.data(), recordAt);
+          ItemPrefix prefix = found->prefix;
+          prefix.CommentLength = static_cast<std::uint8_t>(text.size());
+          WriteItemPrefix(newBlock, prefix);
+          if (found->prefix.IsDirectory()) {
+            WriteDirRecord(newBlock, found->record);
+          } else {
+            TFileInfo f;
+            static_cast<ItemRecord&>(f) = found->record;
+            WriteFileRecord(newBlock, f);
+          }
+          newBlock.Write(oldBlock.data() + recordEnd, oldBlock.size() - recordEnd);
+          RecalculateBlock(newBlock.Bytes());
+
           ReplacementFile replacement(file.Path());
           FileStream& out = replacement.Stream();
           out.Reserve(static_cast<std::uint64_t>(static_cast<std::int64_t>(file.Size()) + delta));
           file.CopyRangeTo(out, 0, walker.EntryStart());
           WriteCdHeader(out, h);
-          file.CopyRangeTo(out, walker.BlockStart(), found->prefixAt - walker.BlockStart());
-          ItemPrefix prefix = found->prefix;
-          prefix.CommentLength = static_cast<std::uint8_t>(text.size());
-          WriteItemPrefix(out, prefix);
-          if (found->prefix.IsDirectory()) {
-            WriteDirRecord(out, found->record);
-          } else {
-            TFileInfo f;
-            static_cast<ItemRecord&>(f) = found->record;
-            WriteFileRecord(out, f);
-          }
-          // The data after the record moves by delta; the progress window
+          out.Write(newBlock.Bytes().data(), newBlock.Bytes().size());
+          // The entries after the disc move by delta; the progress window
           // is up for exactly that span, also when it fails.
-          const std::uint64_t tail = file.Size() - found->end;
+          const std::uint64_t tailStart = walker.BlockStart() + walker.BlockLength();
+          const std::uint64_t tail = file.Size() - tailStart;
           host_.ShiftStarted();
           struct Closer {
             EngineHost& host;
@@ -136,7 +148,7 @@ void Engine::ChangeItem(FileStream& file, bool groups) {
           } closer{host_};
           host_.ShiftProgress(0, 0, tail);
           host_.ShiftProgress(1, 0, tail);
-          file.CopyRangeTo(out, found->end, tail, [&](std::uint64_t copied, std::uint64_t written) {
+          file.CopyRangeTo(out, tailStart, tail, [&](std::uint64_t copied, std::uint64_t written) {
             host_.ShiftProgress(0, copied, tail);
             host_.ShiftProgress(1, written, tail);
           });
@@ -149,8 +161,9 @@ void Engine::ChangeItem(FileStream& file, bool groups) {
     }
   }
 
-  // Whatever happened: the disc's structure is recalculated (the shift made
-  // its lengths stale), reloaded and shown again.
+  // Whatever happened: the disc's structure is recalculated (a changed disc
+  // has nothing left to correct, an unchanged one may), reloaded and shown
+  // again.
   // (Nine zero bytes when no disc was read: they match no disc.)
   RecalcSerial = ToUtf8(lastSerial.Text());
   RunOperation(OperationCode::kRecalculateStructure);

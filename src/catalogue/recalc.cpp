@@ -86,7 +86,29 @@ void ComputeLengths(std::vector<IndexedItem>& items, EngineHost& host, bool& can
   }
 }
 
+// Stores a length in the record that ends at offset end.
+void PutLength(std::vector<std::uint8_t>& block, std::uint32_t end, std::uint32_t length) {
+  for (int b = 0; b < 4; ++b)
+    block[end - 4 + b] = static_cast<std::uint8_t>(length >> (8 * b));
+}
+
 }  // namespace
+
+void RecalculateBlock(std::vector<std::uint8_t>& block) {
+  class Silent : public EngineHost {
+   public:
+    bool Confirm(const std::string&) override { return false; }
+    void ShowMessage(const std::string&) override {}
+  } silent;
+  MemoryStream stream(block);
+  bool stopped = false;
+  std::vector<IndexedItem> items = IndexBlock(stream, silent, 0, stopped);
+  ComputeLengths(items, silent, stopped);
+  for (const auto& item : items) {
+    if (item.directory && item.length != item.stored)
+      PutLength(block, item.end, item.length);
+  }
+}
 
 void Engine::RecalculateStructure(FileStream& file) {
   host_.RecalcStarted();
