@@ -148,7 +148,8 @@ class Engine {
   void ChangeLending(FileStream& file, OperationCode code);
   void RenameCd(FileStream& file);
   void ChangeCdGroups(FileStream& file);
-  void MarkMultigroupMembers(FileStream& file);
+  // inCopy: file is a fresh copy of the catalogue that will replace it.
+  void MarkMultigroupMembers(FileStream& file, bool inCopy = false);
   void AppendMultigroup(FileStream& file);
   void ImportGroups(FileStream& file);
   void ChangeItem(FileStream& file, bool groups);

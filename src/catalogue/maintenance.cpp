@@ -21,35 +21,24 @@ bool Contains(const std::vector<std::string>& serials, const Cp1250Text& serial)
   return std::find(serials.begin(), serials.end(), text) != serials.end();
 }
 
-// Rewrites whole 228-byte heads in place, each in one write. When the
-// operation fails part-way, the heads already rewritten get their old bytes
-// back, so a failed change of several discs changes none of them.
+// New 228-byte heads, gathered during a walk and written together when it
+// is done: one head in place, several through a copy that replaces the
+// catalogue, so a change of several discs changes all of them or none, also
+// when the program is killed part-way.
 class HeadRewrites {
  public:
-  explicit HeadRewrites(FileStream& file) : file_(file) {}
-  HeadRewrites(const HeadRewrites&) = delete;
-  HeadRewrites& operator=(const HeadRewrites&) = delete;
-  ~HeadRewrites() {
-    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
-      try {
-        file_.Seek(it->first);
-        WriteCdHeader(file_, it->second);
-      } catch (const std::exception&) {
-        // The medium refuses writes: nothing more can be done.
-      }
-    }
+  explicit HeadRewrites(FileStream& file, bool inPlace = false) : file_(file), inPlace_(inPlace) {}
+  void Rewrite(std::uint64_t at, const CdHeader& h) {
+    MemoryStream bytes;
+    WriteCdHeader(bytes, h);
+    patches_.Add(at, std::move(bytes.Bytes()));
   }
-  void Rewrite(std::uint64_t at, const CdHeader& old, const CdHeader& h) {
-    undo_.emplace_back(at, old);
-    file_.Seek(at);
-    WriteCdHeader(file_, h);
-  }
-  // Everything was written: nothing to undo.
-  void Keep() { undo_.clear(); }
+  void Write() { patches_.Apply(file_, inPlace_); }
 
  private:
   FileStream& file_;
-  std::vector<std::pair<std::uint64_t, CdHeader>> undo_;
+  bool inPlace_;
+  FilePatches patches_;
 };
 
 }  // namespace
@@ -152,7 +141,6 @@ void Engine::ChangeLending(FileStream& file, OperationCode code) {
   while (walker.Next(h)) {
     if (!Contains(selected, h.Serial.Text()))
       continue;
-    const CdHeader old = h;
     switch (code) {
       case OperationCode::kLendCds:
         h.Lending.Set(ToCp1250(name));
@@ -167,9 +155,9 @@ void Engine::ChangeLending(FileStream& file, OperationCode code) {
         h.LendDate = 0.0;
         break;
     }
-    rewrites.Rewrite(walker.EntryStart(), old, h);
+    rewrites.Rewrite(walker.EntryStart(), h);
   }
-  rewrites.Keep();
+  rewrites.Write();
   RunOperation(OperationCode::kListCds);
 }
 
@@ -180,14 +168,13 @@ void Engine::ChangeSelectedHeads(FileStream& file, const std::function<bool(CdHe
   EntryWalker walker(file);
   CdHeader h;
   while (walker.Next(h)) {
-    const CdHeader old = h;
     for (const auto& serial : selected) {
       if (ToUtf8(h.Serial.Text()) == serial && change(h)) {
-        rewrites.Rewrite(walker.EntryStart(), old, h);
+        rewrites.Rewrite(walker.EntryStart(), h);
       }
     }
   }
-  rewrites.Keep();
+  rewrites.Write();
 }
 
 void Engine::RenameCd(FileStream& file) {
@@ -235,10 +222,10 @@ void Engine::ChangeCdGroups(FileStream& file) {
   RunOperation(OperationCode::kListCds);
 }
 
-void Engine::MarkMultigroupMembers(FileStream& file) {
+void Engine::MarkMultigroupMembers(FileStream& file, bool inCopy) {
   const std::vector<std::string> selected = SelectedSerials();
   CheckEntries(file);
-  HeadRewrites rewrites(file);
+  HeadRewrites rewrites(file, inCopy);
   EntryWalker walker(file);
   CdHeader h;
   std::size_t slot = 0;
@@ -250,10 +237,9 @@ void Engine::MarkMultigroupMembers(FileStream& file) {
         continue;
       // Never a disc hidden without a slot to list it.
       if (slot >= kMemberSlots) {
-        rewrites.Keep();
+        rewrites.Write();
         return;
       }
-      const CdHeader old = h;
       h.InMultigroup = 1;
       MultigroupMembers.Slots[slot++] = h.Serial;
       MultigroupTemplate.FileCount =
@@ -264,10 +250,10 @@ void Engine::MarkMultigroupMembers(FileStream& file) {
           static_cast<std::uint16_t>(MultigroupTemplate.ReservedCount + h.ReservedCount);
       MultigroupTemplate.CdSize += h.CdSize;
       MultigroupTemplate.Groups = h.Groups;
-      rewrites.Rewrite(walker.EntryStart(), old, h);
+      rewrites.Rewrite(walker.EntryStart(), h);
     }
   }
-  rewrites.Keep();
+  rewrites.Write();
 }
 
 void Engine::AppendMultigroup(FileStream& file) {
@@ -354,7 +340,7 @@ std::string Engine::CreateMultigroup(const std::string& name) {
     else
       file->CopyRangeTo(out, 0, file->Size());
     file.reset();
-    MarkMultigroupMembers(out);
+    MarkMultigroupMembers(out, true);
     MultigroupTemplate.Description.Set(ToCp1250(name));
     AppendMultigroup(out);
     replacement.Commit();

@@ -5,6 +5,7 @@
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
 #include "catalogue/format/errors.h"
+#include "catalogue/format/safe_replace.h"
 #include "catalogue/messages.h"
 #include "shell/text.h"
 
@@ -117,16 +118,9 @@ void Engine::RecalculateStructure(FileStream& file) {
     ~Finish() { host.RecalcFinished(); }
   } finish{host_};
 
-  // The lengths already rewritten, with their old values: a failed write
-  // puts them back, so a failed recalculation leaves the file as it was.
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> rewritten;
-  const auto putLength = [&file](std::uint64_t at, std::uint32_t length) {
-    std::uint8_t bytes[4];
-    for (int b = 0; b < 4; ++b)
-      bytes[b] = static_cast<std::uint8_t>(length >> (8 * b));
-    file.Seek(at);
-    file.Write(bytes, sizeof bytes);
-  };
+  // The new lengths are gathered and written together at the end: all of
+  // them or (after a failure or a crash) none.
+  FilePatches lengths;
   try {
     const bool all = RecalcSerial == "All";
     FixedText<9> wanted;
@@ -167,9 +161,10 @@ void Engine::RecalculateStructure(FileStream& file) {
             if (!item.directory)
               continue;
             if (item.length != item.stored) {
-              const std::uint64_t at = walker.BlockStart() + item.end - 4;
-              rewritten.emplace_back(at, item.stored);
-              putLength(at, item.length);
+              std::vector<std::uint8_t> bytes(4);
+              for (int b = 0; b < 4; ++b)
+                bytes[b] = static_cast<std::uint8_t>(item.length >> (8 * b));
+              lengths.Add(walker.BlockStart() + item.end - 4, std::move(bytes));
             }
             host_.RecalcProgress(2, ++written, dirs);
           }
@@ -178,14 +173,8 @@ void Engine::RecalculateStructure(FileStream& file) {
       if (!all)
         break;
     }
+    lengths.Apply(file);
   } catch (const std::exception& e) {
-    for (auto it = rewritten.rbegin(); it != rewritten.rend(); ++it) {
-      try {
-        putLength(it->first, it->second);
-      } catch (const std::exception&) {
-        // The medium refuses writes: nothing more can be done.
-      }
-    }
     host_.ShowMessage(std::string(msg::kRecalcErrorPrefix) + e.what());
   }
 }

@@ -2,6 +2,7 @@
 // import.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -226,6 +227,30 @@ TEST_F(MaintenanceTest, LendingReturningAndClearing) {
   EXPECT_EQ(Header("AAAA-0004").LendDate, 0.0);
   // Only the heads changed: the file keeps its length.
   EXPECT_EQ(test::ReadAll(engine.DatabasePath).size(), catalogue.Bytes().size());
+}
+
+// One disc's head is rewritten where it lies (lending stays quick however
+// large the catalogue); several discs' heads go in together through a new
+// file, so they change all together or not at all.
+TEST_F(MaintenanceTest, OneHeadIsWrittenInPlaceSeveralThroughAReplacement) {
+  const auto inode = [&] {
+    struct stat st {};
+    EXPECT_EQ(::stat(engine.DatabasePath.c_str(), &st), 0);
+    return st.st_ino;
+  };
+  const ino_t first = inode();
+  Select({"AAAA-0004"});
+  host.texts = {std::string("Eva")};
+  engine.RunOperation(OperationCode::kLendCds);
+  EXPECT_EQ(inode(), first);
+  EXPECT_EQ(Header("AAAA-0004").Lending.Text().bytes, "Eva");
+
+  Select({"AAAA-0001", "AAAA-0004"});
+  engine.RunOperation(OperationCode::kClearLending);
+  EXPECT_NE(inode(), first);
+  EXPECT_EQ(Header("AAAA-0004").LendDate, 0.0);
+  // Everything but the two heads is as it was.
+  EXPECT_EQ(test::ReadAll(engine.DatabasePath), catalogue.Bytes());
 }
 
 TEST_F(MaintenanceTest, RenamingAndRegrouping) {

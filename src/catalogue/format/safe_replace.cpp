@@ -78,4 +78,59 @@ void ReplacementFile::Commit() {
   }
 }
 
+void FilePatches::Add(std::uint64_t at, std::vector<std::uint8_t> bytes) {
+  if (!patches_.empty() && patches_.back().first == at) {
+    patches_.back().second = std::move(bytes);
+    return;
+  }
+  patches_.emplace_back(at, std::move(bytes));
+}
+
+void FilePatches::Apply(FileStream& file, bool inPlace) {
+  if (patches_.empty())
+    return;
+  if (!file.Writable()) {
+    throw IoError("nelze zapisovat do „" + file.Path() + "“: soubor je otevřen jen pro čtení");
+  }
+  if (inPlace) {
+    for (const auto& [at, bytes] : patches_) {
+      file.Seek(at);
+      file.Write(bytes.data(), bytes.size());
+    }
+    return;
+  }
+  if (patches_.size() == 1) {
+    const auto& [at, bytes] = patches_.front();
+    std::vector<std::uint8_t> old(bytes.size());
+    file.Seek(at);
+    file.Read(old.data(), old.size());
+    try {
+      file.Seek(at);
+      file.Write(bytes.data(), bytes.size());
+    } catch (...) {
+      try {
+        file.Seek(at);
+        file.Write(old.data(), old.size());
+      } catch (const std::exception&) {
+        // The medium refuses writes: nothing more can be done.
+      }
+      throw;
+    }
+    return;
+  }
+  ReplacementFile replacement(file.Path());
+  FileStream& out = replacement.Stream();
+  const std::uint64_t size = file.Size();
+  out.Reserve(size);
+  std::uint64_t copied = 0;
+  for (const auto& [at, bytes] : patches_) {
+    file.CopyRangeTo(out, copied, at - copied);
+    out.Write(bytes.data(), bytes.size());
+    copied = at + bytes.size();
+  }
+  file.CopyRangeTo(out, copied, size - copied);
+  replacement.Commit();
+  file.CloseInBackground();
+}
+
 }  // namespace rondo

@@ -7,6 +7,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "catalogue/format/byte_stream.h"
 
@@ -33,6 +35,28 @@ class ReplacementFile {
   std::string temporaryPath_;
   std::unique_ptr<FileStream> stream_;
   bool committed_ = false;
+};
+
+// Changes of bytes at fixed places of a file (disc heads, structure
+// lengths), gathered first and then written all together: a single change in
+// place, in one write; several through a copy that replaces the file in one
+// step. Either way a crash leaves all of them or none.
+class FilePatches {
+ public:
+  // Places come in increasing order; a change at the place of the one before
+  // replaces it.
+  void Add(std::uint64_t at, std::vector<std::uint8_t> bytes);
+  bool Empty() const { return patches_.empty(); }
+  std::size_t Count() const { return patches_.size(); }
+
+  // Writes the changes into file. With inPlace, file is a copy nobody else
+  // sees yet and every change goes straight into it. After a replacement,
+  // file refers to the old, replaced catalogue and is closed. Throws
+  // IoError; a failed single write in place puts the old bytes back.
+  void Apply(FileStream& file, bool inPlace = false);
+
+ private:
+  std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> patches_;
 };
 
 }  // namespace rondo
