@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "acquisition/scanner.h"
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
 #include "generator.h"
@@ -161,6 +162,39 @@ void CommentInFirstDisc(benchmark::State& state) {
   fs::remove(work);
 }
 BENCHMARK(CommentInFirstDisc)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Storing a newly scanned disc: the catalogue with the new entry is written
+// beside the old one and replaces it, like a removal.
+void StoreOneDisc(benchmark::State& state) {
+  const std::string work = Temp("store") + ".big";
+  // The entry: the first disc of the catalogue under a serial no disc has.
+  std::vector<std::uint8_t> entry;
+  {
+    rondo::FileStream file(Original(), rondo::FileStream::Mode::kReadOnly);
+    rondo::EntryWalker walker(file);
+    rondo::CdHeader h;
+    walker.Next(h);
+    h.Serial.Set(rondo::Cp1250Text("FFFF-FFFF"));
+    rondo::MemoryStream out;
+    rondo::WriteCdHeader(out, h);
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(walker.BlockLength()));
+    file.Seek(walker.BlockStart());
+    file.Read(block.data(), block.size());
+    out.Write(block.data(), block.size());
+    entry = std::move(out.Bytes());
+  }
+  rondo::ScanProgress progress;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::copy_file(Original(), work, fs::copy_options::overwrite_existing);
+    SettleWrites();
+    state.ResumeTiming();
+    rondo::StoreScannedEntry(work, entry, progress);
+  }
+  state.counters["entry_kB"] = static_cast<double>(entry.size()) / 1024;
+  fs::remove(work);
+}
+BENCHMARK(StoreOneDisc)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 void LendOneDisc(benchmark::State& state) {
   const std::string work = Temp("lend") + ".big";

@@ -30,26 +30,6 @@ constexpr std::uint8_t kNoCache = 0x80;
 constexpr std::array<const char*, 8> kPatterns = {"*",   "*a*",    "*.txt", "?*",
                                                   "*[*", "**?*x*", "Hry",   "*\xc3\xa9*"};
 
-class Search : public SearchHost {
- public:
-  std::string Pattern() override { return pattern; }
-  SearchKind Kind() override { return kind; }
-  bool MatchCase() override { return matchCase; }
-  std::optional<int> DepthLimit() override { return depth; }
-  bool UseDirectoryGroups() override { return directoryGroups; }
-  bool UseCache() override { return cache; }
-  std::vector<std::string> ChosenGroups() override { return groups; }
-  bool Busy() override { return true; }
-
-  std::string pattern = "*";
-  SearchKind kind = SearchKind::kAll;
-  bool matchCase = false;
-  std::optional<int> depth;
-  bool directoryGroups = true;
-  bool cache = true;
-  std::vector<std::string> groups{std::string(kAllGroups)};
-};
-
 // The first name of a disc's groups text, or "" when it has none.
 std::string FirstGroup(const std::string& groups) {
   return groups.substr(0, groups.find(';'));
@@ -183,7 +163,7 @@ int CatalogueTarget(const std::uint8_t* data, std::size_t size) {
     Browse(engine, (i * 7 + options) % all.rows.size(), options);
 
   // The search.
-  Search search;
+  FixedSearchHost search;
   search.pattern = kPatterns[(options ^ size) % kPatterns.size()];
   search.kind = static_cast<SearchKind>(((options >> kKindShift) & 3) % 3);
   search.matchCase = (options & kMatchCase) != 0;

@@ -127,6 +127,31 @@ class SearchHost {
   virtual void RowsAdded() {}
 };
 
+// A search whose options are plain values set beforehand: the command line,
+// the tests and the fuzzer. It never stops on its own.
+class FixedSearchHost : public SearchHost {
+ public:
+  std::uint64_t OptionsVersion() override { return version; }
+  std::string Pattern() override { return pattern; }
+  SearchKind Kind() override { return kind; }
+  bool MatchCase() override { return matchCase; }
+  std::optional<int> DepthLimit() override { return depth; }
+  bool UseDirectoryGroups() override { return directoryGroups; }
+  bool UseCache() override { return cache; }
+  std::vector<std::string> ChosenGroups() override { return groups; }
+  bool Busy() override { return busy; }
+
+  std::uint64_t version = 0;
+  std::string pattern = "*";
+  SearchKind kind = SearchKind::kAll;
+  bool matchCase = false;
+  std::optional<int> depth;
+  bool directoryGroups = true;
+  bool cache = true;
+  std::vector<std::string> groups{std::string(kAllGroups)};
+  bool busy = true;
+};
+
 // Whether a name matches a pattern and the rules above apply to a whole
 // search: wraps a typed pattern in "*" when it neither begins nor ends with
 // one.

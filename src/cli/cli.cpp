@@ -425,29 +425,9 @@ int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registr
 }
 
 // The search window's options, given as arguments.
-class CliSearch : public SearchHost {
- public:
-  std::string Pattern() override { return pattern; }
-  SearchKind Kind() override { return kind; }
-  bool MatchCase() override { return matchCase; }
-  std::optional<int> DepthLimit() override { return depth; }
-  bool UseDirectoryGroups() override { return directoryGroups; }
-  bool UseCache() override { return cache; }
-  std::vector<std::string> ChosenGroups() override { return groups; }
-  bool Busy() override { return true; }
-
-  std::string pattern;
-  SearchKind kind = SearchKind::kAll;
-  bool matchCase = false;
-  std::optional<int> depth;
-  bool directoryGroups = true;
-  bool cache = true;
-  std::vector<std::string> groups{std::string(kAllGroups)};
-};
-
 int SearchCatalogue(const Arguments& a, Engine& engine, CliHost& host, std::ostream& out,
                     std::ostream& err) {
-  CliSearch search;
+  FixedSearchHost search;
   bool wrap = true;
   std::vector<std::string> groups;
   std::optional<std::string> pattern;

@@ -15,17 +15,9 @@ using test::CatalogueBytes;
 using test::Item;
 using Names = std::vector<std::string>;
 
-class FakeSearch : public SearchHost {
+class FakeSearch : public FixedSearchHost {
  public:
-  std::uint64_t OptionsVersion() override { return version; }
-  std::string Pattern() override { return pattern; }
-  SearchKind Kind() override { return kind; }
-  bool MatchCase() override { return matchCase; }
-  std::optional<int> DepthLimit() override { return depth; }
-  bool UseDirectoryGroups() override { return directoryGroups; }
-  bool UseCache() override { return cache; }
-  std::vector<std::string> ChosenGroups() override { return groups; }
-  bool Busy() override { return busy; }
+  FakeSearch() { version = 1; }
   void DiscPassed() override { ++discs; }
   void RecordRead(std::uint64_t) override {
     ++records;
@@ -33,15 +25,6 @@ class FakeSearch : public SearchHost {
       busy = false;
   }
 
-  std::uint64_t version = 1;
-  std::string pattern = "*";
-  SearchKind kind = SearchKind::kAll;
-  bool matchCase = false;
-  std::optional<int> depth;
-  bool directoryGroups = true;
-  bool cache = true;
-  std::vector<std::string> groups{"Vše"};
-  bool busy = true;
   std::optional<int> stopAfter;
   int discs = 0;
   int records = 0;
