@@ -343,6 +343,9 @@ void StoreScannedEntry(const std::string& databasePath, const std::vector<std::u
     progress.ProcessEvents();
   }
   replacement.Commit();
+  // The replaced catalogue is freed when its last handle closes; that can
+  // take a while for a large file and nobody needs to wait for it.
+  file->CloseInBackground();
 }
 
 }  // namespace rondo

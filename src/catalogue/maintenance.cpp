@@ -339,11 +339,11 @@ std::string Engine::CreateMultigroup(const std::string& name) {
       WriteDatabaseHeader(out, DatabaseHeader::Current());
     else
       file->CopyRangeTo(out, 0, file->Size());
-    file.reset();
     MarkMultigroupMembers(out, true);
     MultigroupTemplate.Description.Set(ToCp1250(name));
     AppendMultigroup(out);
     replacement.Commit();
+    file->CloseInBackground();  // freeing the replaced file takes a while
   }
   return PendingSerial;
 }

@@ -195,6 +195,10 @@ Cp1250Text ToCp1250(std::string_view utf8) {
   std::size_t i = 0;
   char32_t cp = 0;
   while (i < utf8.size()) {
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {  // the common case, kept quick
+      out.push_back(utf8[i++]);
+      continue;
+    }
     // A broken sequence gives one "?" for the bytes that did fit together.
     out.push_back(NextCodePoint(utf8, i, cp) ? CodePointToCp1250(cp) : kReplacement);
   }
