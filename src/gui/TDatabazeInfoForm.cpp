@@ -15,14 +15,11 @@
 #include "catalogue/statistics.h"
 #include "gui/TLngINISupp.h"
 #include "gui/TPrepocetForm.h"
+#include "gui/qt_text.h"
 
 namespace rondo::gui {
 
 namespace {
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QTreeWidget* MakeList(const QStringList& columns, QWidget* parent) {
   auto* list = new QTreeWidget(parent);

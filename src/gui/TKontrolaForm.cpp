@@ -29,6 +29,7 @@
 #include "gui/TLngINISupp.h"
 #include "gui/TMainForm.h"
 #include "gui/TPrepocetForm.h"
+#include "gui/qt_text.h"
 #include "platform/environment.h"
 #include "platform/linux_file_tree.h"
 #include "shell/dates.h"
@@ -40,15 +41,6 @@ namespace {
 
 constexpr const char* kStart = "Start";
 constexpr const char* kStop = "Stop";
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToUtf8(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 QString FieldText(const Cp1250Text& text) {
   return FromUtf8(rondo::ToUtf8(text));

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <vector>
 
+#include "gui/qt_text.h"
 #include "settings/lng_file.h"
 
 namespace rondo::gui {
@@ -32,10 +33,6 @@ constexpr const char* kLanguageMenuProperty = "rondoLanguageMenu";
 
 std::string Utf8(const QString& text) {
   return text.toUtf8().toStdString();
-}
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // Names that stand for texts the program sets itself, and Qt's own parts.

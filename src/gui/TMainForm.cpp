@@ -48,6 +48,7 @@
 #include "gui/dir_list_model.h"
 #include "gui/disc_list_model.h"
 #include "gui/icon_cache.h"
+#include "gui/qt_text.h"
 #include "platform/environment.h"
 #include "platform/linux_file_tree.h"
 #include "settings/group_kinds.h"
@@ -74,14 +75,6 @@ constexpr const char* kFailurePrefix = "Chyba: ";
 // The font sizes the lists accept from the settings.
 constexpr int kSmallestFontSize = 1;
 constexpr int kLargestFontSize = 200;
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToUtf8(const QString& text) {
-  return text.toUtf8().toStdString();
-}
 
 // Menu and button texts take "&" as a mnemonic mark; group names do not.
 QString WithoutMnemonics(QString text) {

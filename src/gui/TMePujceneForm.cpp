@@ -17,20 +17,13 @@
 #include "borrowed/borrowed_list.h"
 #include "catalogue/messages.h"
 #include "gui/TLngINISupp.h"
+#include "gui/qt_text.h"
 #include "settings/group_kinds.h"
 #include "shell/dates.h"
 
 namespace rondo::gui {
 
 namespace {
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToUtf8(const QString& text) {
-  return text.toUtf8().toStdString();
-}
 
 QIcon IconFor(BorrowedIcon icon) {
   QStyle* style = QApplication::style();

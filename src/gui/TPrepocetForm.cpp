@@ -14,16 +14,13 @@
 
 #include "catalogue/messages.h"
 #include "gui/TLngINISupp.h"
+#include "gui/qt_text.h"
 
 namespace rondo::gui {
 
 namespace {
 
 constexpr int kBarSteps = 1000;
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 

@@ -40,6 +40,7 @@
 #include "gui/TPrepocetForm.h"
 #include "gui/TRenameForm.h"
 #include "gui/TSkupinaForm.h"
+#include "gui/qt_text.h"
 #include "settings/group_kinds.h"
 #include "shell/delay.h"
 #include "shell/sizes.h"
@@ -61,15 +62,6 @@ constexpr const char* kNoValue = "---";
 constexpr const char* kCountdownStart = "3";
 constexpr const char* kZeroTime = "0:00:00";
 constexpr const char* kCommentPrompt = "Zadejte komentář:";
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToUtf8(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 QString Unassigned() {
   return FromUtf8(kUnassignedGroup);

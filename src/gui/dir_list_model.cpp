@@ -3,16 +3,11 @@
 #include <QIcon>
 
 #include "gui/icon_cache.h"
+#include "gui/qt_text.h"
 
 namespace rondo::gui {
 
-namespace {
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 DirListModel::DirListModel(const DirList& list, IconCache& icons, QObject* parent)
     : QAbstractTableModel(parent), list_(list), icons_(icons) {

@@ -1,17 +1,12 @@
 #include "gui/disc_list_model.h"
+#include "gui/qt_text.h"
 
 #include <QApplication>
 #include <QStyle>
 
 namespace rondo::gui {
 
-namespace {
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 DiscListModel::DiscListModel(const DiscList& list, QObject* parent)
     : QAbstractTableModel(parent), list_(list) {
