@@ -65,6 +65,9 @@ def catalogues():
         "short_head": h + disc("B-1", [])[:100],
         "multigroup_only": h + multigroup("9-9", ["X"] * 20),
     }
+    # Every golden damaged catalogue as well.
+    for damaged in sorted((HERE / "damaged").glob("*.bin")):
+        seeds["damaged_" + damaged.stem] = damaged.read_bytes()
     out = {}
     for n, (name, body) in enumerate(seeds.items()):
         # The first byte chooses the options; vary it over the seeds.
