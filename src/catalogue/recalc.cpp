@@ -1,6 +1,7 @@
 // The address structure of a disc: for every directory the byte length of
 // the items inside it, so that the search can step over a whole subtree.
 #include <cstring>
+#include <optional>
 
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
@@ -118,9 +119,12 @@ void Engine::RecalculateStructure(FileStream& file) {
     ~Finish() { host.RecalcFinished(); }
   } finish{host_};
 
-  // The new lengths are gathered and written together at the end: all of
-  // them or (after a failure or a crash) none.
-  FilePatches lengths;
+  // A disc whose lengths change goes, with its new lengths, into a copy of
+  // the catalogue begun at the first change; the copy replaces the file at
+  // the end, so all of the changes are made or (after a failure or a crash)
+  // none. Only one disc's block is in memory at a time.
+  std::optional<ReplacementFile> replacement;
+  std::uint64_t copied = 0;  // the bytes of the old file the copy has so far
   try {
     const bool all = RecalcSerial == "All";
     FixedText<9> wanted;
@@ -155,25 +159,41 @@ void Engine::RecalculateStructure(FileStream& file) {
         } else {
           std::uint64_t dirs = 0;
           std::uint64_t written = 0;
+          bool changed = false;
           for (const auto& item : items)
             dirs += item.directory ? 1 : 0;
           for (const auto& item : items) {
             if (!item.directory)
               continue;
             if (item.length != item.stored) {
-              std::vector<std::uint8_t> bytes(4);
-              for (int b = 0; b < 4; ++b)
-                bytes[b] = static_cast<std::uint8_t>(item.length >> (8 * b));
-              lengths.Add(walker.BlockStart() + item.end - 4, std::move(bytes));
+              PutLength(block.Bytes(), item.end, item.length);
+              changed = true;
             }
             host_.RecalcProgress(2, ++written, dirs);
+          }
+          if (changed) {
+            if (!replacement) {
+              if (!file.Writable()) {
+                throw IoError("nelze zapisovat do „" + file.Path() +
+                              "“: soubor je otevřen jen pro čtení");
+              }
+              replacement.emplace(file.Path());
+              replacement->Stream().Reserve(file.Size());
+            }
+            file.CopyRangeTo(replacement->Stream(), copied, walker.BlockStart() - copied);
+            replacement->Stream().Write(block.Bytes().data(), block.Bytes().size());
+            copied = walker.BlockStart() + block.Bytes().size();
           }
         }
       }
       if (!all)
         break;
     }
-    lengths.Apply(file);
+    if (replacement) {
+      file.CopyRangeTo(replacement->Stream(), copied, file.Size() - copied);
+      replacement->Commit();
+      file.CloseInBackground();  // freeing the replaced file takes a while
+    }
   } catch (const std::exception& e) {
     host_.ShowMessage(std::string(msg::kRecalcErrorPrefix) + e.what());
   }
