@@ -45,7 +45,16 @@ TEST(Cp1250Text, UnmappableAndInvalidBecomeQuestionMarks) {
   };
   for (const auto& [utf8, expected] : cases) {
     EXPECT_EQ(ToCp1250(utf8).bytes, expected) << utf8;
+    EXPECT_FALSE(FitsCp1250(utf8)) << utf8;
   }
+  EXPECT_TRUE(FitsCp1250("Žluťoučký kůň ? \xC2\x81"));
+
+  // Text shown to the user: valid UTF-8 stays whole, even outside the code
+  // page; broken bytes become the same "?" the catalogue stores.
+  EXPECT_EQ(ValidUtf8("a日b 😀 ñ"), "a日b 😀 ñ");
+  EXPECT_EQ(ValidUtf8("\xE2\x82Z€\xFF"), "?Z€?");
+  EXPECT_EQ(ValidUtf8("\xF0\x9F\x98"), "?");
+  EXPECT_EQ(ValidUtf8("\xC0\xAFok"), "??ok");
 }
 
 TEST(Cp1250Text, AsciiCaseOnly) {
