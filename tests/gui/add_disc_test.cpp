@@ -45,6 +45,7 @@
 #include "shell/text.h"
 #include "support/catalogue_builder.h"
 #include "support/fake_drives.h"
+#include "support/main_window_fixture.h"
 
 using rondo::DriveType;
 using rondo::VolumeInfo;
@@ -223,34 +224,19 @@ std::shared_ptr<Prompt> AnswerNextPrompt(const QString& text, bool ok = true) {
 
 // The main window over a fresh catalogue, its engine the one the add-disc
 // window stores through, and drives the test sets up.
-struct Fixture {
-  QTemporaryDir dir;
-  rondo::MemoryRegistry registry;
+struct Fixture : rondo::test::MainWindowFixture {
   rondo::test::FakeDrives drives;
   rondo::platform::LinuxFileTree tree;
-  std::unique_ptr<TMainForm> window;
-  QStringList messages;
-  QStringList questions;
-  bool answer = false;
 
   Fixture() {
-    registry.WriteText("VerzeProgramu", "QEL Rondotheka 4.4");
-    registry.WriteText("Cesta", catalogue());
+    answer = false;
     rondo::RegisterGroup(registry, "Hry");
     rondo::RegisterGroup(registry, "Filmy");
-    window = std::make_unique<TMainForm>(registry);
-    window->splashMilliseconds = 0;
-    window->quitOnClose = false;
-    window->messageHook = [this](const QString& text) { messages << text; };
-    window->confirmHook = [this](const QString& text) {
-      questions << text;
-      return answer;
-    };
-    window->setDrives(&drives);
-    window->start();
+    Start([this](TMainForm& w) { w.setDrives(&drives); });
   }
+  ~Fixture() { window.reset(); }  // before the drives it watches
 
-  std::string catalogue() const { return dir.filePath("katalog.big").toStdString(); }
+  std::string catalogue() const { return path; }
   std::string folder(const QString& name) const { return dir.filePath(name).toStdString(); }
 
   // A drive with a scannable disc inserted.

@@ -19,6 +19,7 @@
 #include "settings/group_kinds.h"
 #include "shell/dates.h"
 #include "support/catalogue_builder.h"
+#include "support/main_window_fixture.h"
 
 using namespace rondo;
 
@@ -26,18 +27,11 @@ class DatabaseWindowsTest : public QObject {
   Q_OBJECT
 
  private:
-  struct Fixture {
-    QTemporaryDir dir;
-    MemoryRegistry registry;
-    std::unique_ptr<gui::TMainForm> window;
-    QStringList questions;
-    QStringList messages;
-    std::string path;
+  struct Fixture : test::MainWindowFixture {
     std::string borrowed;
 
     explicit Fixture(const std::vector<std::uint8_t>* bytes = nullptr,
                      bool borrowedAtStart = false) {
-      path = (dir.path() + "/katalog.big").toStdString();
       borrowed = (dir.path() + "/mnoupujcene.big").toStdString();
       if (bytes != nullptr) {
         test::WriteAll(path, *bytes);
@@ -55,22 +49,9 @@ class DatabaseWindowsTest : public QObject {
             .AddDisc({.serial = "AAAA-0002", .description = "Beta", .label = "Audio CD"});
         catalogue.Save(path);
       }
-      registry.WriteText("Cesta", path);
-      registry.WriteText("VerzeProgramu", "QEL Rondotheka 4.4");
       registry.WriteBool("ZobrazovatMePujcene", borrowedAtStart);
-      window = std::make_unique<gui::TMainForm>(registry);
-      window->splashMilliseconds = 0;
-      window->quitOnClose = false;
-      window->borrowedListPath = borrowed;
-      window->confirmHook = [this](const QString& q) {
-        questions << q;
-        return true;
-      };
-      window->messageHook = [this](const QString& m) { messages << m; };
-      window->start();
-      window->show();
+      Start([this](gui::TMainForm& w) { w.borrowedListPath = borrowed; });
     }
-    void Trigger(const char* name) { window->command(QString::fromLatin1(name))->trigger(); }
   };
 
   static QPushButton* Button(QWidget& form, const char* name) {

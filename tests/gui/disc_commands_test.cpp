@@ -14,6 +14,7 @@
 #include "gui/TMainForm.h"
 #include "settings/group_kinds.h"
 #include "support/catalogue_builder.h"
+#include "support/main_window_fixture.h"
 
 using namespace rondo;
 
@@ -50,16 +51,8 @@ class DiscCommandsTest : public QObject {
   Q_OBJECT
 
  private:
-  struct Fixture {
-    QTemporaryDir dir;
-    MemoryRegistry registry;
-    std::unique_ptr<gui::TMainForm> window;
-    QStringList questions;
-    QStringList messages;
-    std::string path;
-
+  struct Fixture : test::MainWindowFixture {
     Fixture() {
-      path = (dir.path() + "/katalog.big").toStdString();
       test::CatalogueBytes catalogue;
       catalogue
           .AddDisc(
@@ -68,17 +61,7 @@ class DiscCommandsTest : public QObject {
           .AddDisc({.serial = "AAAA-0002", .description = "Beta"})
           .AddDisc({.serial = "AAAA-0003", .description = "Gama"});
       catalogue.Save(path);
-      registry.WriteText("Cesta", path);
-      registry.WriteText("VerzeProgramu", "QEL Rondotheka 4.4");
-      window = std::make_unique<gui::TMainForm>(registry);
-      window->splashMilliseconds = 0;
-      window->confirmHook = [this](const QString& q) {
-        questions << q;
-        return true;
-      };
-      window->messageHook = [this](const QString& m) { messages << m; };
-      window->start();
-      window->show();
+      Start();
     }
     int Row(const QString& caption) {
       auto& rows = window->engine().Discs.rows;
@@ -108,7 +91,6 @@ class DiscCommandsTest : public QObject {
       }
       return {};
     }
-    void Trigger(const char* name) { window->command(QString::fromLatin1(name))->trigger(); }
   };
 
  private slots:
