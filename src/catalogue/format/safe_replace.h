@@ -37,10 +37,10 @@ class ReplacementFile {
   bool committed_ = false;
 };
 
-// Changes of bytes at fixed places of a file (disc heads, structure
-// lengths), gathered first and then written all together: a single change in
-// place, in one write; several through a copy that replaces the file in one
-// step. Either way a crash leaves all of them or none.
+// Changes of bytes at fixed places of a file (the discs' heads), gathered
+// first and then written all together: a single change in place, in one
+// write; several through a copy that replaces the file in one step. Either
+// way a crash leaves all of them or none.
 class FilePatches {
  public:
   // Places come in increasing order; a change at the place of the one before
