@@ -51,9 +51,11 @@ std::string MiddleSerial(const std::string& path) {
 }
 
 // Every timed run starts with nothing left to write out from the setup, so
-// the preparing copy's write-out is not charged to whatever runs next.
+// the preparing copy's write-out is not charged to whatever runs next; the
+// pause lets the disk (a virtual one, often) finish what sync handed it.
 void SettleWrites() {
   ::sync();
+  ::sleep(1);
 }
 
 void Select(rondo::Engine& engine, const std::string& serial) {
