@@ -26,20 +26,13 @@ class QuietHost : public rondo::EngineHost {
   void ShowMessage(const std::string& text) override { throw std::runtime_error(text); }
 };
 
-class Options : public rondo::SearchHost {
+class Options : public rondo::FixedSearchHost {
  public:
-  explicit Options(bool cache) : cache_(cache) {}
-  std::string Pattern() override { return "*abc*"; }
-  rondo::SearchKind Kind() override { return rondo::SearchKind::kAll; }
-  bool MatchCase() override { return false; }
-  std::optional<int> DepthLimit() override { return std::nullopt; }
-  bool UseDirectoryGroups() override { return false; }
-  bool UseCache() override { return cache_; }
-  std::vector<std::string> ChosenGroups() override { return {"Vše"}; }
-  bool Busy() override { return true; }
-
- private:
-  bool cache_;
+  explicit Options(bool useCache) {
+    pattern = "*abc*";
+    directoryGroups = false;
+    cache = useCache;
+  }
 };
 
 const std::string& Catalogue() {

@@ -37,12 +37,6 @@ struct Totals {
 // The deepest level a stored item can have: the Level byte holds no more.
 constexpr std::uint8_t kDeepestLevel = 255;
 
-// A path as the progress log shows it: the bytes of a name that are not UTF-8
-// appear as the "?" they are stored as.
-std::string Shown(const std::string& path) {
-  return ValidUtf8(path);
-}
-
 bool Inside(const std::string& path, const std::string& root) {
   if (root.empty() || root == "/")
     return path.starts_with('/');
@@ -65,7 +59,7 @@ struct TreeReader {
     if (!tree.List(path, entries)) {
       totals.incomplete = true;
       progress.Warn((entries.empty() ? "Adresář nelze otevřít! " : "Adresář nelze přečíst celý! ") +
-                    Shown(path));
+                    ValidUtf8(path));
     }
     children.reserve(entries.size());
     for (auto& entry : entries) {
@@ -78,11 +72,11 @@ struct TreeReader {
           node.entry.link && !node.entry.linkTarget.empty() && !Inside(node.entry.linkTarget, root);
       if (leaves) {
         // Its size would be of something that is not on the disc.
-        progress.Warn("Odkaz " + Shown(itemPath) + " vede mimo disk (" +
-                      Shown(node.entry.linkTarget) + "); uložen bez obsahu a velikosti.");
+        progress.Warn("Odkaz " + ValidUtf8(itemPath) + " vede mimo disk (" +
+                      ValidUtf8(node.entry.linkTarget) + "); uložen bez obsahu a velikosti.");
         node.entry.size = 0;
       } else if (node.entry.linkToDirectory) {
-        progress.Warn("Odkaz " + Shown(itemPath) + " vede na adresář; uložen bez obsahu.");
+        progress.Warn("Odkaz " + ValidUtf8(itemPath) + " vede na adresář; uložen bez obsahu.");
       }
       if (node.entry.directory) {
         ++totals.dirs;
@@ -166,10 +160,9 @@ class EntryWriter {
     return comment;
   }
 
-  TDynamicArray Field(const std::string& utf8, const std::string& what,
-                      const std::string& shownPath) {
+  TDynamicArray Field(Cp1250Text text, const std::string& what, const std::string& shownPath) {
     TDynamicArray array;
-    array.chars = ToCp1250(utf8).bytes;
+    array.chars = std::move(text.bytes);
     if (array.chars.size() > kMaxTextBytes) {
       array.chars.resize(kMaxTextBytes);
       progress_.Warn(what + " položky " + shownPath + " je delší než 255 bajtů; zkráceno.");
@@ -182,16 +175,16 @@ class EntryWriter {
     const std::string fullPath = WithTrailingBackslash(path, request_.separator) + node.entry.name;
     // The name as it is stored: bytes that are not UTF-8 and characters
     // outside the code page become "?", and the log says so once.
-    const bool fits = FitsCp1250(node.entry.name);
-    const std::string shownName = fits ? node.entry.name : ToUtf8(ToCp1250(node.entry.name));
+    Cp1250Text name = ToCp1250(node.entry.name);
+    const std::string shownName = ToUtf8(name);
     const std::string shownPath = WithTrailingBackslash(shown, request_.separator) + shownName;
-    if (!fits) {
+    if (shownName != node.entry.name) {
       progress_.Warn("Jméno položky " + shownPath +
                      " obsahuje znaky, které katalog neumí uložit; uloženy jako „?“.");
     }
     ItemRecord r;
-    r.Name = Field(node.entry.name, "Jméno", shownPath);
-    r.Comment = Field(CommentFor(fullPath, node.entry.directory), "Komentář", shownPath);
+    r.Name = Field(std::move(name), "Jméno", shownPath);
+    r.Comment = Field(ToCp1250(CommentFor(fullPath, node.entry.directory)), "Komentář", shownPath);
     r.Attributes = node.entry.attributes;
     r.Time = node.entry.time;
     r.Level = level;
@@ -278,7 +271,7 @@ ScanResult ScanDisc(const ScanRequest& request, FileTree& tree, Registry& regist
   std::uint64_t dirs = totals.dirs;
   std::uint64_t files = totals.files;
   if (!request.withoutStructure) {
-    writer.WriteDirectory(request.root, Shown(request.root), root, 0);
+    writer.WriteDirectory(request.root, ValidUtf8(request.root), root, 0);
     dirs = writer.Dirs();
     files = writer.Files();
   }

@@ -220,10 +220,6 @@ std::string ValidUtf8(std::string_view bytes) {
   return out;
 }
 
-bool FitsCp1250(std::string_view utf8) {
-  return ToUtf8(ToCp1250(utf8)) == utf8;
-}
-
 std::string AsciiLower(std::string_view text) {
   std::string out(text);
   for (char& c : out) {

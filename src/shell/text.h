@@ -38,10 +38,6 @@ Cp1250Text ToCp1250(std::string_view utf8);
 // ToCp1250 stores it; valid text comes back unchanged.
 std::string ValidUtf8(std::string_view bytes);
 
-// True when ToCp1250 keeps every character of the text (valid UTF-8, and
-// nothing outside code page 1250).
-bool FitsCp1250(std::string_view utf8);
-
 // Lowers only the ASCII letters A to Z; letters with diacritics stay as they
 // are. This is the program's one notion of "without regard to letter case".
 std::string AsciiLower(std::string_view text);

@@ -194,6 +194,28 @@ TEST_F(ScannerTest, EmptyDiscsAndDiscsWithoutStructure) {
             Header("FFFF-0001", 228, "PRAZDNY", "Moje fotky", "", Moment(0), 2, 1, Moment(30), 15));
 }
 
+// Every item of an entry, read back with the catalogue's own readers: an
+// entry they cannot read whole fails the test.
+std::vector<ItemRecord> ReadItems(const std::vector<std::uint8_t>& entry) {
+  MemoryStream in(entry);
+  const CdHeader h = ReadCdHeader(in);
+  EXPECT_EQ(h.BlockSize, entry.size());
+  std::vector<ItemRecord> items;
+  while (!in.Eof()) {
+    const ItemPrefix prefix = ReadItemPrefix(in);
+    TDirInfo r;
+    if (prefix.IsDirectory()) {
+      ReadDirRecord(in, prefix, r);
+    } else {
+      TFileInfo f;
+      ReadFileRecord(in, prefix, f);
+      static_cast<ItemRecord&>(r) = f;
+    }
+    items.push_back(r);
+  }
+  return items;
+}
+
 TEST_F(ScannerTest, ValuesThatDoNotFitAreCappedAndReported) {
   const std::string longName(300, 'x');
   TreeEntry unknown = File("ztracený.bin", 0);
@@ -212,19 +234,7 @@ TEST_F(ScannerTest, ValuesThatDoNotFitAreCappedAndReported) {
   EXPECT_EQ(h.FileCount, 3);
   EXPECT_EQ(h.DirCount, 1);
 
-  std::vector<ItemRecord> items;
-  while (!in.Eof()) {
-    const ItemPrefix prefix = ReadItemPrefix(in);
-    TDirInfo r;
-    if (prefix.IsDirectory()) {
-      ReadDirRecord(in, prefix, r);
-    } else {
-      TFileInfo f;
-      ReadFileRecord(in, prefix, f);
-      static_cast<ItemRecord&>(r) = f;
-    }
-    items.push_back(r);
-  }
+  const std::vector<ItemRecord> items = ReadItems(result.entry);
   ASSERT_EQ(items.size(), 4u);
   EXPECT_EQ(items[0].Name.chars, "odkaz");  // the link is kept, never entered
   EXPECT_EQ(items[0].Size, 0u);
@@ -257,28 +267,6 @@ TEST_F(ScannerTest, UnreadableDirectoriesKeepWhatCouldBeReadAndSaySo) {
                                    "Adresář nelze přečíst celý! /cd/poškozený",
                                    "Nelze zjistit velikost některého ze souborů!",
                                }));
-}
-
-// Every item of an entry, read back with the catalogue's own readers: an
-// entry they cannot read whole fails the test.
-std::vector<ItemRecord> ReadItems(const std::vector<std::uint8_t>& entry) {
-  MemoryStream in(entry);
-  const CdHeader h = ReadCdHeader(in);
-  EXPECT_EQ(h.BlockSize, entry.size());
-  std::vector<ItemRecord> items;
-  while (!in.Eof()) {
-    const ItemPrefix prefix = ReadItemPrefix(in);
-    TDirInfo r;
-    if (prefix.IsDirectory()) {
-      ReadDirRecord(in, prefix, r);
-    } else {
-      TFileInfo f;
-      ReadFileRecord(in, prefix, f);
-      static_cast<ItemRecord&>(r) = f;
-    }
-    items.push_back(r);
-  }
-  return items;
 }
 
 TEST_F(ScannerTest, HugeDirectoriesAndEndlessDepthFinishWithOneLineEach) {

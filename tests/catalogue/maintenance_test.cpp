@@ -15,6 +15,7 @@
 #include "settings/group_kinds.h"
 #include "support/catalogue_builder.h"
 #include "support/fake_host.h"
+#include "support/select_discs.h"
 
 namespace rondo {
 namespace {
@@ -70,15 +71,7 @@ class MaintenanceTest : public ::testing::Test {
     catalogue.Save(engine.DatabasePath);
     engine.RunOperation(OperationCode::kListCds);
   }
-  void Select(const Names& serials) {
-    engine.Discs.rows.clear();
-    for (const auto& s : serials) {
-      DiscRow row;
-      row.cells[kColSerial] = s;
-      row.selected = true;
-      engine.Discs.rows.push_back(row);
-    }
-  }
+  void Select(const Names& serials) { test::SelectSerials(engine, serials); }
   std::vector<CdHeader> Headers() {
     FileStream file(engine.DatabasePath, FileStream::Mode::kReadOnly);
     EntryWalker walker(file);
@@ -142,10 +135,7 @@ TEST_F(MaintenanceTest, ARemovalThatFailsAtAnyByteLeavesTheCatalogueAsItWas) {
     test::FakeHost quiet;
     Engine e(quiet);
     e.DatabasePath = copy;
-    DiscRow row;
-    row.cells[kColSerial] = "AAAA-0004";
-    row.selected = true;
-    e.Discs.rows.push_back(row);
+    test::SelectSerials(e, {"AAAA-0004"});
     e.RunOperation(OperationCode::kRemoveCds);
   }
   const auto after = test::ReadAll(copy);
@@ -161,10 +151,7 @@ TEST_F(MaintenanceTest, ARemovalThatFailsAtAnyByteLeavesTheCatalogueAsItWas) {
       test::FakeHost quiet;
       Engine e(quiet);
       e.DatabasePath = engine.DatabasePath;
-      DiscRow row;
-      row.cells[kColSerial] = "AAAA-0004";
-      row.selected = true;
-      e.Discs.rows.push_back(row);
+      test::SelectSerials(e, {"AAAA-0004"});
       try {
         e.RunOperation(OperationCode::kRemoveCds);
       } catch (const std::exception&) {

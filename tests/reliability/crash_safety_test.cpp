@@ -27,6 +27,7 @@
 #include "catalogue/format/entry_walker.h"
 #include "support/catalogue_builder.h"
 #include "support/fake_host.h"
+#include "support/select_discs.h"
 
 namespace rondo {
 namespace {
@@ -99,16 +100,6 @@ Bytes BorrowedBytes(std::size_t stray) {
   return b;
 }
 
-void SelectSerials(Engine& engine, const Names& serials) {
-  engine.Discs.rows.clear();
-  for (const auto& s : serials) {
-    DiscRow row;
-    row.cells[kColSerial] = s;
-    row.selected = true;
-    engine.Discs.rows.push_back(row);
-  }
-}
-
 // Runs one engine operation on the catalogue in folder; the host's messages
 // count as a reported failure.
 struct EngineRun {
@@ -173,7 +164,7 @@ std::vector<Operation> Operations() {
     return [=](const fs::path& d) {
       EngineRun r(d);
       r.engine.RunOperation(OperationCode::kListCds);
-      SelectSerials(r.engine, serials);
+      test::SelectSerials(r.engine, serials);
       if (answer)
         answer(r.host);
       r.engine.RunOperation(code);
@@ -226,7 +217,7 @@ std::vector<Operation> Operations() {
   ops.push_back({"multigroup", catalogue(BaseCatalogue()), [](const fs::path& d) {
                    EngineRun r(d);
                    r.engine.RunOperation(OperationCode::kListCds);
-                   SelectSerials(r.engine, {"AAAA-0001", "AAAA-0005"});
+                   test::SelectSerials(r.engine, {"AAAA-0001", "AAAA-0005"});
                    return r.engine.CreateMultigroup("Nová sada").empty();
                  }});
   for (const bool groups : {false, true}) {

@@ -12,6 +12,7 @@
 #include "catalogue/format/entry_walker.h"
 #include "support/catalogue_builder.h"
 #include "support/fake_host.h"
+#include "support/select_discs.h"
 
 namespace rondo {
 namespace {
@@ -19,20 +20,17 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
 
-class ScriptedHost : public test::FakeHost, public SearchHost {
+class ScriptedHost : public test::FakeHost, public FixedSearchHost {
  public:
+  ScriptedHost() {
+    pattern = "*.txt";
+    directoryGroups = false;
+    cache = false;
+  }
   std::optional<std::string> AskText(const TextPrompt&) override { return "Nový text"; }
   std::optional<std::vector<std::string>> PickGroups(const std::vector<std::string>&) override {
     return Names{"Fotky"};
   }
-  std::string Pattern() override { return "*.txt"; }
-  SearchKind Kind() override { return SearchKind::kAll; }
-  bool MatchCase() override { return false; }
-  std::optional<int> DepthLimit() override { return std::nullopt; }
-  bool UseDirectoryGroups() override { return false; }
-  bool UseCache() override { return false; }
-  std::vector<std::string> ChosenGroups() override { return {"Vše"}; }
-  bool Busy() override { return true; }
 };
 
 struct Damaged {
@@ -54,14 +52,6 @@ const char* const kOperations[] = {"list",   "members",    "exists",       "brow
 bool Writes(const std::string& op) {
   return op == "recalc" || op == "remove" || op == "lend" || op == "rename" || op == "groups" ||
          op == "multigroup" || op == "item comment" || op == "conversion";
-}
-
-void Select(Engine& engine, const std::string& serial) {
-  engine.Discs.rows.clear();
-  DiscRow row;
-  row.cells[kColSerial] = serial;
-  row.selected = true;
-  engine.Discs.rows.push_back(row);
 }
 
 // Runs one operation aimed at the disc behind the damage (or the
@@ -105,13 +95,13 @@ std::string RunOperationOn(const std::string& op, const std::string& path) {
       engine.RecalcSerial = "All";
       engine.RunOperation(OperationCode::kRecalculateStructure);
     } else if (op == "remove" || op == "lend" || op == "rename" || op == "groups") {
-      Select(engine, "AAAA-0009");
+      test::SelectSerials(engine, {"AAAA-0009"});
       engine.RunOperation(op == "remove"   ? OperationCode::kRemoveCds
                           : op == "lend"   ? OperationCode::kLendCds
                           : op == "rename" ? OperationCode::kRenameCd
                                            : OperationCode::kChangeCdGroups);
     } else if (op == "multigroup") {
-      Select(engine, "AAAA-0009");
+      test::SelectSerials(engine, {"AAAA-0009"});
       engine.CreateMultigroup("Nová");
     } else if (op == "conversion") {
       ConvertOldCatalogue(path);
@@ -196,7 +186,7 @@ TEST(DamagedCatalogueTest, TwentyFullMemberSlotsAreAWholeMultigroup) {
   }
   // Removing the full multigroup gives back its stored members, and
   // nothing past its block is taken for a member.
-  Select(engine, "12-34");
+  test::SelectSerials(engine, {"12-34"});
   engine.RunOperation(OperationCode::kRemoveCds);
   EXPECT_TRUE(host.messages.empty());
   FileStream file(path, FileStream::Mode::kReadOnly);
