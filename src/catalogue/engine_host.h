@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/typed_text.h"
+
 namespace rondo {
 
 class EngineHost {
@@ -53,6 +55,10 @@ class EngineHost {
     std::string frame;
     std::string label;
     std::string text;  // pre-filled
+    // What the text is stored as: the prompt limits its length and refuses
+    // what cannot be stored (TypedTextRefusal); nothing when it is not stored.
+    std::optional<TypedField> field;
+    std::optional<std::size_t> width;  // instead of the field's own width
   };
   virtual std::optional<std::string> AskText(const TextPrompt& /*prompt*/) { return std::nullopt; }
   // The group picker with its chosen list preset; nullopt for "Zrušit".

@@ -220,6 +220,88 @@ std::string ValidUtf8(std::string_view bytes) {
   return out;
 }
 
+namespace {
+
+void AppendHexEscape(std::string& out, unsigned value) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  out += "\\x";
+  out += kDigits[(value >> 4) & 0xF];
+  out += kDigits[value & 0xF];
+}
+
+// Walks utf8 and hands every control character (C0, DEL, C1 as the two
+// bytes C2 80..C2 9F) to control, and with doubleBackslash every backslash
+// as two; the rest goes to the output unchanged.
+template <typename Control>
+std::string ReplaceControls(std::string_view utf8, bool doubleBackslash, Control control) {
+  std::string out;
+  out.reserve(utf8.size() + 8);
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x20 || b == 0x7F) {
+      control(out, b, i);
+    } else if (b == 0xC2 && i + 1 < utf8.size() &&
+               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F &&
+               static_cast<unsigned char>(utf8[i + 1]) >= 0x80) {
+      ++i;
+      control(out, static_cast<unsigned char>(utf8[i]), i);
+    } else if (b == '\\' && doubleBackslash) {
+      out += "\\\\";
+    } else {
+      out.push_back(utf8[i]);
+    }
+  }
+  return out;
+}
+
+void AppendEscape(std::string& out, unsigned char c) {
+  switch (c) {
+    case '\t':
+      out += "\\t";
+      break;
+    case '\n':
+      out += "\\n";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    default:
+      AppendHexEscape(out, c);
+  }
+}
+
+}  // namespace
+
+std::string EscapeControls(std::string_view utf8) {
+  return ReplaceControls(
+      utf8, true, [](std::string& out, unsigned char c, std::size_t) { AppendEscape(out, c); });
+}
+
+std::string EscapeControlsInMessage(std::string_view utf8) {
+  return ReplaceControls(utf8, false, [utf8](std::string& out, unsigned char c, std::size_t at) {
+    if (c == '\r' && at + 1 < utf8.size() && utf8[at + 1] == '\n')
+      return;  // the LF of the pair is the line end
+    if (c == '\n' && at > 0 && utf8[at - 1] == '\r') {
+      out += '\n';
+      return;
+    }
+    AppendEscape(out, c);
+  });
+}
+
+std::string ControlPictures(std::string_view utf8) {
+  return ReplaceControls(utf8, false, [](std::string& out, unsigned char c, std::size_t) {
+    if (c >= 0x80) {
+      AppendHexEscape(out, c);
+      return;
+    }
+    // U+2400 + c, or U+2421 for DEL: E2 90 80+c / E2 90 A1.
+    out += static_cast<char>(0xE2);
+    out += static_cast<char>(0x90);
+    out += static_cast<char>(c == 0x7F ? 0xA1 : 0x80 + c);
+  });
+}
+
 std::string AsciiLower(std::string_view text) {
   std::string out(text);
   for (char& c : out) {

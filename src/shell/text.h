@@ -38,6 +38,22 @@ Cp1250Text ToCp1250(std::string_view utf8);
 // ToCp1250 stores it; valid text comes back unchanged.
 std::string ValidUtf8(std::string_view bytes);
 
+// Stored names may hold any byte but zero: a TAB, a line break, an escape
+// sequence. For output that must keep its rows and columns and must never
+// drive a terminal, every control character is written as a visible escape:
+// "\t", "\n", "\r", "\xHH" for the other C0 controls, DEL and the C1
+// controls (which are the code page's five undefined bytes: "\x81" stands
+// for the stored byte 0x81), and "\\" for a backslash, so that the escapes
+// can be told from the same letters in a name.
+std::string EscapeControls(std::string_view utf8);
+// The same for a message: its own CR LF line ends stay line ends and a
+// backslash stays single (a message is read, not taken apart); a lone CR or
+// LF, coming from a quoted name, is escaped.
+std::string EscapeControlsInMessage(std::string_view utf8);
+// For the windows: C0 controls and DEL as their control pictures (U+2400 to
+// U+241F, U+2421), C1 controls as "\xHH".
+std::string ControlPictures(std::string_view utf8);
+
 // Lowers only the ASCII letters A to Z; letters with diacritics stay as they
 // are. This is the program's one notion of "without regard to letter case".
 std::string AsciiLower(std::string_view text);

@@ -1,4 +1,5 @@
 #include "shell/text.h"
+#include "shell/typed_text.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,70 @@ TEST(Cp1250Text, AsciiCaseOnly) {
   EXPECT_FALSE(EqualsIgnoringAsciiCase("Čaj", "čaj"));
   EXPECT_FALSE(EqualsIgnoringAsciiCase("Hry", "Hr"));
   EXPECT_FALSE(EqualsIgnoringAsciiCase("[", "{"));  // '[' + 32 is '{', not a letter
+}
+
+TEST(Cp1250Text, ControlCharactersAreShownNeverSent) {
+  struct Case {
+    std::string text, escaped, inMessage, pictures;
+  };
+  const std::vector<Case> cases = {
+      {"Hry a zábava", "Hry a zábava", "Hry a zábava", "Hry a zábava"},
+      {"a\tb\nc\rd", "a\\tb\\nc\\rd", "a\\tb\\nc\\rd", "a\u2409b\u240Ac\u240Dd"},
+      {"\x1b[31mčervená", "\\x1B[31mčervená", "\\x1B[31mčervená", "\u241B[31mčervená"},
+      {"\x01\x7f", "\\x01\\x7F", "\\x01\\x7F", "\u2401\u2421"},
+      {"\xC2\x81\xC2\x9B"
+       "x",
+       "\\x81\\x9Bx", "\\x81\\x9Bx", "\\x81\\x9Bx"},  // C1
+      {"C:\\temp\\n", "C:\\\\temp\\\\n", "C:\\temp\\n", "C:\\temp\\n"},
+      {"řádek\r\ndruhý", "řádek\\r\\ndruhý", "řádek\ndruhý", "řádek\u240D\u240Adruhý"},
+      {"\xC2\xA0Ž", "\xC2\xA0Ž", "\xC2\xA0Ž", "\xC2\xA0Ž"},  // no control: U+00A0
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(EscapeControls(c.text), c.escaped) << c.text;
+    EXPECT_EQ(EscapeControlsInMessage(c.text), c.inMessage) << c.text;
+    EXPECT_EQ(ControlPictures(c.text), c.pictures) << c.text;
+  }
+}
+
+TEST(TypedText, WhatCannotBeStoredIsRefusedWithTheReason) {
+  struct Case {
+    std::string text;
+    TypedField field;
+    std::optional<std::size_t> width;
+    std::string refusal;  // "" when it can be stored
+  };
+  const std::string fifty(50, 'x');
+  const std::vector<Case> cases = {
+      {fifty, TypedField::kDiscName, {}, ""},
+      {fifty + "y",
+       TypedField::kDiscName,
+       {},
+       "Jméno CD může mít nejvýše 50 znaků, zadaný text má 51."},
+      {"Jiří Nováček z Žďáru nad Sáz.", TypedField::kLendingName, {}, ""},
+      {std::string(31, 'a'), TypedField::kLendingName, {}, "nejvýše 30 znaků"},
+      {"Hry;Filmy", TypedField::kGroupName, {}, "nesmí obsahovat znak „;“"},
+      {"Hry^x", TypedField::kGroupName, {}, "nesmí obsahovat znak „^“"},
+      {"pro B^Tajné", TypedField::kItemComment, {}, "Komentář nesmí obsahovat znak „^“"},
+      {"ahoj", TypedField::kItemComment, 3, "nejvýše 3 znaky"},
+      {"a", TypedField::kItemComment, 0, "nejvýše 0 znaků"},
+      {"Novák 日", TypedField::kLendingName, {}, "znak „日“ (U+65E5), který katalog neumí uložit"},
+      {"x\xFF", TypedField::kDiscName, {}, "není platný text v kódování UTF-8"},
+      {"Ř?", TypedField::kDiscName, {}, ""},
+  };
+  for (const auto& c : cases) {
+    const std::string refusal = TypedTextRefusal(c.text, c.field, c.width);
+    if (c.refusal.empty())
+      EXPECT_EQ(refusal, "") << c.text;
+    else
+      EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+  }
+  EXPECT_EQ(GroupsRefusal({"Hry", "Filmy"}, TypedField::kDiscGroups), "");
+  EXPECT_NE(GroupsRefusal({std::string(25, 'a'), std::string(25, 'b')}, TypedField::kDiscGroups)
+                .find("Skupiny CD mohou mít dohromady nejvýše 50 znaků, zadaný text má 51."),
+            std::string::npos);
+  EXPECT_NE(GroupsRefusal({"a", "b;c"}, TypedField::kItemGroups).find("„;“"), std::string::npos);
+  EXPECT_EQ(ItemCommentRoom("Rodina;Moře"), 255u - 12u);
+  EXPECT_EQ(ItemCommentRoom(std::string(300, 'x')), 0u);
 }
 
 }  // namespace
