@@ -292,10 +292,20 @@ ScanResult ScanDisc(const ScanRequest& request, FileTree& tree, Registry& regist
 
 void StoreScannedEntry(const std::string& databasePath, const std::vector<std::uint8_t>& entry,
                        ScanProgress& progress,
-                       const std::function<void(std::uint64_t, std::uint64_t)>& written) {
+                       const std::function<void(std::uint64_t, std::uint64_t)>& written,
+                       const LockWaiter& wait) {
+  if (databasePath.empty())
+    throw IoError("Není nastavena cesta k databázi.");
+  std::unique_ptr<WriteLock> lock;
   std::unique_ptr<FileStream> file;
   try {
-    file = OpenCatalogue(databasePath);
+    // Read and checked under the lock: the entry goes after whatever other
+    // programs stored meanwhile.
+    lock = std::make_unique<WriteLock>(databasePath, wait);
+    WriteHeaderIfEmpty(lock->Target());
+    file = OpenCatalogue(lock->Target(), true);
+  } catch (const CatalogueBusy&) {
+    throw;
   } catch (const IoError&) {
     progress.Log("Nelze otevřít odkládací soubor!");
     throw;
@@ -318,7 +328,7 @@ void StoreScannedEntry(const std::string& databasePath, const std::vector<std::u
   // renamed over it: a failure or a crash part-way through never leaves a
   // half-written entry at the end (the walk would refuse the whole file).
   // The kernel copies the old entries, often without moving their bytes.
-  ReplacementFile replacement(databasePath);
+  ReplacementFile replacement(lock->Target());
   FileStream& out = replacement.Stream();
   out.Reserve(std::max<std::uint64_t>(oldSize, kDatabaseHeaderSize) + entry.size());
   if (oldSize == 0)  // a missing or empty file gets its header

@@ -12,6 +12,7 @@
 #include "acquisition/drives.h"
 #include "acquisition/file_tree.h"
 #include "catalogue/format/records.h"
+#include "catalogue/format/write_lock.h"
 #include "settings/registry.h"
 #include "shell/dates.h"
 
@@ -65,9 +66,11 @@ ScanResult ScanDisc(const ScanRequest& request, FileTree& tree, Registry& regist
 // valid (it is walked first; a missing or empty file gets its header). The
 // new catalogue replaces the old one in one step, so a failed write or a
 // crash leaves it byte for byte as it was. Progress reports the bytes of
-// the entry written so far.
+// the entry written so far. The change holds the catalogue's write lock,
+// waiting for another program's change as wait allows.
 void StoreScannedEntry(const std::string& databasePath, const std::vector<std::uint8_t>& entry,
                        ScanProgress& progress,
-                       const std::function<void(std::uint64_t, std::uint64_t)>& written = {});
+                       const std::function<void(std::uint64_t, std::uint64_t)>& written = {},
+                       const LockWaiter& wait = {});
 
 }  // namespace rondo

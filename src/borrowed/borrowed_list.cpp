@@ -59,9 +59,13 @@ BorrowedDisc DecodeBorrowedDisc(const std::uint8_t* record) {
 }
 
 BorrowedList LoadBorrowedList(const std::string& path) {
-  FileStream file(path, FileStream::Mode::kReadWriteOrCreate);
-  const std::vector<std::uint8_t> bytes = ReadWhole(file);
   BorrowedList list;
+  RefuseSpecialFile(path);
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec))
+    return list;
+  FileStream file(path, FileStream::Mode::kReadOnly);
+  const std::vector<std::uint8_t> bytes = ReadWhole(file);
   const std::size_t whole = bytes.size() / kBorrowedRecordSize;
   list.discs.reserve(whole);
   for (std::size_t i = 0; i < whole; ++i)
@@ -71,46 +75,51 @@ BorrowedList LoadBorrowedList(const std::string& path) {
 }
 
 std::string DamagedCopyPath(const std::string& path) {
-  return path + ".poskozeny";
+  const std::string first = path + ".poskozeny";
+  std::error_code ec;
+  std::string copy = first;
+  for (int n = 2;
+       std::filesystem::symlink_status(copy, ec).type() != std::filesystem::file_type::not_found;
+       ++n) {
+    copy = first + "." + std::to_string(n);
+  }
+  return copy;
 }
 
-bool AppendBorrowedDisc(const std::string& path, const BorrowedDisc& disc) {
+std::optional<std::string> AppendBorrowedDisc(const std::string& path, const BorrowedDisc& disc,
+                                              const LockWaiter& wait) {
   const std::vector<std::uint8_t> record = EncodeBorrowedDisc(disc);
-  FileStream file(path, FileStream::Mode::kReadWriteOrCreate);
-  const std::uint64_t size = file.Size();
-  if (size % kBorrowedRecordSize == 0) {
-    // The usual case: one record at the end; a failure cuts it away again.
-    try {
-      file.Seek(size);
-      file.Write(record.data(), record.size());
-      file.Sync();
-    } catch (...) {
-      try {
-        file.Truncate(size);
-      } catch (...) {
-      }
-      throw;
-    }
-    return false;
+  const WriteLock lock(path, wait);
+  std::vector<std::uint8_t> bytes;
+  std::error_code ec;
+  if (std::filesystem::exists(lock.Target(), ec)) {
+    FileStream file(lock.Target(), FileStream::Mode::kReadOnly);
+    bytes = ReadWhole(file);
   }
-  // A partial record at the end: keep the file whole beside it, then write
-  // the whole records and the new one anew.
-  const std::vector<std::uint8_t> bytes = ReadWhole(file);
-  {
-    ReplacementFile copy(DamagedCopyPath(path));
+  std::optional<std::string> kept;
+  if (bytes.size() % kBorrowedRecordSize != 0) {
+    // A partial record at the end: keep the file whole beside it, then
+    // write the whole records and the new one anew.
+    kept = DamagedCopyPath(lock.Target());
+    ReplacementFile copy(*kept, lock.Target());
     copy.Stream().Write(bytes.data(), bytes.size());
     copy.Commit();
   }
-  ReplacementFile replacement(path);
-  const std::size_t keep = bytes.size() - bytes.size() % kBorrowedRecordSize;
-  replacement.Stream().Write(bytes.data(), keep);
+  ReplacementFile replacement(lock.Target());
+  const std::size_t whole = bytes.size() - bytes.size() % kBorrowedRecordSize;
+  replacement.Stream().Write(bytes.data(), whole);
   replacement.Stream().Write(record.data(), record.size());
   replacement.Commit();
-  return true;
+  return kept;
 }
 
-std::size_t RemoveBorrowedDiscs(const std::string& path, const std::string& description) {
-  FileStream file(path, FileStream::Mode::kReadWriteOrCreate);
+std::size_t RemoveBorrowedDiscs(const std::string& path, const std::string& description,
+                                const LockWaiter& wait) {
+  const WriteLock lock(path, wait);
+  std::error_code ec;
+  if (!std::filesystem::exists(lock.Target(), ec))
+    return 0;
+  FileStream file(lock.Target(), FileStream::Mode::kReadOnly);
   const std::vector<std::uint8_t> bytes = ReadWhole(file);
   const std::size_t whole = bytes.size() / kBorrowedRecordSize;
   std::vector<std::uint8_t> kept;
@@ -128,7 +137,7 @@ std::size_t RemoveBorrowedDiscs(const std::string& path, const std::string& desc
     return 0;
   kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(whole * kBorrowedRecordSize),
               bytes.end());
-  ReplacementFile replacement(path);
+  ReplacementFile replacement(lock.Target());
   replacement.Stream().Write(kept.data(), kept.size());
   replacement.Commit();
   return removed;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "catalogue/format/byte_stream.h"
@@ -115,10 +116,20 @@ std::vector<OldDisc> Survey(FileStream& in) {
 }  // namespace
 
 void ConvertOldCatalogue(const std::string& path, const ConversionProgress& progress) {
-  FileStream in(path, FileStream::Mode::kReadWriteOrCreate);
+  const WriteLock lock(path, progress.wait);
+  std::error_code ec;
+  if (!std::filesystem::exists(lock.Target(), ec)) {
+    ReplacementFile created(lock.Target());
+    WriteDatabaseHeader(created.Stream(), DatabaseHeader::Current());
+    created.Commit();
+    return;
+  }
+  FileStream in(lock.Target(), FileStream::Mode::kReadOnly);
+  if (in.Size() == 0)
+    NotOld("soubor je prázdný", 0);
   const std::vector<OldDisc> discs = Survey(in);
 
-  ReplacementFile replacement(path);
+  ReplacementFile replacement(lock.Target());
   FileStream& out = replacement.Stream();
   std::uint64_t total = kDatabaseHeaderSize;
   for (const auto& d : discs)

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "catalogue/format/write_lock.h"
+
 namespace rondo {
 
 struct ConversionProgress {
@@ -15,6 +17,8 @@ struct ConversionProgress {
   std::function<void(const std::string& description, std::uint64_t maximum)> disc;
   // Bytes of the disc's items converted so far.
   std::function<void(std::uint64_t converted)> converted;
+  // How long to wait while another program changes the file.
+  LockWaiter wait;
 };
 
 // Converts the file at path. The whole old file is checked first: a file
@@ -22,8 +26,9 @@ struct ConversionProgress {
 // as a 3.x catalogue, is refused (DamagedCatalogue with the reason) and left
 // untouched. The new catalogue is written beside the old one and renamed
 // over it only when complete, so a failure leaves the old file as it was. A
-// missing file becomes an empty catalogue. Directory subtree lengths are
-// written as 0; the structure recalculation fills them in. Throws IoError.
+// missing file becomes an empty catalogue; an empty file is refused (it is
+// no catalogue of either format). The conversion holds the write lock. Directory subtree lengths
+// are written as 0; the structure recalculation fills them in. Throws IoError.
 void ConvertOldCatalogue(const std::string& path, const ConversionProgress& progress = {});
 
 }  // namespace rondo

@@ -3,10 +3,12 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "catalogue/conversion.h"
 #include "catalogue/format/errors.h"
+#include "catalogue/format/safe_replace.h"
 #include "catalogue/messages.h"
 
 namespace rondo {
@@ -21,18 +23,79 @@ bool EngineHost::ConvertOldDatabase(const std::string& path) {
   }
 }
 
-std::unique_ptr<FileStream> OpenCatalogue(const std::string& path) {
+std::unique_ptr<FileStream> OpenCatalogue(const std::string& path, bool forChange) {
   if (path.empty())
     throw IoError(std::string(msg::kNoDatabasePath));
-  try {
-    return std::make_unique<FileStream>(path, FileStream::Mode::kReadWriteOrCreate);
-  } catch (const IoError&) {
-    std::error_code ec;
-    const bool exists = std::filesystem::is_regular_file(path, ec);
-    if (!exists)
-      throw;
-    // Still worth listing and searching; any write will say why it cannot.
-    return std::make_unique<FileStream>(path, FileStream::Mode::kReadOnly);
+  const std::string target = ResolveLinks(path);
+  return std::make_unique<FileStream>(
+      target, forChange ? FileStream::Mode::kReadWrite : FileStream::Mode::kReadOnly);
+}
+
+namespace {
+
+bool MissingOrEmpty(const std::string& path) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  return ec || size == 0;
+}
+
+}  // namespace
+
+void WriteHeaderIfEmpty(const std::string& path) {
+  RefuseSpecialFile(path);
+  const std::string target = ResolveLinks(path);
+  if (!MissingOrEmpty(target))
+    return;
+  // Written beside and renamed into place like every change: a full disk
+  // leaves no empty catalogue behind.
+  ReplacementFile created(target);
+  WriteDatabaseHeader(created.Stream(), DatabaseHeader::Current());
+  created.Commit();
+}
+
+void CreateCatalogueIfEmpty(const std::string& path, const LockWaiter& wait) {
+  if (path.empty())
+    throw IoError(std::string(msg::kNoDatabasePath));
+  RefuseSpecialFile(path);
+  if (!MissingOrEmpty(path))
+    return;
+  WriteLock lock(path, wait);
+  WriteHeaderIfEmpty(path);  // unless another program did meanwhile
+}
+
+Engine::ChangeLock::ChangeLock(Engine& engine) : engine_(engine) {
+  if (engine_.lockHeld_)
+    return;
+  const std::string path = engine_.DatabasePath;
+  if (path.empty())
+    throw IoError(std::string(msg::kNoDatabasePath));
+  lock_ = std::make_unique<WriteLock>(path, [&engine, path](std::chrono::milliseconds waited) {
+    return engine.host_.KeepWaitingForLock(path, waited);
+  });
+  engine_.lockHeld_ = true;
+}
+
+Engine::ChangeLock::~ChangeLock() {
+  if (lock_)
+    engine_.lockHeld_ = false;
+}
+
+bool ChangesCatalogue(OperationCode code) {
+  switch (code) {
+    case OperationCode::kRemoveCds:
+    case OperationCode::kLendCds:
+    case OperationCode::kReturnCds:
+    case OperationCode::kClearLending:
+    case OperationCode::kRenameCd:
+    case OperationCode::kChangeCdGroups:
+    case OperationCode::kMarkMultigroupMembers:
+    case OperationCode::kAppendMultigroup:
+    case OperationCode::kRecalculateStructure:
+    case OperationCode::kChangeItemComment:
+    case OperationCode::kChangeItemGroups:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -45,16 +108,27 @@ bool Engine::RunOperation(int code) {
 bool Engine::RunOperation(OperationCode code) {
   bool result = false;
   {
-    std::unique_ptr<FileStream> file = OpenCatalogue(DatabasePath);
-
-    if (file->Size() == 0) {
-      file->Seek(0);
-      WriteDatabaseHeader(*file, DatabaseHeader::Current());
+    // A change holds the lock from reading the catalogue to writing it, and
+    // reads it afresh under the lock: what another program changed before
+    // is never overwritten with what this one read earlier.
+    const bool change = ChangesCatalogue(code);
+    std::optional<ChangeLock> lock;
+    if (change)
+      lock.emplace(*this);
+    if (lockHeld_) {
+      WriteHeaderIfEmpty(DatabasePath);
+    } else {
+      CreateCatalogueIfEmpty(DatabasePath, [this](std::chrono::milliseconds waited) {
+        return host_.KeepWaitingForLock(DatabasePath, waited);
+      });
     }
+    std::unique_ptr<FileStream> file = OpenCatalogue(DatabasePath, change);
+
     file->Seek(0);
     const DatabaseHeader header = ReadDatabaseHeader(*file);
     if (!header.IsCurrentFormat()) {
       file.reset();
+      lock.reset();  // the conversion takes it itself
       // Listing again after a conversion that did not happen would only ask
       // the same question again.
       if (host_.Confirm(std::string(msg::kOldFormatQuestion)) &&

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "catalogue/engine_host.h"
 #include "catalogue/format/byte_stream.h"
 #include "catalogue/format/records.h"
+#include "catalogue/format/write_lock.h"
 #include "catalogue/search.h"
 #include "catalogue/statistics.h"
 #include "settings/registry.h"
@@ -58,10 +60,20 @@ inline constexpr std::string_view kGroupAll = "All";
 inline constexpr std::string_view kGroupLent = "Půjčené";
 inline constexpr std::string_view kGroupNotLent = "Nepůjčené";
 
-// Opens the catalogue for one operation: read-write, created when missing;
-// an existing file on a read-only medium or without write permission is
-// opened read-only so it can still be listed and searched.
-std::unique_ptr<FileStream> OpenCatalogue(const std::string& path);
+// Opens the catalogue (the file behind any symbolic links) for one
+// operation: read-only to read it, read-write for a change, which holds the
+// write lock. A folder, device, FIFO or socket is refused.
+std::unique_ptr<FileStream> OpenCatalogue(const std::string& path, bool forChange);
+
+// Gives a missing or empty catalogue its header, under the write lock
+// (waiting as wait allows). An existing catalogue is left alone.
+void CreateCatalogueIfEmpty(const std::string& path, const LockWaiter& wait);
+
+// The same for a caller that holds the write lock already.
+void WriteHeaderIfEmpty(const std::string& path);
+
+// True for the operations that write the catalogue.
+bool ChangesCatalogue(OperationCode code);
 
 class Engine {
  public:
@@ -98,6 +110,20 @@ class Engine {
   // discs are refused with a message before anything is written. Returns
   // the new multigroup's serial, or "" when nothing was created.
   std::string CreateMultigroup(const std::string& name);
+
+  // Holds the catalogue's write lock for one change, waiting as the host
+  // allows, unless an enclosing change of this engine holds it already.
+  class ChangeLock {
+   public:
+    explicit ChangeLock(Engine& engine);
+    ~ChangeLock();
+    ChangeLock(const ChangeLock&) = delete;
+    ChangeLock& operator=(const ChangeLock&) = delete;
+
+   private:
+    Engine& engine_;
+    std::unique_ptr<WriteLock> lock_;
+  };
 
   const DisplayFormat& Format() const { return format_; }
   void SetFormat(DisplayFormat format) { format_ = std::move(format); }
@@ -158,17 +184,29 @@ class Engine {
   // Offers every stored disc to change once per selected row that names it
   // (in file order) and rewrites its head in place when change says so.
   void ChangeSelectedHeads(FileStream& file, const std::function<bool(CdHeader&)>& change);
-  void AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group);
+  // at: the item's offset in BlockCache.
+  void AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group,
+                  std::uint32_t at);
+  // Offset in BlockCache of the directory DirStack's top names.
+  std::optional<std::uint64_t> LocateShownDirectory();
   DiscRow MakeDiscRow(const CdHeader& h, bool plainSizes) const;
   void SortDiscsByCaption();
 
+  // Which load of BlockCache the directory list was made from: a row's
+  // offset is trusted only in that very block.
+  std::uint64_t blockLoads_ = 0;
+  std::uint64_t listedLoad_ = 0;
+  std::string loadedDescription_;  // of the disc in BlockCache
+
   EngineHost& host_;
   DisplayFormat format_;
+  bool lockHeld_ = false;
   std::mt19937 random_;
 };
 
 // Sets every directory's SubtreeLength in a disc's data block (the items,
 // without the head) to what the structure recalculation writes there.
+// Raises DamagedItems for items that do not fit the block.
 void RecalculateBlock(std::vector<std::uint8_t>& block);
 
 }  // namespace rondo

@@ -2,6 +2,7 @@
 // the command line, or a test's scripted fake.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -73,6 +74,14 @@ class EngineHost {
   // the conversion has finished: true when the file now has the current
   // format.
   virtual bool ConvertOldDatabase(const std::string& path);
+
+  // Another program is changing the catalogue at path and this change waits
+  // for it; asked again and again while it lasts, with the time waited so
+  // far. false gives up (nothing is changed). The desktop program shows a
+  // window with a button to give up; without one, ten seconds.
+  virtual bool KeepWaitingForLock(const std::string& /*path*/, std::chrono::milliseconds waited) {
+    return waited < std::chrono::seconds(10);
+  }
 };
 
 }  // namespace rondo

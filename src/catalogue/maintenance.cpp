@@ -11,6 +11,7 @@
 #include "catalogue/messages.h"
 #include "settings/group_kinds.h"
 #include "shell/text.h"
+#include "shell/typed_text.h"
 
 namespace rondo {
 
@@ -41,6 +42,40 @@ class HeadRewrites {
   FilePatches patches_;
 };
 
+// The selected serials no stored disc has (in the desktop program: discs
+// another program removed meanwhile), named as the list shows them.
+std::vector<std::string> MissingDiscs(const std::vector<std::string>& selected,
+                                      const std::set<std::string>& found, const DiscList& discs) {
+  std::vector<std::string> missing;
+  for (const auto& serial : selected) {
+    if (found.count(serial) != 0)
+      continue;
+    std::string name;
+    for (const auto& row : discs.rows) {
+      if (row.cells[kColSerial] == serial && !row.cells[kColDescription].empty())
+        name = "„" + row.cells[kColDescription] + "“ (" + serial + ")";
+    }
+    missing.push_back(name.empty() ? serial : name);
+  }
+  std::sort(missing.begin(), missing.end());
+  missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
+  return missing;
+}
+
+// Says which discs are missing; true when there are any, and then the
+// change must write nothing.
+bool ReportMissing(const std::vector<std::string>& missing, EngineHost& host) {
+  if (missing.empty())
+    return false;
+  std::string names;
+  for (const auto& name : missing)
+    names += (names.empty() ? "" : ", ") + name;
+  host.ShowMessage("CD " + names +
+                   (missing.size() == 1 ? " v databázi není." : " v databázi nejsou.") +
+                   " Nic nebylo změněno.");
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::string> Engine::SelectedSerials() const {
@@ -68,6 +103,7 @@ void Engine::RemoveCds(FileStream& file) {
   };
   std::vector<Span> spans;
   std::unordered_set<std::string> dissolve;
+  std::set<std::string> found;
   {
     EntryWalker walker(file);
     CdHeader h;
@@ -79,8 +115,14 @@ void Engine::RemoveCds(FileStream& file) {
         for (const auto& member : ReadMembers(file, walker.BlockLength()))
           dissolve.insert(std::string(member.raw.begin(), member.raw.end()));
       }
+      if (span.removed)
+        found.insert(ToUtf8(h.Serial.Text()));
       spans.push_back(std::move(span));
     }
+  }
+  if (ReportMissing(MissingDiscs(selected, found, Discs), host_)) {
+    RunOperation(OperationCode::kListCds);
+    return;
   }
 
   // One new file, written beside the catalogue and renamed over it: a
@@ -126,21 +168,31 @@ void Engine::ChangeLending(FileStream& file, OperationCode code) {
   const std::vector<std::string> selected = SelectedSerials();
   std::string name;
   if (code == OperationCode::kLendCds) {
-    const auto answer = host_.AskText({"Pujčit komu?", "Půjčení CD", "Komu:", ""});
+    EngineHost::TextPrompt prompt{"Pujčit komu?", "Půjčení CD", "Komu:", ""};
+    prompt.field = TypedField::kLendingName;
+    const auto answer = host_.AskText(prompt);
     if (!answer) {
       RunOperation(OperationCode::kListCds);
       return;
     }
     name = *answer;
+    if (const std::string refusal = TypedTextRefusal(name, TypedField::kLendingName);
+        !refusal.empty()) {
+      host_.ShowMessage(refusal + " Nic nebylo změněno.");
+      RunOperation(OperationCode::kListCds);
+      return;
+    }
   }
   CheckEntries(file);
   const double now = EncodeOleDate(NowLocal());
   HeadRewrites rewrites(file);
+  std::set<std::string> found;
   EntryWalker walker(file);
   CdHeader h;
   while (walker.Next(h)) {
     if (!Contains(selected, h.Serial.Text()))
       continue;
+    found.insert(ToUtf8(h.Serial.Text()));
     switch (code) {
       case OperationCode::kLendCds:
         h.Lending.Set(ToCp1250(name));
@@ -157,13 +209,26 @@ void Engine::ChangeLending(FileStream& file, OperationCode code) {
     }
     rewrites.Rewrite(walker.EntryStart(), h);
   }
-  rewrites.Write();
+  if (!ReportMissing(MissingDiscs(selected, found, Discs), host_))
+    rewrites.Write();
   RunOperation(OperationCode::kListCds);
 }
 
 void Engine::ChangeSelectedHeads(FileStream& file, const std::function<bool(CdHeader&)>& change) {
   const std::vector<std::string> selected = SelectedSerials();
   CheckEntries(file);
+  // Every disc must be there before the first question is asked.
+  {
+    std::set<std::string> found;
+    EntryWalker walker(file);
+    CdHeader h;
+    while (walker.Next(h)) {
+      if (Contains(selected, h.Serial.Text()))
+        found.insert(ToUtf8(h.Serial.Text()));
+    }
+    if (ReportMissing(MissingDiscs(selected, found, Discs), host_))
+      return;
+  }
   HeadRewrites rewrites(file);
   EntryWalker walker(file);
   CdHeader h;
@@ -179,10 +244,17 @@ void Engine::ChangeSelectedHeads(FileStream& file, const std::function<bool(CdHe
 
 void Engine::RenameCd(FileStream& file) {
   ChangeSelectedHeads(file, [this](CdHeader& h) {
-    const auto answer = host_.AskText(
-        {"Změna komentáře...", "Změna komentáře...", "Nový popis:", ToUtf8(h.Description.Text())});
+    EngineHost::TextPrompt prompt{"Změna komentáře...", "Změna komentáře...",
+                                  "Nový popis:", ToUtf8(h.Description.Text())};
+    prompt.field = TypedField::kDiscName;
+    const auto answer = host_.AskText(prompt);
     if (!answer)
       return false;
+    if (const std::string refusal = TypedTextRefusal(*answer, TypedField::kDiscName);
+        !refusal.empty()) {
+      host_.ShowMessage(refusal + " Nic nebylo změněno.");
+      return false;
+    }
     h.Description.Set(ToCp1250(*answer));
     return true;
   });
@@ -209,11 +281,18 @@ void Engine::ChangeCdGroups(FileStream& file) {
       return false;
     std::vector<std::string> kept;
     for (const auto& group : *picked) {
-      if (group == kUnassignedGroup)
-        continue;
+      if (group != kUnassignedGroup)
+        kept.push_back(group);
+    }
+    // Checked whole before any name joins the group list.
+    if (const std::string refusal = GroupsRefusal(kept, TypedField::kDiscGroups);
+        !refusal.empty()) {
+      host_.ShowMessage(refusal + " Nic nebylo změněno.");
+      return false;
+    }
+    for (const auto& group : kept) {
       if (Settings != nullptr)
         RegisterGroup(*Settings, group, "none");
-      kept.push_back(group);
     }
     h.Groups.Set(ToCp1250(JoinChosenGroups(kept)));
     return true;
@@ -298,53 +377,56 @@ std::string Engine::CreateMultigroup(const std::string& name) {
   MultigroupTemplate = CdHeader{};
   MultigroupMembers = MemberList{};
   const std::vector<std::string> selected = SelectedSerials();
-  // Count the discs that would join before any of them is flagged.
-  std::size_t members = 0;
-  {
-    std::unique_ptr<FileStream> file = OpenCatalogue(DatabasePath);
-    file->Seek(0);
-    if (ReadDatabaseHeader(*file).IsCurrentFormat()) {
-      EntryWalker walker(*file);
-      CdHeader h;
-      while (walker.Next(h)) {
-        members += static_cast<std::size_t>(
-            std::count(selected.begin(), selected.end(), ToUtf8(h.Serial.Text())));
-      }
-    }
-  }
-  if (members > kMemberSlots) {
-    host_.ShowMessage("Multiskupina může obsahovat nejvýše 20 CD; vybráno je " +
-                      std::to_string(members) + ". Nic nebylo změněno.");
+  PendingSerial.clear();
+  // Checking the chosen discs and writing the multigroup are one change
+  // under the lock, against the catalogue as it is now.
+  ChangeLock lock(*this);
+  WriteHeaderIfEmpty(DatabasePath);
+  std::unique_ptr<FileStream> file = OpenCatalogue(DatabasePath, true);
+  file->Seek(0);
+  if (!ReadDatabaseHeader(*file).IsCurrentFormat()) {
+    file.reset();
+    RunOperation(OperationCode::kListCds);  // offers the conversion
     return {};
   }
-  PendingSerial.clear();
+  // Every chosen disc must be stored and chosen once; a multigroup holds at
+  // most 20 (a serial stored twice joins with both copies).
+  std::string problem;
   {
-    std::unique_ptr<FileStream> file = OpenCatalogue(DatabasePath);
-    file->Seek(0);
-    if (file->Size() != 0 && !ReadDatabaseHeader(*file).IsCurrentFormat()) {
-      file.reset();
-      RunOperation(OperationCode::kListCds);  // offers the conversion
-      return {};
+    std::vector<std::string> stored;
+    EntryWalker walker(*file);
+    CdHeader h;
+    while (walker.Next(h)) {
+      if (Contains(selected, h.Serial.Text()))
+        stored.push_back(ToUtf8(h.Serial.Text()));
     }
-    if (!file->Writable()) {
-      throw IoError("nelze zapisovat do „" + DatabasePath + "“: soubor je otevřen jen pro čtení");
+    for (std::size_t i = 0; i < selected.size() && problem.empty(); ++i) {
+      if (std::count(stored.begin(), stored.end(), selected[i]) == 0)
+        problem = "CD " + selected[i] + " v databázi není.";
+      else if (std::count(selected.begin(), selected.end(), selected[i]) > 1)
+        problem = "CD " + selected[i] + " je vybráno vícekrát.";
     }
-    // Flagging the members and appending the multigroup are one change: both
-    // are made in a copy that replaces the catalogue in one step, so neither
-    // a failure nor a crash can leave discs hidden in a multigroup that was
-    // never written.
-    ReplacementFile replacement(DatabasePath);
-    FileStream& out = replacement.Stream();
-    if (file->Size() == 0)
-      WriteDatabaseHeader(out, DatabaseHeader::Current());
-    else
-      file->CopyRangeTo(out, 0, file->Size());
-    MarkMultigroupMembers(out, true);
-    MultigroupTemplate.Description.Set(ToCp1250(name));
-    AppendMultigroup(out);
-    replacement.Commit();
-    file->CloseInBackground();  // freeing the replaced file takes a while
+    if (problem.empty() && stored.size() > kMemberSlots) {
+      problem = "Multiskupina může obsahovat nejvýše 20 CD; vybráno je " +
+                std::to_string(stored.size()) + ".";
+    }
   }
+  if (!problem.empty()) {
+    host_.ShowMessage(problem + " Nic nebylo změněno.");
+    return {};
+  }
+  // Flagging the members and appending the multigroup are one change: both
+  // are made in a copy that replaces the catalogue in one step, so neither
+  // a failure nor a crash can leave discs hidden in a multigroup that was
+  // never written.
+  ReplacementFile replacement(file->Path());
+  FileStream& out = replacement.Stream();
+  file->CopyRangeTo(out, 0, file->Size());
+  MarkMultigroupMembers(out, true);
+  MultigroupTemplate.Description.Set(ToCp1250(name));
+  AppendMultigroup(out);
+  replacement.Commit();
+  file->CloseInBackground();  // freeing the replaced file takes a while
   return PendingSerial;
 }
 

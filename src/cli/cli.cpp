@@ -5,10 +5,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <set>
 
+#include "acquisition/scan_request_check.h"
 #include "acquisition/scanner.h"
 #include "acquisition/surface_check.h"
 #include "borrowed/borrowed_list.h"
@@ -24,16 +26,20 @@
 #include "settings/group_kinds.h"
 #include "settings/registry.h"
 #include "shell/dates.h"
+#include "shell/text.h"
+#include "shell/typed_text.h"
 
 namespace rondo {
 
 namespace {
 
 constexpr const char* kUsage =
-    "Použití: rondotheka-cli [--db CESTA] PŘÍKAZ ...\n"
+    "Použití: rondotheka-cli [--db CESTA] [--wait SEKUNDY] PŘÍKAZ ...\n"
     "\n"
     "Katalog disků QEL Rondotheka z příkazového řádku. Bez --db se použije\n"
-    "databáze nastavená v programu (hodnota \"Cesta\").\n"
+    "databáze nastavená v programu (hodnota \"Cesta\"). Když databázi právě mění\n"
+    "jiný program, změna na něj čeká nejvýš --wait sekund (výchozí 5), pak skončí\n"
+    "s kódem 3 a nic nezmění.\n"
     "\n"
     "Příkazy:\n"
     "  init                 založí databázi, pokud ještě neexistuje; když žádná\n"
@@ -85,10 +91,17 @@ constexpr const char* kUsage =
     "  --help, --version\n"
     "\n"
     "Výstup je v UTF-8, jeden řádek na položku, sloupce oddělené tabulátorem.\n"
-    "Tabulátory a konce řádků uvnitř textů se vypisují jako mezery.\n"
+    "Řídicí znaky uvnitř textů se vypisují jako \\t, \\n, \\r a \\xHH, zpětné\n"
+    "lomítko jako \\\\; ve zprávách na stderr stejně, jen lomítko zůstává jedno.\n"
+    "Text, který katalog neumí uložit (delší než jeho pole, se znakem mimo\n"
+    "kódovou stránku 1250, skupina se znakem ; nebo ^, komentář se znakem ^),\n"
+    "se odmítne s kódem 2 a nic se nezmění.\n"
     "Návratové kódy: 0 úspěch, 1 odpověď ne, 2 chybné argumenty, 3 chyba databáze.\n";
 
 constexpr const char* kVersion = "rondotheka-cli (QEL Rondotheka 4.4)\n";
+
+// How long a change waits while another program changes the same file.
+constexpr std::chrono::milliseconds kDefaultLockWait{5000};
 
 // Messages of the engine go to stderr; questions are answered No, so the
 // command line never changes a catalogue on its own.
@@ -96,11 +109,31 @@ class CliHost : public EngineHost {
  public:
   explicit CliHost(std::ostream& err) : err_(err) {}
 
-  // The answers the command's arguments give to the dialogs.
+  // The answers the command's arguments give to the dialogs. An answer the
+  // catalogue cannot store is refused as a dialog would refuse it: with the
+  // reason, and as if "Storno" was pressed.
   std::optional<std::string> text;
   std::optional<std::vector<std::string>> groups;
-  std::optional<std::string> AskText(const TextPrompt&) override { return text; }
+  std::optional<std::string> AskText(const TextPrompt& prompt) override {
+    if (text && prompt.field) {
+      if (const std::string refusal = TypedTextRefusal(*text, *prompt.field, prompt.width);
+          !refusal.empty()) {
+        ShowMessage(refusal + " Nic nebylo změněno.");
+        return std::nullopt;
+      }
+    }
+    return text;
+  }
   std::optional<std::vector<std::string>> PickGroups(const std::vector<std::string>&) override {
+    if (groups) {
+      for (const auto& group : *groups) {
+        if (const std::string refusal = TypedTextRefusal(group, TypedField::kGroupName);
+            group != kUnassignedGroup && !refusal.empty()) {
+          ShowMessage(refusal + " Nic nebylo změněno.");
+          return std::nullopt;
+        }
+      }
+    }
     return groups;
   }
 
@@ -110,12 +143,8 @@ class CliHost : public EngineHost {
     return false;
   }
   void ShowMessage(const std::string& text) override {
-    std::string line;
-    for (char c : text) {
-      if (c != '\r')
-        line += c;
-    }
-    err_ << line << '\n';
+    // Names quoted in a message may hold control characters of their own.
+    err_ << EscapeControlsInMessage(text) << '\n';
     // A report of success is not a failure.
     if (text != msg::kImportDone)
       failed_ = true;
@@ -124,19 +153,49 @@ class CliHost : public EngineHost {
   bool Failed() const { return failed_; }
   bool OldFormat() const { return oldFormat_; }
 
+  // --wait: how long a change waits for another program's change.
+  std::chrono::milliseconds lockWait{kDefaultLockWait};
+  bool KeepWaitingForLock(const std::string&, std::chrono::milliseconds waited) override {
+    return waited < lockWait;
+  }
+
  private:
   std::ostream& err_;
   bool failed_ = false;
   bool oldFormat_ = false;
 };
 
+// Every cell keeps its row and column, and no stored byte reaches the
+// terminal as a control sequence.
 std::string CleanCell(const std::string& cell) {
-  std::string out = cell;
-  for (char& c : out) {
-    if (c == '\t' || c == '\n' || c == '\r')
-      c = ' ';
+  return EscapeControls(cell);
+}
+
+// A text quoted in a message on stderr.
+std::string Shown(const std::string& text) {
+  return EscapeControlsInMessage(text);
+}
+
+// Refuses a typed text the catalogue cannot store; false after saying why.
+bool Storable(const std::string& text, TypedField field, std::ostream& err,
+              std::optional<std::size_t> width = std::nullopt) {
+  const std::string refusal = TypedTextRefusal(text, field, width);
+  if (!refusal.empty())
+    err << "rondotheka-cli: " << Shown(refusal) << " Nic nebylo změněno.\n";
+  return refusal.empty();
+}
+
+// The same for a set of group names (kUnassignedGroup stands for none).
+bool StorableGroups(const std::vector<std::string>& names, TypedField field, std::ostream& err) {
+  std::vector<std::string> kept;
+  for (const auto& name : names) {
+    if (name != kUnassignedGroup)
+      kept.push_back(name);
   }
-  return out;
+  const std::string refusal = GroupsRefusal(kept, field);
+  if (!refusal.empty())
+    err << "rondotheka-cli: " << Shown(refusal) << " Nic nebylo změněno.\n";
+  return refusal.empty();
 }
 
 template <typename List>
@@ -153,6 +212,7 @@ void PrintRows(const List& list, std::ostream& out) {
 
 struct Arguments {
   std::optional<std::string> db;
+  std::chrono::milliseconds wait{kDefaultLockWait};
   std::vector<std::string> words;
 };
 
@@ -179,6 +239,7 @@ int Init(const Arguments& a, Registry& registry, std::ostream& out, std::ostream
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
   }
   CliHost host(err);
+  host.lockWait = a.wait;
   Engine engine(host);
   engine.DatabasePath = path;
   engine.RunOperation(OperationCode::kSerialExists);  // opens, creates, checks
@@ -199,13 +260,15 @@ int Groups(const Arguments& a, Registry& registry, std::ostream& out, std::ostre
     return kExitOk;
   }
   if (a.words.size() == 3 && a.words[1] == "add") {
+    if (!Storable(a.words[2], TypedField::kGroupName, err))
+      return kExitUsage;
     RegisterGroup(registry, a.words[2]);
     return kExitOk;
   }
   if (a.words.size() == 3 && a.words[1] == "remove") {
     const auto names = ReadGroupList(registry);
     if (std::find(names.begin(), names.end(), a.words[2]) == names.end()) {
-      err << "rondotheka-cli: skupina „" << a.words[2] << "“ v seznamu není.\n";
+      err << "rondotheka-cli: skupina „" << Shown(a.words[2]) << "“ v seznamu není.\n";
       return kExitFailed;
     }
     UnregisterGroup(registry, a.words[2]);
@@ -234,12 +297,13 @@ int OpenDiscRoot(Engine& engine, CliHost& host, const std::string& serial, std::
     if (host.OldFormat())
       return OldFormat(err, engine.DatabasePath);
     if (!host.Failed()) {
-      err << "rondotheka-cli: CD se sériovým číslem " << serial << " v databázi není.\n";
+      err << "rondotheka-cli: CD se sériovým číslem " << Shown(serial) << " v databázi není.\n";
     }
     return kExitFailed;
   }
   if (IsMultigroup(engine.DatabasePath, serial)) {
-    err << "rondotheka-cli: " << serial << " je multiskupina; její členy vypíše příkaz members.\n";
+    err << "rondotheka-cli: " << Shown(serial)
+        << " je multiskupina; její členy vypíše příkaz members.\n";
     return kExitFailed;
   }
   engine.LoadedSerial = serial;
@@ -267,7 +331,8 @@ bool EnterPath(Engine& engine, const std::string& path, const std::string& seria
       return row.kind == DirRowKind::kDirectory && row.Caption() == name;
     });
     if (it == rows.end()) {
-      err << "rondotheka-cli: adresář „" << name << "“ na CD " << serial << " není.\n";
+      err << "rondotheka-cli: adresář „" << Shown(name) << "“ na CD " << Shown(serial)
+          << " není.\n";
       return false;
     }
     for (auto& row : rows)
@@ -316,7 +381,8 @@ int ListDirectory(const Arguments& a, Engine& engine, CliHost& host, std::ostrea
 class CliScanProgress : public ScanProgress {
  public:
   explicit CliScanProgress(std::ostream& err) : err_(err) {}
-  void Warn(const std::string& line) override { err_ << "rondotheka-cli: " << line << '\n'; }
+  // Warnings quote names found on the disc, which may hold anything.
+  void Warn(const std::string& line) override { err_ << "rondotheka-cli: " << Shown(line) << '\n'; }
 
  private:
   std::ostream& err_;
@@ -381,12 +447,27 @@ int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registr
     return Usage(err, "add potřebuje KOŘEN");
   if (request.groups.empty())
     request.groups.emplace_back(kUnassignedGroup);
+  // Every typed text is checked before anything is read, registered or
+  // stored.
+  ScanRequest typed = request;
+  typed.description = name.value_or("");
+  if (const std::string refusal = ScanRequestRefusal(typed, label.value_or("")); !refusal.empty()) {
+    err << "rondotheka-cli: " << Shown(refusal) << " Nic nebylo změněno.\n";
+    return kExitUsage;
+  }
 
+  // A folder that is not there would be stored as an empty disc.
+  std::error_code ec;
+  if (!std::filesystem::is_directory(request.root, ec)) {
+    err << "rondotheka-cli: složka „" << Shown(request.root)
+        << "“ neexistuje nebo to není složka. Nic nebylo uloženo.\n";
+    return kExitFailed;
+  }
   platform::LinuxDrives drives;
   std::optional<VolumeInfo> volume = drives.Volume(request.root);
   if (!volume) {
     if (!serial) {
-      err << "rondotheka-cli: „" << request.root << "“ nelze přečíst.\n";
+      err << "rondotheka-cli: „" << Shown(request.root) << "“ nelze přečíst.\n";
       return kExitFailed;
     }
     volume = VolumeInfo{};
@@ -417,7 +498,7 @@ int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registr
   CliScanProgress progress(err);
   platform::LinuxFileTree tree;
   const ScanResult scanned = ScanDisc(request, tree, registry, progress);
-  StoreScannedEntry(engine.DatabasePath, scanned.entry, progress);
+  StoreScannedEntry(engine.DatabasePath, scanned.entry, progress, {}, WaitAtMost(a.wait));
   engine.RecalcSerial = ToUtf8(scanned.header.Serial.Text());
   engine.RunOperation(OperationCode::kRecalculateStructure);
   out << engine.RecalcSerial << '\n';
@@ -515,6 +596,8 @@ int ChangeDiscs(const Arguments& a, Engine& engine, CliHost& host, Registry& reg
   if (command == "lend") {
     if (rest.size() < 3 || rest[0] != "--to")
       return Usage(err, "lend --to JMÉNO SERIAL...");
+    if (!Storable(rest[1], TypedField::kLendingName, err))
+      return kExitUsage;
     host.text = rest[1];
     rest.erase(rest.begin(), rest.begin() + 2);
     code = OperationCode::kLendCds;
@@ -527,6 +610,8 @@ int ChangeDiscs(const Arguments& a, Engine& engine, CliHost& host, Registry& reg
   } else if (command == "rename") {
     if (rest.size() != 2)
       return Usage(err, "rename SERIAL JMÉNO");
+    if (!Storable(rest[1], TypedField::kDiscName, err))
+      return kExitUsage;
     host.text = rest[1];
     rest.resize(1);
     code = OperationCode::kRenameCd;
@@ -534,12 +619,16 @@ int ChangeDiscs(const Arguments& a, Engine& engine, CliHost& host, Registry& reg
     if (rest.empty())
       return Usage(err, "set-groups SERIAL [SKUPINA...]");
     host.groups = std::vector<std::string>(rest.begin() + 1, rest.end());
+    if (!StorableGroups(*host.groups, TypedField::kDiscGroups, err))
+      return kExitUsage;
     rest.resize(1);
     code = OperationCode::kChangeCdGroups;
   } else if (command == "multigroup") {
     if (rest.size() < 2)
       return Usage(err, "multigroup JMÉNO SERIAL...");
     const std::string name = rest[0];
+    if (!Storable(name, TypedField::kDiscName, err))
+      return kExitUsage;
     Select(engine, std::vector<std::string>(rest.begin() + 1, rest.end()));
     const std::string serial = engine.CreateMultigroup(name);
     if (host.OldFormat())
@@ -635,8 +724,8 @@ int Statistics(const Arguments& a, Engine& engine, CliHost& host, std::ostream& 
   out << "Detailní informace - Extrémy\n";
   for (const Extreme* e : {&d.largestFile, &d.largestDir, &d.mostFiles})
     out << e->label << '\t' << CleanCell(e->path) << '\t' << e->value << '\n';
-  for (const auto& disc : d.damagedDiscs)
-    err << "rondotheka-cli: položky CD „" << disc << "“ nejsou celé čitelné.\n";
+  for (const auto& report : d.damageReports)
+    err << "rondotheka-cli: " << Shown(report) << '\n';
   return d.damagedDiscs.empty() ? kExitOk : kExitFailed;
 }
 
@@ -696,13 +785,13 @@ int Borrowed(const Arguments& a, std::ostream& out, std::ostream& err) {
     } else {
       disc.date = static_cast<double>(static_cast<long long>(disc.date));
     }
-    if (AppendBorrowedDisc(path, disc)) {
-      err << "rondotheka-cli: " << msg::BorrowedRewritten(path, DamagedCopyPath(path)) << '\n';
+    if (const auto copy = AppendBorrowedDisc(path, disc, WaitAtMost(a.wait))) {
+      err << "rondotheka-cli: " << msg::BorrowedRewritten(path, *copy) << '\n';
     }
     return kExitOk;
   }
   if (sub == "remove" && a.words.size() == 3) {
-    const std::size_t removed = RemoveBorrowedDiscs(path, a.words[2]);
+    const std::size_t removed = RemoveBorrowedDiscs(path, a.words[2], WaitAtMost(a.wait));
     out << removed << '\n';
     return removed == 0 ? kExitNo : kExitOk;
   }
@@ -762,7 +851,9 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     if (a.words.size() != 2)
       return Usage(err, "convert CESTA");
     try {
-      ConvertOldCatalogue(a.words[1]);
+      ConversionProgress progress;
+      progress.wait = WaitAtMost(a.wait);
+      ConvertOldCatalogue(a.words[1], progress);
     } catch (const std::exception& e) {
       err << "rondotheka-cli: " << e.what() << msg::kFileUnchanged << '\n';
       return kExitFailed;
@@ -778,6 +869,7 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
   }
 
   CliHost host(err);
+  host.lockWait = a.wait;
   Engine engine(host, platform::CurrentDisplayFormat());
   engine.DatabasePath = a.db.value_or(registry.ReadText("Cesta"));
   if (engine.DatabasePath.empty()) {
@@ -798,12 +890,38 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     if (a.words.size() > 2)
       return Usage(err, "recalc [SERIAL]");
     engine.RecalcSerial = a.words.size() == 2 ? a.words[1] : "All";
+    if (a.words.size() == 2) {
+      engine.PendingSerial = a.words[1];
+      const bool exists = engine.RunOperation(OperationCode::kSerialExists);
+      if (host.OldFormat())
+        return OldFormat(err, engine.DatabasePath);
+      if (host.Failed())
+        return kExitFailed;
+      if (!exists) {
+        err << "rondotheka-cli: CD se sériovým číslem " << Shown(a.words[1])
+            << " v databázi není. Nic nebylo změněno.\n";
+        return kExitFailed;
+      }
+    }
     engine.RunOperation(OperationCode::kRecalculateStructure);
     if (host.OldFormat())
       return OldFormat(err, engine.DatabasePath);
     return host.Failed() ? kExitFailed : kExitOk;
   }
   if (command == "comment" || command == "item-groups") {
+    // What the catalogue cannot store is refused before the catalogue is
+    // opened; the length of a comment only when the room its item's groups
+    // leave is known.
+    if (command == "comment" && a.words.size() == 4 &&
+        !Storable(a.words[3], TypedField::kItemComment, err,
+                  std::numeric_limits<std::size_t>::max())) {
+      return kExitUsage;
+    }
+    if (command == "item-groups" && a.words.size() > 3 &&
+        !StorableGroups(std::vector<std::string>(a.words.begin() + 3, a.words.end()),
+                        TypedField::kItemGroups, err)) {
+      return kExitUsage;
+    }
     return ChangeItem(a, engine, host, registry, out, err);
   }
   if (command == "ls") {
@@ -842,7 +960,7 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
       return exists ? kExitOk : kExitNo;
     }
     if (!exists) {
-      err << "rondotheka-cli: CD se sériovým číslem " << a.words[1] << " v databázi není.\n";
+      err << "rondotheka-cli: CD se sériovým číslem " << Shown(a.words[1]) << " v databázi není.\n";
       return kExitFailed;
     }
     engine.RunOperation(OperationCode::kShowMultigroup);
@@ -873,6 +991,22 @@ int RunCli(const std::vector<std::string>& args, Registry& registry, std::ostrea
       a.db = args[++i];
     } else if (a.words.empty() && arg.rfind("--db=", 0) == 0) {
       a.db = arg.substr(5);
+    } else if (a.words.empty() && (arg == "--wait" || arg.rfind("--wait=", 0) == 0)) {
+      std::string text;
+      if (arg == "--wait") {
+        if (i + 1 == args.size())
+          return Usage(err, "--wait potřebuje počet sekund");
+        text = args[++i];
+      } else {
+        text = arg.substr(7);
+      }
+      double seconds = -1;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+      if (ec != std::errc() || end != text.data() + text.size() || !(seconds >= 0) ||
+          seconds > 86400) {
+        return Usage(err, "--wait je počet sekund 0 až 86400");
+      }
+      a.wait = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
     } else {
       a.words.push_back(arg);
     }
@@ -882,7 +1016,7 @@ int RunCli(const std::vector<std::string>& args, Registry& registry, std::ostrea
   try {
     return Run(a, registry, out, err);
   } catch (const std::exception& e) {
-    err << "rondotheka-cli: " << e.what() << '\n';
+    err << "rondotheka-cli: " << Shown(e.what()) << '\n';
     return kExitFailed;
   }
 }

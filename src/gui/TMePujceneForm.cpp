@@ -114,8 +114,9 @@ void TPujceneCdForm::addEntry() {
   disc.date = *date;
   disc.count = static_cast<std::uint8_t>(count_->value());
   try {
-    if (AppendBorrowedDisc(listPath_, disc) && message_)
-      message_(FromUtf8(msg::BorrowedRewritten(listPath_, DamagedCopyPath(listPath_))));
+    const auto copy = AppendBorrowedDisc(listPath_, disc);
+    if (copy && message_)
+      message_(FromUtf8(msg::BorrowedRewritten(listPath_, *copy)));
   } catch (const std::exception& e) {
     if (message_)
       message_(FromUtf8(std::string(msg::kErrorPrefix) + e.what()));

@@ -8,6 +8,7 @@
 
 #include "catalogue/format/errors.h"
 #include "catalogue/format/safe_replace.h"
+#include "catalogue/format/write_lock.h"
 
 namespace rondo {
 
@@ -142,6 +143,10 @@ FileRegistry::FileRegistry(std::string path) : path_(std::move(path)) {}
 
 void FileRegistry::Load() {
   keys_.clear();
+  std::error_code ec;
+  const auto type = std::filesystem::status(path_, ec).type();
+  if (type != std::filesystem::file_type::regular)
+    return;  // no file yet (or a folder, FIFO, device: never read)
   std::ifstream in(path_, std::ios::binary);
   if (!in)
     return;  // no file yet: every value is missing
@@ -165,7 +170,21 @@ void FileRegistry::Load() {
   }
 }
 
-void FileRegistry::Save() {
+void FileRegistry::Change(const std::function<void()>& change) {
+  const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
+  if (!folder.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+  }
+  // Read again under the lock, so a value another program just wrote is
+  // kept.
+  const WriteLock lock(path_, {});
+  Load();
+  change();
+  Save(lock.Target());
+}
+
+void FileRegistry::Save(const std::string& target) {
   std::ostringstream out;
   out << "; Rondotheka settings\n";
   for (const auto& [section, values] : keys_) {
@@ -175,12 +194,7 @@ void FileRegistry::Save() {
     }
   }
   const std::string text = out.str();
-  const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
-  if (!folder.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-  }
-  ReplacementFile file(path_);
+  ReplacementFile file(target);
   file.Stream().Write(text.data(), text.size());
   file.Commit();
 }
@@ -192,15 +206,11 @@ std::optional<std::string> FileRegistry::Read(const std::string& key, const std:
 
 void FileRegistry::Write(const std::string& key, const std::string& name,
                          const std::string& value) {
-  Load();
-  MemoryRegistry::Write(key, name, value);
-  Save();
+  Change([&] { MemoryRegistry::Write(key, name, value); });
 }
 
 void FileRegistry::Delete(const std::string& key, const std::string& name) {
-  Load();
-  MemoryRegistry::Delete(key, name);
-  Save();
+  Change([&] { MemoryRegistry::Delete(key, name); });
 }
 
 std::vector<std::string> FileRegistry::ValueNames(const std::string& key) {

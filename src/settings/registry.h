@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -63,7 +64,9 @@ class FileRegistry : public MemoryRegistry {
 
  private:
   void Load();
-  void Save();
+  // Loads, changes and saves the file under its write lock.
+  void Change(const std::function<void()>& change);
+  void Save(const std::string& target);
 
   std::string path_;
 };

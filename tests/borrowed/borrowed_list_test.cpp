@@ -42,8 +42,7 @@ TEST(BorrowedListTest, AddsInOrderAndRemovesEveryEntryOfADescription) {
   test::TempDir dir;
   const auto path = (dir / kBorrowedFileName).string();
   EXPECT_TRUE(LoadBorrowedList(path).discs.empty());
-  EXPECT_TRUE(std::filesystem::exists(path));  // created empty
-  EXPECT_EQ(std::filesystem::file_size(path), 0u);
+  EXPECT_FALSE(std::filesystem::exists(path));  // reading never creates it
 
   EXPECT_FALSE(AppendBorrowedDisc(path, Disc("Matrix")));
   EXPECT_FALSE(AppendBorrowedDisc(path, Disc("Vetřelec", 3)));
@@ -63,7 +62,7 @@ TEST(BorrowedListTest, AddsInOrderAndRemovesEveryEntryOfADescription) {
   const auto before = test::ReadAll(path);
   EXPECT_EQ(RemoveBorrowedDiscs(path, "Nic"), 0u);
   EXPECT_EQ(test::ReadAll(path), before);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+  EXPECT_EQ(test::FilesIn(dir.Path()).size(), 1u);
 }
 
 TEST(BorrowedListTest, ADamagedFileListsWholeRecordsAndLosesNothing) {
@@ -84,13 +83,21 @@ TEST(BorrowedListTest, ADamagedFileListsWholeRecordsAndLosesNothing) {
 
   // The next add keeps the old file whole beside the list and makes the
   // new entry readable.
-  EXPECT_TRUE(AppendBorrowedDisc(path, Disc("Třetí")));
-  EXPECT_EQ(test::ReadAll(DamagedCopyPath(path)), bytes);
+  EXPECT_EQ(AppendBorrowedDisc(path, Disc("Třetí")), path + ".poskozeny");
+  EXPECT_EQ(test::ReadAll(path + ".poskozeny"), bytes);
   list = LoadBorrowedList(path);
   EXPECT_EQ(list.strayBytes, 0u);
   ASSERT_EQ(list.discs.size(), 2u);
   EXPECT_EQ(list.discs[0].description, "První");
   EXPECT_EQ(list.discs[1].description, "Třetí");
+
+  // Damaged again: the first copy stays, the second gets the next number.
+  auto again = test::ReadAll(path);
+  again.push_back(7);
+  test::WriteAll(path, again);
+  EXPECT_EQ(AppendBorrowedDisc(path, Disc("Čtvrté")), path + ".poskozeny.2");
+  EXPECT_EQ(test::ReadAll(path + ".poskozeny"), bytes);
+  EXPECT_EQ(test::ReadAll(path + ".poskozeny.2"), again);
 }
 
 TEST(BorrowedListTest, IconsFollowGroupAndCount) {

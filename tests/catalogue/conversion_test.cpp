@@ -25,10 +25,7 @@ std::vector<std::uint8_t> Golden(const std::string& name) {
 }
 
 std::size_t FilesIn(const std::filesystem::path& folder) {
-  std::size_t n = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
-    ++n;
-  return n;
+  return test::FilesIn(folder).size();
 }
 
 TEST(ConversionTest, ConvertsTheGoldenOldCatalogueExactly) {
@@ -58,7 +55,7 @@ TEST(ConversionTest, ConvertsTheGoldenOldCatalogueExactly) {
   EXPECT_TRUE(host.messages.empty());
 }
 
-TEST(ConversionTest, EmptyAndMissingFilesBecomeEmptyCatalogues) {
+TEST(ConversionTest, AMissingFileBecomesAnEmptyCatalogue) {
   test::TempDir dir;
   const auto missing = (dir / "neni.big").string();
   const mode_t mask = ::umask(022);
@@ -69,10 +66,6 @@ TEST(ConversionTest, EmptyAndMissingFilesBecomeEmptyCatalogues) {
   using std::filesystem::perms;
   EXPECT_EQ(std::filesystem::status(missing).permissions(),
             perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
-  const auto empty = (dir / "prazdna.big").string();
-  test::WriteAll(empty, {});
-  ConvertOldCatalogue(empty);
-  EXPECT_EQ(test::ReadAll(empty), Golden("database_header.bin"));
 }
 
 TEST(ConversionTest, RefusesWhatIsNoOldCatalogueAndLeavesItAlone) {
@@ -90,6 +83,7 @@ TEST(ConversionTest, RefusesWhatIsNoOldCatalogueAndLeavesItAlone) {
   };
   std::vector<Case> cases = {
       {"current format", Golden("small_catalogue.bin")},
+      {"empty file", {}},
       {"head cut short", std::vector<std::uint8_t>(old.begin(), old.begin() + 200)},
       {"block past the end", std::vector<std::uint8_t>(old.begin(), old.end() - 1)},
       {"length below the head", setLength(second, 100)},

@@ -108,9 +108,15 @@ TEST_F(MaintenanceTest, RemovingDiscsAndDissolvingMultigroups) {
   engine.RunOperation(OperationCode::kRemoveCds);
   EXPECT_EQ(test::ReadAll(engine.DatabasePath), catalogue.Bytes());
 
-  // Two discs and the multigroup; the ".." row and a serial no longer stored
-  // match nothing.
-  Select({"AAAA-0001", "5-5", "AAAA-0004", "", "FFFF-FFFF"});
+  // A disc another program removed meanwhile: said by name, nothing removed.
+  Select({"AAAA-0001", "FFFF-FFFF"});
+  engine.Discs.rows[1].cells[kColDescription] = "Zmizelý";
+  engine.RunOperation(OperationCode::kRemoveCds);
+  EXPECT_EQ(test::ReadAll(engine.DatabasePath), catalogue.Bytes());
+  EXPECT_EQ(host.messages, Names{"CD „Zmizelý“ (FFFF-FFFF) v databázi není. Nic nebylo změněno."});
+
+  // Two discs and the multigroup; the ".." row matches nothing.
+  Select({"AAAA-0001", "5-5", "AAAA-0004", ""});
   engine.RunOperation(OperationCode::kRemoveCds);
   const auto headers = Headers();
   ASSERT_EQ(headers.size(), 2u);
@@ -121,9 +127,7 @@ TEST_F(MaintenanceTest, RemovingDiscsAndDissolvingMultigroups) {
   const auto bytes = test::ReadAll(engine.DatabasePath);
   EXPECT_TRUE(std::equal(catalogue.Bytes().begin(), catalogue.Bytes().begin() + 75, bytes.begin()));
   // No temporary file is left beside the catalogue.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(test::FilesIn(dir.Path()).size(), 1u);
 }
 
 TEST_F(MaintenanceTest, ARemovalThatFailsAtAnyByteLeavesTheCatalogueAsItWas) {
@@ -169,10 +173,7 @@ TEST_F(MaintenanceTest, ARemovalThatFailsAtAnyByteLeavesTheCatalogueAsItWas) {
     ASSERT_EQ(test::ReadAll(engine.DatabasePath), failed ? before : after) << "limit " << limit;
     if (!failed)
       test::WriteAll(engine.DatabasePath, before);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                            std::filesystem::directory_iterator()),
-              1)
-        << "limit " << limit;
+    EXPECT_EQ(test::FilesIn(dir.Path()).size(), 1u) << "limit " << limit;
   }
 }
 
@@ -200,9 +201,13 @@ TEST_F(MaintenanceTest, LendingReturningAndClearing) {
   // "Storno" writes nothing; an empty name stores an empty text but a date.
   Select({"AAAA-0004"});
   const auto before = test::ReadAll(engine.DatabasePath);
-  host.texts = {std::nullopt};
+  host.texts = {std::nullopt, std::string(31, 'x')};  // the second over the field
+  engine.RunOperation(OperationCode::kLendCds);
+  Select({"AAAA-0004"});
   engine.RunOperation(OperationCode::kLendCds);
   EXPECT_EQ(test::ReadAll(engine.DatabasePath), before);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].find("nejvýše 30 znaků"), std::string::npos);
   host.texts = {std::string()};
   Select({"AAAA-0004"});
   engine.RunOperation(OperationCode::kLendCds);
@@ -242,13 +247,26 @@ TEST_F(MaintenanceTest, OneHeadIsWrittenInPlaceSeveralThroughAReplacement) {
 
 TEST_F(MaintenanceTest, RenamingAndRegrouping) {
   Select({"AAAA-0001", "AAAA-0004"});
-  host.texts = {std::string(60, 'N'), std::nullopt};
+  host.texts = {std::string(50, 'N'), std::nullopt};
   engine.RunOperation(OperationCode::kRenameCd);
   ASSERT_EQ(host.prompts.size(), 2u);
   EXPECT_EQ(host.prompts[0].label, "Nový popis:");
   EXPECT_EQ(host.prompts[0].text, "Alfa");
+  EXPECT_EQ(host.prompts[0].field, TypedField::kDiscName);
   EXPECT_EQ(Header("AAAA-0001").Description.Text().bytes, std::string(50, 'N'));
   EXPECT_EQ(ToUtf8(Header("AAAA-0004").Description.Text()), "Delta");
+  // A name that would be cut, or a serial not stored, changes nothing.
+  const auto named = test::ReadAll(engine.DatabasePath);
+  Select({"AAAA-0001"});
+  host.texts = {std::string(51, 'N')};
+  engine.RunOperation(OperationCode::kRenameCd);
+  Select({"AAAA-0001", "FFFF-FFFF"});
+  host.texts = {std::string("Nové")};
+  engine.RunOperation(OperationCode::kRenameCd);
+  EXPECT_EQ(test::ReadAll(engine.DatabasePath), named);
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_NE(host.messages[0].find("nejvýše 50 znaků"), std::string::npos);
+  EXPECT_EQ(host.messages[1], "CD FFFF-FFFF v databázi není. Nic nebylo změněno.");
 
   Select({"AAAA-0001"});
   host.picked = Names{"Nezařazeno", "Škola", "Škola", "Nový žánr"};
@@ -259,11 +277,17 @@ TEST_F(MaintenanceTest, RenamingAndRegrouping) {
   EXPECT_EQ(registry.Read("Druhy CD", "Nový žánr"), std::optional<std::string>("none"));
   EXPECT_GE(host.groupListChanges, 1);
 
-  host.picked = Names{std::string(30, 'a'), std::string(30, 'b')};
-  Select({"AAAA-0001"});
-  engine.RunOperation(OperationCode::kChangeCdGroups);
-  EXPECT_EQ(Header("AAAA-0001").Groups.Text().bytes,
-            std::string(30, 'a') + ";" + std::string(19, 'b'));
+  // Groups that would be cut or split are refused, and none registered.
+  const auto grouped = test::ReadAll(engine.DatabasePath);
+  for (const Names& picked : {Names{std::string(30, 'a'), std::string(20, 'b')},
+                              Names{"Nová", "Hry;Filmy"}, Names{"Nová", "Hry^"}}) {
+    host.picked = picked;
+    Select({"AAAA-0001"});
+    engine.RunOperation(OperationCode::kChangeCdGroups);
+    EXPECT_EQ(test::ReadAll(engine.DatabasePath), grouped);
+  }
+  EXPECT_EQ(host.messages.size(), 5u);
+  EXPECT_FALSE(registry.Read("Druhy CD", "Nová").has_value());
   host.picked = Names{"Nezařazeno"};
   Select({"AAAA-0001"});
   engine.RunOperation(OperationCode::kChangeCdGroups);

@@ -49,11 +49,7 @@ TEST(Registry, FileKeepsEveryTextAndIsSharedBetweenInstances) {
   EXPECT_EQ(first.ReadText("Poznámka"), awkward);
 
   // No temporary files are left beside the settings.
-  int files = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir / "nested")) {
-    ++files;
-  }
-  EXPECT_EQ(files, 1);
+  EXPECT_EQ(test::FilesIn(dir / "nested").size(), 1u);
 }
 
 }  // namespace

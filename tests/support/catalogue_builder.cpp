@@ -71,6 +71,16 @@ void CatalogueBytes::Save(const std::filesystem::path& path) const {
   WriteAll(path, bytes_);
 }
 
+std::set<std::string> FilesIn(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    if (!(name.starts_with('.') && name.ends_with(".rondotheka-lock")))
+      names.insert(name);
+  }
+  return names;
+}
+
 std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,10 @@ class CatalogueBytes {
 
 std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path);
 void WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+
+// The names in folder, without the writers' lock files (which stay): what
+// a test compares to see that no temporary file was left behind.
+std::set<std::string> FilesIn(const std::filesystem::path& folder);
 
 // A fresh folder removed with everything in it at the end of the test.
 class TempDir {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "catalogue/format/errors.h"
+#include "catalogue/format/write_lock.h"
 
 namespace rondo {
 
@@ -75,7 +76,10 @@ void MemoryStream::Seek(std::uint64_t position) {
 }
 
 FileStream::FileStream(const std::string& path, Mode mode) : path_(path) {
-  int flags = O_CLOEXEC;
+  // A folder, device, FIFO or socket is never opened for writing, and a
+  // FIFO never makes the open or a read wait.
+  RefuseSpecialFile(path);
+  int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
   switch (mode) {
     case Mode::kReadOnly:
       flags |= O_RDONLY;
@@ -101,10 +105,11 @@ FileStream::FileStream(const std::string& path, Mode mode) : path_(path) {
     errno = saved;
     Fail("nelze zjistit velikost");
   }
-  if (S_ISDIR(st.st_mode)) {
+  if (!S_ISREG(st.st_mode)) {
     ::close(fd_);
     fd_ = -1;
-    errno = EISDIR;
+    RefuseSpecialFile(path);  // it was swapped since: says what it is now
+    errno = EINVAL;
     Fail("nelze otevřít");
   }
   size_ = static_cast<std::uint64_t>(st.st_size);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalogue/format/errors.h"
+#include "catalogue/format/write_lock.h"
 
 namespace rondo {
 
@@ -30,8 +31,9 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-ReplacementFile::ReplacementFile(const std::string& targetPath) : targetPath_(targetPath) {
-  std::string pattern = targetPath + ".XXXXXX";
+ReplacementFile::ReplacementFile(const std::string& targetPath, const std::string& lockedPath)
+    : targetPath_(targetPath) {
+  std::string pattern = TemporaryPrefix(lockedPath.empty() ? targetPath : lockedPath) + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);

@@ -17,8 +17,11 @@ namespace rondo {
 class ReplacementFile {
  public:
   // Creates the temporary file next to target (exclusive creation, a name
-  // nobody can have prepared). Throws IoError.
-  explicit ReplacementFile(const std::string& targetPath);
+  // nobody can have prepared). It is named after lockedPath when given (the
+  // file whose write lock is held, when target is another file beside it),
+  // so that the next writer of that file removes it should this one be
+  // killed. Throws IoError.
+  explicit ReplacementFile(const std::string& targetPath, const std::string& lockedPath = {});
   ~ReplacementFile();
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
