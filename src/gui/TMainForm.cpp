@@ -55,6 +55,7 @@
 #include "shell/delay.h"
 #include "shell/paths.h"
 #include "shell/sizes.h"
+#include "shell/typed_text.h"
 
 namespace rondo::gui {
 
@@ -781,6 +782,8 @@ std::optional<std::string> TMainForm::AskText(const TextPrompt& prompt) {
   form.setCaption(QString::fromStdString(prompt.caption));
   form.setFrameTitle(QString::fromStdString(prompt.frame));
   form.setLabel(QString::fromStdString(prompt.label));
+  if (prompt.field)
+    form.setField(*prompt.field, prompt.width);
   form.setText(QString::fromStdString(prompt.text));
   if (form.exec() != QDialog::Accepted)
     return std::nullopt;
@@ -846,8 +849,13 @@ void TMainForm::changeCdGroups() {
 }
 
 void TMainForm::createMultigroup() {
-  const auto name = AskText({"Nová multi skupina...", "Zadání jména...", "Komentář:", ""});
-  if (name)
+  TextPrompt prompt{"Nová multi skupina...", "Zadání jména...", "Komentář:", ""};
+  prompt.field = TypedField::kDiscName;
+  const auto name = AskText(prompt);
+  const std::string refusal = name ? TypedTextRefusal(*name, TypedField::kDiscName) : "";
+  if (!refusal.empty())
+    ShowMessage(refusal + " Nic nebylo změněno.");
+  else if (name)
     guarded([this, &name] { engine_.CreateMultigroup(*name); });
   runOperation(OperationCode::kListCds);
   updateDatabaseSize();

@@ -31,6 +31,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "acquisition/scan_request_check.h"
 #include "acquisition/scanner.h"
 #include "gui/QELControls.h"
 #include "gui/TInformaceForm.h"
@@ -41,6 +42,7 @@
 #include "gui/TRenameForm.h"
 #include "gui/TSkupinaForm.h"
 #include "gui/qt_text.h"
+#include "gui/typed_input.h"
 #include "settings/group_kinds.h"
 #include "shell/delay.h"
 #include "shell/sizes.h"
@@ -311,6 +313,7 @@ void TPridaniCDForm::buildProcessingPage(QWidget* page) {
   nameEdit_ = new QLineEdit(page);
   nameEdit_->setObjectName(QStringLiteral("nameEdit"));
   nameEdit_->setToolTip(QStringLiteral("Jméno pod nímž bude CD vystupovat"));
+  LimitToField(nameEdit_, TypedField::kDiscName);
   nameLabel->setBuddy(nameEdit_);
 
   auto* groupBox = new QGroupBox(QStringLiteral(" Vyberte skupinu: "), page);
@@ -544,8 +547,11 @@ void TPridaniCDForm::installDefaultHooks() {
   chooseFileHook = [this](const QString& caption, const QString& start) {
     return QFileDialog::getOpenFileName(this, caption, start);
   };
+  // The one prompt asks for comments and for new group names.
   askTextHook = [this](const QString& caption, const QString& label) {
-    return TRenameForm::ask(this, caption, label);
+    const bool comment = caption == QString::fromUtf8(kCommentPrompt);
+    return TRenameForm::ask(this, caption, label, QString(),
+                            comment ? TypedField::kItemComment : TypedField::kGroupName);
   };
   chooseGroupsHook = [this]() -> std::optional<QString> {
     TSkupinaForm picker(registry_, this);
@@ -943,6 +949,10 @@ void TPridaniCDForm::runScan() {
     }
     request.withoutStructure = withoutStructure_->isChecked();
     request.volume = *volume;
+    // Nothing is scanned, registered or stored for texts the catalogue
+    // would have to cut or change.
+    if (const std::string refusal = ScanRequestRefusal(request); !refusal.empty())
+      throw std::runtime_error(refusal + " Nic nebylo uloženo.");
 
     Progress progress(*this);
     const ScanResult result = ScanDisc(request, tree_, registry_, progress);
@@ -1077,7 +1087,8 @@ void TPridaniCDForm::addNewGroup() {
   const std::optional<QString> name =
       askTextHook(QStringLiteral("Nové jméno..."), QStringLiteral("Nové jméno:"));
   // An empty name would become a group nobody can choose again.
-  if (name && !name->trimmed().isEmpty())
+  if (name && !name->trimmed().isEmpty() &&
+      StorableOrSay(this, *name, TypedField::kGroupName, std::nullopt, messageHook))
     availableGroups_->addItem(*name);
 }
 
@@ -1089,7 +1100,7 @@ void TPridaniCDForm::addCommentForFile() {
     return;
   const std::optional<QString> text =
       askTextHook(QString::fromUtf8(kCommentPrompt), file + QStringLiteral(":"));
-  if (!text)
+  if (!text || !StorableOrSay(this, *text, TypedField::kItemComment, std::nullopt, messageHook))
     return;
   auto* item = new QTreeWidgetItem(comments_, {file, *text});
   item->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
@@ -1103,7 +1114,7 @@ void TPridaniCDForm::addCommentForDirectory() {
     return;
   const std::optional<QString> text =
       askTextHook(QString::fromUtf8(kCommentPrompt), QString::fromUtf8(kCommentPrompt));
-  if (!text)
+  if (!text || !StorableOrSay(this, *text, TypedField::kItemComment, std::nullopt, messageHook))
     return;
   auto* item = new QTreeWidgetItem(comments_, {QDir::cleanPath(dir), *text});
   item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "gui/TLngINISupp.h"
+#include "gui/typed_input.h"
 
 namespace rondo::gui {
 
@@ -77,6 +78,18 @@ QString TPujcitForm::text() const {
 
 void TPujcitForm::setText(const QString& text) {
   edit_->setText(text);
+}
+
+void TPujcitForm::setField(TypedField field, std::optional<std::size_t> width) {
+  field_ = field;
+  width_ = width;
+  LimitToField(edit_, field, width);
+}
+
+void TPujcitForm::accept() {
+  if (field_ && !StorableOrSay(this, edit_->text(), *field_, width_, messageHook))
+    return;  // the prompt stays open with the text to mend
+  QDialog::accept();
 }
 
 }  // namespace rondo::gui

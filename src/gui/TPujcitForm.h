@@ -4,7 +4,10 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <optional>
+
+#include "shell/typed_text.h"
 
 class QGroupBox;
 class QLabel;
@@ -24,6 +27,12 @@ class TPujcitForm : public QDialog {
   void setLabel(const QString& label);       // default "Komu:"
   QString text() const;
   void setText(const QString& text);
+  // What the text is stored as: the edit takes at most the field's (or
+  // width) characters and OK refuses, with the reason, a text the
+  // catalogue cannot store.
+  void setField(TypedField field, std::optional<std::size_t> width = std::nullopt);
+  // Where a refusal is said; a warning box when empty.
+  std::function<void(const QString& text)> messageHook;
 
   QGroupBox* frame() const { return frame_; }
   QLabel* label() const { return label_; }
@@ -31,7 +40,12 @@ class TPujcitForm : public QDialog {
   QPushButton* okButton() const { return ok_; }
   QPushButton* cancelButton() const { return cancel_; }  // "Storno"
 
+ protected:
+  void accept() override;
+
  private:
+  std::optional<TypedField> field_;
+  std::optional<std::size_t> width_;
   QGroupBox* frame_ = nullptr;
   QLabel* label_ = nullptr;
   QLineEdit* edit_ = nullptr;

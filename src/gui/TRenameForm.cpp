@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "gui/TLngINISupp.h"
+#include "gui/typed_input.h"
 
 namespace rondo::gui {
 
@@ -80,9 +81,23 @@ void TRenameForm::setText(const QString& text) {
   edit_->setText(text);
 }
 
+void TRenameForm::setField(TypedField field) {
+  field_ = field;
+  LimitToField(edit_, field);
+}
+
+void TRenameForm::accept() {
+  if (field_ && !StorableOrSay(this, edit_->text(), *field_, std::nullopt, messageHook))
+    return;  // the prompt stays open with the name to mend
+  QDialog::accept();
+}
+
 std::optional<QString> TRenameForm::ask(QWidget* parent, const QString& caption,
-                                        const QString& label, const QString& text) {
+                                        const QString& label, const QString& text,
+                                        std::optional<TypedField> field) {
   TRenameForm form(parent);
+  if (field)
+    form.setField(*field);
   form.setCaption(caption);
   form.setLabel(label);
   form.setText(text);

@@ -5,7 +5,10 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <optional>
+
+#include "shell/typed_text.h"
 
 class QLabel;
 class QLineEdit;
@@ -23,6 +26,11 @@ class TRenameForm : public QDialog {
   void setLabel(const QString& label);      // default "Nové jméno:"
   QString text() const;
   void setText(const QString& text);
+  // What the name is stored as: at most the field's characters, and OK
+  // refuses, with the reason, what the catalogue cannot store.
+  void setField(TypedField field);
+  // Where a refusal is said; a warning box when empty.
+  std::function<void(const QString& text)> messageHook;
 
   QLabel* label() const { return label_; }
   QLineEdit* edit() const { return edit_; }
@@ -31,9 +39,14 @@ class TRenameForm : public QDialog {
 
   // Shows the prompt modally; nullopt when it ended with Cancel.
   static std::optional<QString> ask(QWidget* parent, const QString& caption, const QString& label,
-                                    const QString& text = QString());
+                                    const QString& text = QString(),
+                                    std::optional<TypedField> field = std::nullopt);
+
+ protected:
+  void accept() override;
 
  private:
+  std::optional<TypedField> field_;
   QLabel* label_ = nullptr;
   QLineEdit* edit_ = nullptr;
   QPushButton* ok_ = nullptr;

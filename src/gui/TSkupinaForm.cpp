@@ -164,7 +164,8 @@ void TSkupinaForm::removeSelected() {
 void TSkupinaForm::addNewName() {
   // The new name is only offered for choosing; the picker registers nothing.
   const std::optional<QString> name =
-      TRenameForm::ask(this, QStringLiteral("Nové jméno..."), QStringLiteral("Nové jméno:"));
+      TRenameForm::ask(this, QStringLiteral("Nové jméno..."), QStringLiteral("Nové jméno:"),
+                       QString(), TypedField::kGroupName);
   if (name)
     available_->addItem(*name);
 }

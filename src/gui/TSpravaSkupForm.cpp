@@ -89,7 +89,8 @@ TSpravaSkupForm::TSpravaSkupForm(Registry& registry, QWidget* parent)
 
 void TSpravaSkupForm::addGroup() {
   const std::optional<QString> name =
-      TRenameForm::ask(this, QStringLiteral("Nová skupina..."), QStringLiteral("Název skupiny..."));
+      TRenameForm::ask(this, QStringLiteral("Nová skupina..."), QStringLiteral("Název skupiny..."),
+                       QString(), TypedField::kGroupName);
   if (!name)
     return;
   // Taken as typed: an empty name is a group too (a value with an empty name).

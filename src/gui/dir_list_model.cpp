@@ -4,6 +4,7 @@
 
 #include "gui/icon_cache.h"
 #include "gui/qt_text.h"
+#include "shell/text.h"
 
 namespace rondo::gui {
 
@@ -36,7 +37,8 @@ QVariant DirListModel::data(const QModelIndex& index, int role) const {
 
   switch (role) {
     case Qt::DisplayRole:
-      return FromUtf8(item.cells[column]);
+      // A stored name may hold control characters: shown, never acted on.
+      return FromUtf8(ControlPictures(item.cells[column]));
     case Qt::TextAlignmentRole:
       if (kDirListColumns[column].rightAligned)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));

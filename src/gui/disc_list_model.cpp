@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QStyle>
 
+#include "shell/text.h"
+
 namespace rondo::gui {
 
 namespace {}  // namespace
@@ -42,7 +44,8 @@ QVariant DiscListModel::data(const QModelIndex& index, int role) const {
 
   switch (role) {
     case Qt::DisplayRole:
-      return FromUtf8(list_.rows[row].cells[column]);
+      // A stored name may hold control characters: shown, never acted on.
+      return FromUtf8(ControlPictures(list_.rows[row].cells[column]));
     case Qt::TextAlignmentRole:
       if (kDiscListColumns[column].rightAligned) {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));

@@ -1,5 +1,7 @@
 #include "gui/search_results_model.h"
 
+#include "shell/text.h"
+
 namespace rondo::gui {
 
 SearchResultsModel::SearchResultsModel(const Engine& engine, QObject* parent)
@@ -26,7 +28,9 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole: {
       const DisplayFormat& f = engine_.Format();
-      return QString::fromStdString(engine_.Found.Cell(row, column, f.dateTime, f.decimalPoint));
+      // A stored name may hold control characters: shown, never acted on.
+      return QString::fromStdString(
+          ControlPictures(engine_.Found.Cell(row, column, f.dateTime, f.decimalPoint)));
     }
     case Qt::TextAlignmentRole:
       if (kSearchColumns[column].rightAligned)

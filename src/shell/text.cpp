@@ -234,6 +234,13 @@ void AppendHexEscape(std::string& out, unsigned value) {
 // as two; the rest goes to the output unchanged.
 template <typename Control>
 std::string ReplaceControls(std::string_view utf8, bool doubleBackslash, Control control) {
+  // Nearly every text has nothing to replace.
+  if (std::none_of(utf8.begin(), utf8.end(), [doubleBackslash](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x20 || b == 0x7F || b == 0xC2 || (c == '\\' && doubleBackslash);
+      })) {
+    return std::string(utf8);
+  }
   std::string out;
   out.reserve(utf8.size() + 8);
   for (std::size_t i = 0; i < utf8.size(); ++i) {

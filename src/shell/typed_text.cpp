@@ -93,8 +93,12 @@ std::string TypedTextRefusal(std::string_view text, TypedField field,
   const std::size_t limit = width.value_or(words.width);
   const std::size_t length = ToCp1250(text).size();
   if (length > limit) {
-    return subject + (words.plural ? " mohou mít dohromady" : " může mít") + " nejvýše " +
-           Characters(limit) + ", zadaný text má " + std::to_string(length) + ".";
+    std::string refusal = subject + (words.plural ? " mohou mít dohromady" : " může mít") +
+                          " nejvýše " + Characters(limit) + ", zadaný text má " +
+                          std::to_string(length) + ".";
+    if (field == TypedField::kItemComment || field == TypedField::kItemGroups)
+      refusal += " Komentář, „^“ a skupiny položky mají dohromady nejvýše 255 znaků.";
+    return refusal;
   }
   return {};
 }

@@ -73,7 +73,7 @@ TEST_F(CliTest, ListPrintsTwelveTabSeparatedColumns) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(std::count(lines[0].begin(), lines[0].end(), '\t'), 11);
   EXPECT_EQ(lines[0].substr(0, lines[0].find('\t')), "Filmy");
-  EXPECT_EQ(lines[1].rfind("Hry znovu\tHry\tAAAA-0001\t", 0), 0u);
+  EXPECT_EQ(lines[1].rfind("Hry\\tznovu\tHry\tAAAA-0001\t", 0), 0u);  // the TAB escaped
 
   ASSERT_EQ(Run({"list", "--group", "Půjčené"}), kExitOk);
   ASSERT_EQ(Lines().size(), 1u);
@@ -380,7 +380,7 @@ TEST_F(CliTest, StatsPrintsTheWindowsFiguresAndDetails) {
   EXPECT_EQ(lines[9], "Detailní infomace");
   EXPECT_EQ(lines[10], "Hry\t1");
   EXPECT_EQ(lines[11], "Detailní informace - Extrémy");
-  EXPECT_EQ(lines[12], "Největší soubor\t[Hry] \\doom.exe\t  300.00 B");
+  EXPECT_EQ(lines[12], "Největší soubor\t[Hry] \\\\doom.exe\t  300.00 B");
   EXPECT_EQ(Run({"--db", Db(), "stats", "--x"}), kExitUsage);
 }
 
@@ -448,6 +448,93 @@ TEST_F(CliTest, CheckReadsEveryFileAndSummarises) {
   EXPECT_EQ(Run({"check", (dir / "nothing").string()}), kExitFailed);
   EXPECT_EQ(Run({"check"}), kExitUsage);
   EXPECT_EQ(Run({"check", root.string(), "extra"}), kExitUsage);
+}
+
+// Every command that names a disc not stored, or gives a text the catalogue
+// cannot store as typed, says so and changes nothing.
+TEST_F(CliTest, NothingIsChangedForWhatCannotBeDone) {
+  CatalogueBytes catalogue;
+  catalogue.AddDisc({.serial = "AAAA-0001", .description = "Alfa", .files = 1},
+                    {test::Item(false, "a.txt", 1, 1)});
+  catalogue.Save(Db());
+  const auto root = dir / "disk";
+  std::filesystem::create_directories(root);
+  const std::string r = root.string();
+  const std::string nowhere = (dir / "nic").string();
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string said;  // part of the message
+  };
+  const std::string long51(51, 'n');
+  const std::vector<Case> cases = {
+      {{"lend", "--to", "Pepa", "AAAA-0001", "FFFF-0009"}, kExitFailed, "FFFF-0009"},
+      {{"return", "FFFF-0009"}, kExitFailed, "CD FFFF-0009 v databázi není."},
+      {{"clear", "FFFF-0009"}, kExitFailed, "FFFF-0009"},
+      {{"rename", "FFFF-0009", "X"}, kExitFailed, "FFFF-0009"},
+      {{"set-groups", "FFFF-0009", "Nová"}, kExitFailed, "FFFF-0009"},
+      {{"remove", "AAAA-0001", "FFFF-0009"}, kExitFailed, "FFFF-0009"},
+      {{"recalc", "FFFF-0009"}, kExitFailed, "FFFF-0009"},
+      {{"members", "FFFF-0009"}, kExitFailed, "FFFF-0009"},
+      {{"comment", "FFFF-0009", "a.txt", "x"}, kExitFailed, "FFFF-0009"},
+      {{"item-groups", "FFFF-0009", "a.txt", "Nová"}, kExitFailed, "FFFF-0009"},
+      {{"add", nowhere, "--serial", "1234-5678", "--group", "Nová"}, kExitFailed, "neexistuje"},
+      {{"lend", "--to", std::string(31, 'p'), "AAAA-0001"}, kExitUsage, "nejvýše 30 znaků"},
+      {{"rename", "AAAA-0001", long51}, kExitUsage, "nejvýše 50 znaků"},
+      {{"rename", "AAAA-0001", "Disk 日"}, kExitUsage, "„日“ (U+65E5)"},
+      {{"set-groups", "AAAA-0001", "Nová", "Hry;Filmy"}, kExitUsage, "„;“"},
+      {{"set-groups", "AAAA-0001", std::string(30, 'a'), std::string(20, 'b')},
+       kExitUsage,
+       "dohromady nejvýše 50 znaků"},
+      {{"comment", "AAAA-0001", "a.txt", "pro^Nová"}, kExitUsage, "„^“"},
+      {{"item-groups", "AAAA-0001", "a.txt", "Nová^"}, kExitUsage, "„^“"},
+      {{"multigroup", long51, "AAAA-0001"}, kExitUsage, "nejvýše 50 znaků"},
+      {{"add", r, "--name", long51, "--group", "Nová"}, kExitUsage, "nejvýše 50 znaků"},
+      {{"add", r, "--group", "Nová;x"}, kExitUsage, "„;“"},
+      {{"add", r, "--comment", r + "/a", "a^b", "--group", "Nová"}, kExitUsage, "„^“"},
+      {{"add", r, "--dir-groups", r + "/d", "A;B^C", "--group", "Nová"}, kExitUsage, "„^“"},
+      {{"add", r, "--group", "ř€ž™"}, kExitOk, ""},  // all in the code page
+  };
+  for (const auto& c : cases) {
+    const auto before = test::ReadAll(Db());
+    std::vector<std::string> args{"--db", Db()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(Run(args), c.status) << c.args[0] << " " << c.args[1] << ": " << err.str();
+    if (c.status == kExitOk)
+      continue;
+    EXPECT_NE(err.str().find(c.said), std::string::npos) << err.str();
+    EXPECT_EQ(test::ReadAll(Db()), before) << c.args[0] << " " << c.args[1];
+    EXPECT_FALSE(registry.Read("Druhy CD", "Nová").has_value()) << c.args[0] << " " << c.args[1];
+  }
+  EXPECT_EQ(Run({"groups", "add", "Hry^"}), kExitUsage);
+  EXPECT_EQ(Run({"groups"}), kExitOk);
+  EXPECT_EQ(out.str(), "ř€ž™\n");  // only what the one stored disc registered
+}
+
+TEST_F(CliTest, StoredControlCharactersAreEscapedInEveryOutput) {
+  CatalogueBytes catalogue;
+  catalogue.AddDisc({.serial = "AAAA-0001", .description = "a\nb\x1b[2J\\c", .files = 1},
+                    {test::Item(false, "x\ty\r.txt", 1, 1, "\x07zvonek")});
+  catalogue.Save(Db());
+  ASSERT_EQ(Run({"--db", Db(), "list"}), kExitOk) << err.str();
+  ASSERT_EQ(Lines().size(), 1u);
+  EXPECT_EQ(Lines()[0].rfind("a\\nb\\x1B[2J\\\\c\t", 0), 0u) << Lines()[0];
+  ASSERT_EQ(Run({"--db", Db(), "ls", "--all", "AAAA-0001"}), kExitOk) << err.str();
+  ASSERT_EQ(Lines().size(), 2u);
+  const std::string file = Lines()[1];
+  EXPECT_EQ(file.rfind("x\\ty\\r.txt\t", 0), 0u) << file;
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\t'), 5);
+  EXPECT_NE(file.find("\\x07zvonek"), std::string::npos);
+  ASSERT_EQ(Run({"--db", Db(), "search", "x*", "--no-wrap"}), kExitOk) << err.str();
+  ASSERT_EQ(Lines().size(), 1u);
+  const std::string found = Lines()[0];
+  EXPECT_EQ(std::count(found.begin(), found.end(), '\t'), 9);
+  EXPECT_NE(found.find("a\\nb\\x1B[2J\\\\c"), std::string::npos) << found;
+  // A message quoting a name sends no control character either.
+  EXPECT_EQ(Run({"--db", Db(), "ls", "AAAA-0001", "x\x1b[2Jy"}), kExitFailed);
+  EXPECT_NE(err.str().find("x\\x1B[2Jy"), std::string::npos) << err.str();
+  EXPECT_EQ(out.str().find('\x1b'), std::string::npos);
+  EXPECT_EQ(err.str().find('\x1b'), std::string::npos);
 }
 
 }  // namespace

@@ -22,6 +22,9 @@
 #include "gui/TRenameForm.h"
 #include "gui/TSkupinaForm.h"
 #include "gui/TSpravaSkupForm.h"
+#include "gui/dir_list_model.h"
+#include "gui/disc_list_model.h"
+#include "gui/icon_cache.h"
 #include "platform/environment.h"
 #include "settings/group_kinds.h"
 #include "settings/registry.h"
@@ -86,6 +89,7 @@ struct Prompt {
   bool seen = false;
   QString caption;
   QString label;
+  int maxLength = 0;
 };
 
 // Answers the next name prompt once it runs modally: types the text and
@@ -102,7 +106,7 @@ std::shared_ptr<Prompt> AnswerNextPrompt(const QString& typed, bool ok = true) {
       }
       return;
     }
-    *prompt = {true, form->windowTitle(), form->label()->text()};
+    *prompt = {true, form->windowTitle(), form->label()->text(), form->edit()->maxLength()};
     Type(form->edit(), typed);
     QTest::mouseClick(ok ? form->okButton() : form->cancelButton(), Qt::LeftButton);
   });
@@ -123,6 +127,8 @@ class DialogsTest : public QObject {
  private slots:
   void renamePromptAnswers();
   void lendPromptCloses();
+  void promptsRefuseWhatCannotBeStored();
+  void listsShowControlCharacters();
   void pickerMovesGroupsByClicks();
   void pickerMovesGroupsByButtons();
   void pickerNewNameIsOfferedNotRegistered();
@@ -190,6 +196,61 @@ void DialogsTest::lendPromptCloses() {
   QCOMPARE(form.result(), int(QDialog::Rejected));
 }
 
+void DialogsTest::promptsRefuseWhatCannotBeStored() {
+  QStringList said;
+  const auto say = [&said](const QString& text) { said.append(text); };
+  TPujcitForm lend;
+  lend.messageHook = say;
+  lend.setField(TypedField::kLendingName);
+  TRenameForm group;
+  group.messageHook = say;
+  group.setField(TypedField::kGroupName);
+  struct Case {
+    QDialog* form;
+    QLineEdit* edit;
+    QPushButton* ok;
+    QString typed;
+    QString kept;     // what the edit holds: the field's width cuts as typed
+    QString refusal;  // part of the message; empty when OK closes the prompt
+  };
+  const std::vector<Case> cases = {
+      {&lend, lend.edit(), lend.okButton(), QString(35, 'x'), QString(30, 'x'), {}},
+      {&lend, lend.edit(), lend.okButton(), "Jiří 日", "Jiří 日", "„日“ (U+65E5)"},
+      {&group, group.edit(), group.okButton(), "Hry;Filmy", "Hry;Filmy", "„;“"},
+      {&group, group.edit(), group.okButton(), "Hry^", "Hry^", "„^“"},
+      {&group, group.edit(), group.okButton(), QString(60, 'g'), QString(50, 'g'), {}},
+  };
+  for (const Case& c : cases) {
+    said.clear();
+    Show(*c.form);
+    Replace(c.edit, c.typed);
+    QCOMPARE(c.edit->text(), c.kept);
+    QTest::mouseClick(c.ok, Qt::LeftButton);
+    // Refused: the prompt stays open with the text to mend.
+    QCOMPARE(c.form->isVisible(), !c.refusal.isEmpty());
+    QCOMPARE(said.size(), c.refusal.isEmpty() ? 0 : 1);
+    if (!said.isEmpty())
+      QVERIFY2(said[0].contains(c.refusal), qPrintable(said[0]));
+    c.form->hide();
+  }
+}
+
+void DialogsTest::listsShowControlCharacters() {
+  DiscList discs;
+  discs.rows.emplace_back();
+  discs.rows[0].cells[kColDescription] = "a\tb\x1b[2J\\";
+  DiscListModel discModel(discs);
+  QCOMPARE(discModel.data(discModel.index(0, kColDescription), Qt::DisplayRole).toString(),
+           QStringLiteral("a\u2409b\u241B[2J\\"));
+  DirList dirs;
+  dirs.rows.emplace_back();
+  dirs.rows[0].cells[kDirColComment] = "řádek\ndruhý\x7f";
+  IconCache icons;
+  DirListModel dirModel(dirs, icons);
+  QCOMPARE(dirModel.data(dirModel.index(0, kDirColComment), Qt::DisplayRole).toString(),
+           QStringLiteral("řádek\u240Adruhý\u2421"));
+}
+
 void DialogsTest::pickerMovesGroupsByClicks() {
   SettingsFile settings;
   for (const char* name : {"Hry", "Audio CD", "Filmy"})
@@ -250,6 +311,7 @@ void DialogsTest::pickerNewNameIsOfferedNotRegistered() {
   QTest::mouseClick(form.newButton(), Qt::LeftButton);
   QCOMPARE(prompt->caption, QStringLiteral("Nové jméno..."));
   QCOMPARE(prompt->label, QStringLiteral("Nové jméno:"));
+  QCOMPARE(prompt->maxLength, 50);  // a group name
   QCOMPARE(Texts(form.availableList()), (QStringList{"Hry", "Hry"}));
   prompt = AnswerNextPrompt(QStringLiteral("Výuka"), false);
   QTest::mouseClick(form.newButton(), Qt::LeftButton);
@@ -274,6 +336,7 @@ void DialogsTest::managementNewRegistersEveryName() {
   QTest::mouseClick(form.newButton(), Qt::LeftButton);
   QCOMPARE(prompt->caption, QStringLiteral("Nová skupina..."));
   QCOMPARE(prompt->label, QStringLiteral("Název skupiny..."));
+  QCOMPARE(prompt->maxLength, 50);  // a group name
   AnswerNextPrompt(QString());
   QTest::mouseClick(form.newButton(), Qt::LeftButton);
   AnswerNextPrompt(QStringLiteral("Nic"), false);
