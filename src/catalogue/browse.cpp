@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "catalogue/browsed_path.h"
 #include "catalogue/collation.h"
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
@@ -12,23 +13,6 @@
 namespace rondo {
 
 namespace {
-
-// Reads the next item of the cached block; false at the end of the block.
-bool NextItem(ByteStream& block, ItemPrefix& prefix, ItemRecord& item) {
-  if (block.Eof())
-    return false;
-  prefix = ReadItemPrefix(block);
-  if (prefix.IsDirectory()) {
-    TDirInfo dir;
-    ReadDirRecord(block, prefix, dir);
-    item = std::move(dir);
-  } else {
-    TFileInfo file;
-    ReadFileRecord(block, prefix, file);
-    item = std::move(file);
-  }
-  return true;
-}
 
 // Refills the directory list; the view is told when the refill ends, also
 // when it ends with an error (the rows read so far stay).
@@ -53,7 +37,8 @@ class DirListRefill {
 }  // namespace
 
 // Adds the row of a visible item, or counts it in "Skryté položky!".
-void Engine::AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group) {
+void Engine::AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text& group,
+                        std::uint32_t at) {
   auto& rows = Dirs.rows;
   const bool visible = ShowForeignItems || InGroupList(item.Comment, group);
   if (!visible) {
@@ -71,6 +56,7 @@ void Engine::AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text
   DirRow row;
   row.kind = directory ? DirRowKind::kDirectory : DirRowKind::kFile;
   row.size = item.Size;
+  row.at = at;
   row.cells[kDirColName] = ToUtf8(CharArrayToStr(item.Name));
   row.cells[kDirColSize] = SizeToText(item.Size, format_.decimalPoint);
   row.cells[kDirColAttributes] = AttributeLetters(item.Attributes);
@@ -88,12 +74,14 @@ void Engine::AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text
 
 void Engine::LoadCdBlock(FileStream& file) {
   BlockCache.Clear();
+  ++blockLoads_;
   const Cp1250Text wanted = ToCp1250(LoadedSerial);
   EntryWalker walker(file);
   CdHeader h;
   while (walker.Next(h)) {
     if (h.Serial.Text() != wanted)
       continue;
+    loadedDescription_ = ToUtf8(h.Description.Text());
     // The walker has checked that the whole block lies inside the file.
     std::vector<std::uint8_t>& bytes = BlockCache.Bytes();
     bytes.resize(static_cast<std::size_t>(walker.BlockLength()));
@@ -105,14 +93,19 @@ void Engine::LoadCdBlock(FileStream& file) {
 
 void Engine::ShowDiscRoot() {
   DirListRefill refill(*this);
+  listedLoad_ = blockLoads_;
   CurrentDepth = 0;
   BlockCache.Seek(0);
   const Cp1250Text group = ToCp1250(GroupFilter);
   ItemPrefix prefix;
   ItemRecord item;
-  while (NextItem(BlockCache, prefix, item)) {
-    if (item.Level == 1)
-      AddItemRow(item, prefix.IsDirectory(), group);
+  try {
+    for (std::uint64_t at = 0; ReadItem(BlockCache, prefix, item); at = BlockCache.Position()) {
+      if (item.Level == 1)
+        AddItemRow(item, prefix.IsDirectory(), group, static_cast<std::uint32_t>(at));
+    }
+  } catch (const DamagedItems& e) {
+    throw DamagedCatalogue(DamagedItemsText(e.damage, loadedDescription_, LoadedSerial));
   }
   const bool onlyUp = std::none_of(Dirs.rows.begin(), Dirs.rows.end(),
                                    [](const DirRow& r) { return r.kind != DirRowKind::kUp; });
@@ -124,30 +117,58 @@ void Engine::ShowDiscRoot() {
   }
 }
 
-void Engine::ShowDirectory() {
-  DirListRefill refill(*this);
-  if (DirStack.empty())
-    return;
+std::optional<std::uint64_t> Engine::LocateShownDirectory() {
+  // A directory is known by its name, its size text and its depth, inside
+  // the directories of DirStack: the one entered when its record is still
+  // where it was, else the first one there.
   const TOneDir& top = DirStack.back();
   const Cp1250Text name = ToCp1250(top.Name);
   const std::uint16_t depth = CurrentDepth;
-  const Cp1250Text group = ToCp1250(GroupFilter);
-  BlockCache.Seek(0);
-  bool found = false;
+  std::optional<std::uint64_t> first;
+  EnclosingDirs dirs;
   ItemPrefix prefix;
   ItemRecord item;
-  while (NextItem(BlockCache, prefix, item)) {
-    if (!found) {
-      // A directory is known by its name, its size text and its depth; the
-      // first one that matches is taken.
-      found = prefix.IsDirectory() && item.Level == depth && CharArrayToStr(item.Name) == name &&
-              SizeToText(item.Size, format_.decimalPoint) == top.SizeText;
-      continue;
-    }
-    if (item.Level <= depth)
+  BlockCache.Seek(0);
+  for (std::uint64_t at = 0; ReadItem(BlockCache, prefix, item); at = BlockCache.Position()) {
+    if (first && top.At && at > *top.At)
       break;
-    if (item.Level == depth + 1)
-      AddItemRow(item, prefix.IsDirectory(), group);
+    if (prefix.IsDirectory() && item.Level == depth && CharArrayToStr(item.Name) == name &&
+        SizeToText(item.Size, format_.decimalPoint) == top.SizeText &&
+        dirs.Are(DirStack, depth, format_.decimalPoint)) {
+      if (!top.At || *top.At == at)
+        return at;
+      if (!first)
+        first = at;
+    }
+    dirs.Pass(item, prefix.IsDirectory());
+  }
+  return first;
+}
+
+void Engine::ShowDirectory() {
+  DirListRefill refill(*this);
+  listedLoad_ = blockLoads_;
+  if (DirStack.empty())
+    return;
+  const std::uint16_t depth = CurrentDepth;
+  const Cp1250Text group = ToCp1250(GroupFilter);
+  ItemPrefix prefix;
+  ItemRecord item;
+  try {
+    const std::optional<std::uint64_t> shown = LocateShownDirectory();
+    if (!shown)
+      return;  // only ".."
+    BlockCache.Seek(*shown);
+    ReadItem(BlockCache, prefix, item);  // the directory itself is not listed
+    for (std::uint64_t at = BlockCache.Position(); ReadItem(BlockCache, prefix, item);
+         at = BlockCache.Position()) {
+      if (item.Level <= depth)
+        break;
+      if (item.Level == depth + 1)
+        AddItemRow(item, prefix.IsDirectory(), group, static_cast<std::uint32_t>(at));
+    }
+  } catch (const DamagedItems& e) {
+    throw DamagedCatalogue(DamagedItemsText(e.damage, loadedDescription_, LoadedSerial));
   }
 }
 
@@ -170,7 +191,7 @@ Engine::Navigated Engine::OpenSelectedItem() {
       result = Navigated::kWentUp;
       break;
     case DirRowKind::kDirectory:
-      DirStack.push_back(TOneDir{row->Caption(), row->cells[kDirColSize]});
+      DirStack.push_back(TOneDir{row->Caption(), row->cells[kDirColSize], row->at});
       ++CurrentDepth;
       RunOperation(OperationCode::kShowDirectory);
       result = Navigated::kEntered;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +62,9 @@ struct DirRow {
   std::array<std::string, kDirColumnCount> cells;  // UTF-8
   DirRowKind kind = DirRowKind::kFile;
   std::uint32_t size = 0;  // the item's size, or the hidden count
+  // Where the item's record is in the block it was listed from: what the
+  // row names exactly, also when another item looks the same.
+  std::optional<std::uint32_t> at;
   bool selected = false;
 
   const std::string& Caption() const { return cells[kDirColName]; }

@@ -1,6 +1,7 @@
 // Comments and groups of the files and directories of a browsed disc. The
 // changed record changes length, so the catalogue is written anew beside
 // itself and renamed over the old one: a failure leaves the old file whole.
+#include "catalogue/browsed_path.h"
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
 #include "catalogue/format/errors.h"
@@ -15,11 +16,61 @@ namespace rondo {
 namespace {
 
 struct FoundItem {
-  std::uint64_t prefixAt = 0;  // in the file
-  std::uint64_t end = 0;       // just after the record
+  std::uint64_t at = 0;   // offset of its prefix in the block
+  std::uint64_t end = 0;  // just after its record
   ItemPrefix prefix;
   TDirInfo record;
 };
+
+// The row the user chose, taken before the dialog opens (the list may be
+// made again while it is open).
+struct ChosenItem {
+  bool isItem = false;  // a file or directory row, not ".." or a special row
+  bool directory = false;
+  std::string name;  // UTF-8, as shown
+  std::string sizeText;
+  std::optional<std::uint32_t> at;  // in the block the list was made from
+};
+
+struct Lookup {
+  std::optional<FoundItem> item;
+  std::size_t alike = 0;  // items that fit the chosen one by their place
+};
+
+// Finds the chosen item in the disc's block as it is in the file now. In
+// the very block the list was made from the row's offset names it; in a
+// block another program has changed since, the item is looked for by its
+// place in the tree (the directories of path, its name, size and kind) and
+// taken only when exactly one fits. The whole block is walked, so a damaged
+// one raises DamagedItems whatever the item.
+Lookup FindChosenItem(MemoryStream& block, const ChosenItem& chosen, bool listedFromThisBlock,
+                      const std::vector<TOneDir>& path, std::size_t depth,
+                      const std::string& decimalPoint) {
+  Lookup result;
+  EnclosingDirs dirs;
+  FoundItem item;
+  block.Seek(0);
+  for (std::uint64_t at = 0; ReadItem(block, item.prefix, item.record); at = block.Position()) {
+    const bool alike = chosen.isItem && item.record.Level == depth + 1 &&
+                       item.prefix.IsDirectory() == chosen.directory &&
+                       ToUtf8(CharArrayToStr(item.record.Name)) == chosen.name &&
+                       SizeToText(item.record.Size, decimalPoint) == chosen.sizeText;
+    if (alike) {
+      item.at = at;
+      item.end = block.Position();
+      if (listedFromThisBlock) {
+        if (chosen.at == at)
+          result.item = item;
+      } else if (dirs.Are(path, depth + 1, decimalPoint) && ++result.alike == 1) {
+        result.item = item;
+      }
+    }
+    dirs.Pass(item.record, item.prefix.IsDirectory());
+  }
+  if (result.alike > 1)
+    result.item.reset();
+  return result;
+}
 
 }  // namespace
 
@@ -27,16 +78,25 @@ void Engine::ChangeItem(FileStream& file, bool groups) {
   const DirRow* row = Dirs.FirstSelected();
   if (row == nullptr)
     return;
-  const std::string caption = row->Caption();
-  const std::string sizeText = row->cells[kDirColSize];
+  ChosenItem chosen;
+  chosen.isItem = row->kind == DirRowKind::kDirectory || row->kind == DirRowKind::kFile;
+  chosen.directory = row->kind == DirRowKind::kDirectory;
+  chosen.name = row->Caption();
+  chosen.sizeText = row->cells[kDirColSize];
+  chosen.at = row->at;
+  const std::uint64_t listedLoad = listedLoad_;
 
   std::optional<std::string> edited;
   std::optional<std::vector<std::string>> picked;
   if (groups) {
     picked = host_.PickGroups({});
   } else {
-    edited = host_.AskText(
-        {"Změna komentáře...", "Změna komentáře...", "Nový popis:", row->cells[kDirColComment]});
+    // The comment shares the item's 255 bytes with "^" and its groups.
+    EngineHost::TextPrompt prompt{"Změna komentáře...", "Změna komentáře...",
+                                  "Nový popis:", row->cells[kDirColComment]};
+    prompt.field = TypedField::kItemComment;
+    prompt.width = ItemCommentRoom(row->cells[kDirColGroups]);
+    edited = host_.AskText(prompt);
   }
 
   FixedText<9> lastSerial;
@@ -50,36 +110,25 @@ void Engine::ChangeItem(FileStream& file, bool groups) {
       if (h.Serial.Text() != wanted)
         continue;
 
-      // The item: its name, its size as the list shows it, one level below
-      // the shown directory. The first one in the block is taken.
-      std::optional<FoundItem> found;
+      // The disc's block as it is now; the list may have been made from an
+      // older one.
       MemoryStream block;
       block.Bytes().resize(static_cast<std::size_t>(walker.BlockLength()));
       file.Read(block.Bytes().data(), block.Bytes().size());
+      const bool sameBlock = listedLoad == blockLoads_ && block.Bytes() == BlockCache.Bytes();
+      Lookup lookup;
       try {
-        while (!block.Eof()) {
-          FoundItem item;
-          item.prefixAt = walker.BlockStart() + block.Position();
-          item.prefix = ReadItemPrefix(block);
-          if (item.prefix.IsEndMark())
-            break;
-          if (item.prefix.IsDirectory()) {
-            ReadDirRecord(block, item.prefix, item.record);
-          } else {
-            TFileInfo f;
-            ReadFileRecord(block, item.prefix, f);
-            static_cast<ItemRecord&>(item.record) = f;
-          }
-          item.end = walker.BlockStart() + block.Position();
-          if (ToUtf8(CharArrayToStr(item.record.Name)) == caption &&
-              SizeToText(item.record.Size, format_.decimalPoint) == sizeText &&
-              item.record.Level == CurrentDepth + 1) {
-            found = std::move(item);
-            break;
-          }
-        }
-      } catch (const IoError&) {
-        // A damaged block: only the items before the damage can be changed.
+        lookup =
+            FindChosenItem(block, chosen, sameBlock, DirStack, CurrentDepth, format_.decimalPoint);
+      } catch (const DamagedItems& e) {
+        throw DamagedCatalogue(
+            DamagedItemsText(e.damage, ToUtf8(h.Description.Text()), ToUtf8(h.Serial.Text())) +
+            std::string(msg::kNothingChanged));
+      }
+      std::optional<FoundItem>& found = lookup.item;
+      if (chosen.isItem && !found) {
+        host_.ShowMessage(lookup.alike > 1 ? msg::ItemAmbiguous(chosen.name)
+                                           : msg::ItemGone(chosen.name));
       }
       if (found) {
         // The comment part and the group part, split at the first "^".
@@ -114,8 +163,8 @@ void Engine::ChangeItem(FileStream& file, bool groups) {
           // right: the file is replaced in one step by its final bytes, so
           // no moment exists in which the block's lengths are stale.
           const std::vector<std::uint8_t>& oldBlock = block.Bytes();
-          const std::size_t recordAt = found->prefixAt - walker.BlockStart();
-          const std::size_t recordEnd = found->end - walker.BlockStart();
+          const std::size_t recordAt = static_cast<std::size_t>(found->at);
+          const std::size_t recordEnd = static_cast<std::size_t>(found->end);
           MemoryStream newBlock;
           newBlock.Write(oldBlock.data(), recordAt);
           ItemPrefix prefix = found->prefix;

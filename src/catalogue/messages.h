@@ -23,6 +23,19 @@ inline constexpr std::string_view kCommentTooLong =
     "Komentář se skupinami by měl více než 255 znaků, a tolik položka neunese. Nic nebylo "
     "změněno; zkraťte prosím text.";
 inline constexpr std::string_view kNoDatabasePath = "Není nastavena cesta k databázi.";
+inline constexpr std::string_view kNothingChanged = " Nic nebylo změněno.";
+
+// An item edit whose item another program has changed since it was listed.
+inline std::string ItemGone(const std::string& name) {
+  return "Položka „" + name +
+         "“ už v databázi na svém místě není, jiný program databázi mezitím změnil. Nic nebylo "
+         "změněno.";
+}
+inline std::string ItemAmbiguous(const std::string& name) {
+  return "Položku „" + name +
+         "“ nelze v databázi jednoznačně najít: jiný program databázi mezitím změnil a v "
+         "adresáři je více položek stejného jména a velikosti. Nic nebylo změněno.";
+}
 
 // The borrowed-discs list.
 inline std::string BorrowedStrayBytes(const std::string& path, std::uint64_t bytes) {

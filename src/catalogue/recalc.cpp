@@ -24,14 +24,13 @@ struct IndexedItem {
   std::uint32_t length = 0;  // SubtreeLength computed
 };
 
-// Reads every item of a block that can be read whole. Stops at the first one
-// that cannot (a damaged block) or when the user cancels.
+// Reads every item of a block, unless the user cancels. Raises DamagedItems
+// when the items do not end exactly at the block's end.
 std::vector<IndexedItem> IndexBlock(MemoryStream& block, EngineHost& host, std::uint64_t records,
                                     bool& cancelled) {
   std::vector<IndexedItem> items;
   ItemPrefix prefix;
-  TDirInfo dir;
-  TFileInfo file;
+  TDirInfo record;
   while (!block.Eof()) {
     if (host.RecalcCancelRequested()) {
       cancelled = true;
@@ -39,21 +38,12 @@ std::vector<IndexedItem> IndexBlock(MemoryStream& block, EngineHost& host, std::
     }
     IndexedItem item;
     item.prefixAt = static_cast<std::uint32_t>(block.Position());
-    try {
-      prefix = ReadItemPrefix(block);
-      if (prefix.IsDirectory()) {
-        ReadDirRecord(block, prefix, dir);
-        item.directory = true;
-        item.level = dir.Level;
-        item.size = dir.Size;
-        item.stored = dir.SubtreeLength;
-      } else {
-        ReadFileRecord(block, prefix, file);
-        item.level = file.Level;
-      }
-    } catch (const IoError&) {
-      break;  // the rest of the block is not a whole item
-    }
+    if (!ReadItem(block, prefix, record))
+      break;  // an end mark as the block's last bytes
+    item.directory = prefix.IsDirectory();
+    item.level = record.Level;
+    item.size = record.Size;
+    item.stored = record.SubtreeLength;
     item.end = static_cast<std::uint32_t>(block.Position());
     items.push_back(item);
     host.RecalcProgress(0, items.size(), records);
@@ -125,6 +115,9 @@ void Engine::RecalculateStructure(FileStream& file) {
   // none. Only one disc's block is in memory at a time.
   std::optional<ReplacementFile> replacement;
   std::uint64_t copied = 0;  // the bytes of the old file the copy has so far
+  // Discs with damaged items are passed over and named at the end, with any
+  // error that ended the run.
+  std::vector<std::string> problems;
   try {
     const bool all = RecalcSerial == "All";
     FixedText<9> wanted;
@@ -148,15 +141,24 @@ void Engine::RecalculateStructure(FileStream& file) {
         file.Read(block.Bytes().data(), block.Bytes().size());
 
         bool stopped = false;
-        std::vector<IndexedItem> items =
-            IndexBlock(block, host_, std::uint64_t{h.DirCount} + h.FileCount, stopped);
-        if (!stopped)
+        bool damaged = false;
+        std::vector<IndexedItem> items;
+        try {
+          items = IndexBlock(block, host_, std::uint64_t{h.DirCount} + h.FileCount, stopped);
+        } catch (const DamagedItems& e) {
+          // Lengths computed from items that do not fit their block would
+          // only be wrong in another way: the disc keeps what it has.
+          damaged = true;
+          problems.push_back(
+              DamagedItemsText(e.damage, ToUtf8(h.Description.Text()), ToUtf8(h.Serial.Text())));
+        }
+        if (!stopped && !damaged)
           ComputeLengths(items, host_, stopped);
         // A cancelled disc keeps what it had: half-computed lengths are worse
         // than the old ones.
         if (stopped) {
           cancelled = true;
-        } else {
+        } else if (!damaged) {
           std::uint64_t dirs = 0;
           std::uint64_t written = 0;
           bool changed = false;
@@ -195,7 +197,13 @@ void Engine::RecalculateStructure(FileStream& file) {
       file.CloseInBackground();  // freeing the replaced file takes a while
     }
   } catch (const std::exception& e) {
-    host_.ShowMessage(std::string(msg::kRecalcErrorPrefix) + e.what());
+    problems.push_back(e.what());
+  }
+  if (!problems.empty()) {
+    std::string report(msg::kRecalcErrorPrefix);
+    for (std::size_t i = 0; i < problems.size(); ++i)
+      report += (i == 0 ? "" : "\r\n") + problems[i];
+    host_.ShowMessage(report);
   }
 }
 

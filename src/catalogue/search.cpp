@@ -238,167 +238,196 @@ std::string SearchResults::ExportLine(std::size_t row) const {
   return location.empty() ? "\\" + name : "\\" + location + "\\" + name;
 }
 
+namespace {
+
+// Operation 10 proper: every disc in turn, the damaged ones named in damaged.
+void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
+                 std::vector<std::string>& damaged) {
+  SearchHost* host = &search;
+  SearchOptions o;
+  EntryWalker walker(file);
+  CdHeader h;
+  const auto reportDamage = [&](const ItemsDamage& damage) {
+    damaged.push_back(
+        DamagedItemsText(damage, ToUtf8(h.Description.Text()), ToUtf8(h.Serial.Text())) +
+        " Položky před poškozením byly prohledány.");
+  };
+  std::vector<std::string> stack;
+  while (walker.Next(h)) {
+    host->DiscStarted("---", 0);
+    if (!host->Busy())
+      return;
+    o.Refresh(*host);
+    if (!DiscPasses(o, h))
+      continue;
+    host->DiscPassed();
+    host->DiscStarted(ToUtf8(h.Description.Text()), h.BlockSize);
+
+    std::optional<std::uint32_t> discIndex;
+    const auto addRow = [&](SearchResults::Row row) {
+      if (!discIndex) {
+        discIndex =
+            found.AddDisc({h.Description.Text(), h.Lending.Text(), h.LendDate, h.VolumeLabel.Text(),
+                           h.IsMultigroup() ? kMultigroupIconIndex
+                           : h.IsAudioCd()  ? kAudioCdIconIndex
+                                            : kDiscIconIndex});
+      }
+      row.disc = *discIndex;
+      found.Add(std::move(row));
+      host->RowsAdded();
+    };
+
+    if (o.kind == SearchKind::kAll && o.pattern->Matches(h.Description.Text().bytes)) {
+      addRow({.kind = SearchRowKind::kDisc});
+    }
+    const std::uint64_t limit = walker.BlockLength();
+    if (h.IsMultigroup() || limit == 0)
+      continue;
+    if (std::uint32_t{h.FileCount} + h.DirCount == 0)
+      continue;
+
+    BlockReader block(file, walker.BlockStart(), limit, o.cache);
+    // Most discs hold no name with the searched text at all: one scan of
+    // the block tells, and their records need not be read. Their lengths
+    // are still followed, so damage is found there as well.
+    if (!o.pattern->RequiredText().empty()) {
+      const auto whole = block.WholeBlock();
+      if (whole && !o.pattern->MayMatchWithin(*whole)) {
+        if (const auto damage =
+                CheckItems(reinterpret_cast<const std::uint8_t*>(whole->data()), whole->size())) {
+          reportDamage(*damage);
+        }
+        host->RecordRead(limit);
+        continue;
+      }
+    }
+    stack.assign(1, std::string());
+    TDynamicArray comment;
+    while (block.Position() < limit) {
+      if (!host->Busy())
+        return;
+      host->RecordRead(block.Position());
+      o.Refresh(*host);
+      const std::uint64_t itemAt = block.Position();
+      const std::uint8_t* prefix = block.Need(kItemPrefixSize);
+      if (prefix == nullptr) {
+        reportDamage({itemAt, false, limit});
+        break;
+      }
+      const ItemPrefix p{prefix[0], prefix[1], prefix[2]};
+      block.Skip(kItemPrefixSize);
+      // The items end with the block, or with an end mark that is its last
+      // three bytes; an end mark before that hides what follows it.
+      if (p.IsEndMark()) {
+        if (block.Position() != limit)
+          reportDamage({itemAt, true, limit});
+        break;
+      }
+      const bool directory = p.IsDirectory();
+      const std::size_t length =
+          (directory ? kDirRecordFixed : kFileRecordFixed) + p.NameLength + p.CommentLength;
+      const std::uint8_t* r = block.Need(length);
+      if (r == nullptr) {
+        reportDamage({itemAt, false, limit});
+        break;
+      }
+      // A name ends early at a zero byte, as every stored text does.
+      std::string_view itemName(reinterpret_cast<const char*>(r), p.NameLength);
+      itemName = itemName.substr(0, itemName.find('\0'));
+      const std::uint8_t* q = r + p.NameLength;
+      const std::uint32_t size = Le32(q);
+      const std::uint32_t attributes = Le32(q + 4);
+      q += 8;
+      const std::uint8_t* commentAt = q;
+      q += p.CommentLength;
+      const double time = LeDouble(q);
+      const std::uint8_t level = q[8];
+      const std::uint32_t subtree = directory ? Le32(q + 9) : 0;
+      block.Skip(length);
+
+      // The enclosing directories, one element per level.
+      const std::size_t n = stack.size();
+      if (n + 1 == level) {
+        stack.emplace_back();
+        if (directory)
+          stack.back() = itemName;
+      } else if (directory && n == level && n > 0) {
+        stack.back() = itemName;
+      } else if (n > level) {
+        stack.resize(level);
+        if (directory && !stack.empty())
+          stack.back() = itemName;
+      }
+
+      const auto makeRow = [&](SearchRowKind kind) {
+        std::string location;
+        for (std::size_t i = 0; i + 1 < stack.size(); ++i) {
+          if (i > 0)
+            location += '\\';
+          location += stack[i];
+        }
+        SearchResults::Row row;
+        row.kind = kind;
+        row.location = found.InternLocation(std::move(location));
+        row.size = size;
+        row.attributes = attributes;
+        row.time = time;
+        row.name = std::string(itemName);
+        comment.chars.assign(reinterpret_cast<const char*>(commentAt), p.CommentLength);
+        row.comment = CharArrayToStr(comment).bytes;
+        addRow(std::move(row));
+      };
+
+      if (directory) {
+        const bool tooDeep = o.depth && *o.depth <= level;
+        bool skip = tooDeep;
+        if (!skip && o.directoryGroups && p.CommentLength > 0) {
+          comment.chars.assign(reinterpret_cast<const char*>(commentAt), p.CommentLength);
+          skip = !DirectoryPasses(o, comment);
+        }
+        // Only a directory with bytes below it and a computed length is
+        // stepped over; otherwise its contents are searched.
+        if (skip && size != 0 && subtree != 0) {
+          if (block.Position() + subtree > limit) {
+            damaged.push_back("Databázový soubor je poškozený: obsah adresáře v bloku CD „" +
+                              ToUtf8(h.Description.Text()) + "“ (" + ToUtf8(h.Serial.Text()) +
+                              ") sahá za konec bloku (pozice " + std::to_string(itemAt) +
+                              " v bloku o délce " + std::to_string(limit) +
+                              " B). Položky před poškozením byly prohledány.");
+            break;
+          }
+          block.Skip(subtree);
+        }
+        if (o.kind != SearchKind::kFiles && o.pattern->Matches(itemName)) {
+          makeRow(SearchRowKind::kDirectory);
+        }
+      } else if (o.kind != SearchKind::kDirectories && o.pattern->Matches(itemName)) {
+        makeRow(SearchRowKind::kFile);
+      }
+    }
+  }
+}
+
+}  // namespace
+
 void Engine::SearchContents(FileStream& file) {
   SearchHost* host = Search;
   if (host == nullptr)
     return;
+  // Damage inside a disc's items ends the walk of that disc only; every
+  // damaged disc is named once the search ends.
+  std::vector<std::string> damaged;
   try {
-    SearchOptions o;
-    bool damageReported = false;
-    const auto reportDamage = [&](const CdHeader& h, std::uint64_t at) {
-      if (damageReported)
-        return;
-      damageReported = true;
-      host_.ShowMessage(std::string(msg::kErrorPrefix) + "Databázový soubor je poškozený: záznam " +
-                        "v bloku CD „" + ToUtf8(h.Description.Text()) +
-                        "“ sahá za konec bloku (pozice " + std::to_string(at) +
-                        "). Hledání pokračuje dalším CD.");
-    };
-
-    EntryWalker walker(file);
-    CdHeader h;
-    std::vector<std::string> stack;
-    while (walker.Next(h)) {
-      host->DiscStarted("---", 0);
-      if (!host->Busy())
-        return;
-      o.Refresh(*host);
-      if (!DiscPasses(o, h))
-        continue;
-      host->DiscPassed();
-      host->DiscStarted(ToUtf8(h.Description.Text()), h.BlockSize);
-
-      std::optional<std::uint32_t> discIndex;
-      const auto addRow = [&](SearchResults::Row row) {
-        if (!discIndex) {
-          discIndex = Found.AddDisc({h.Description.Text(), h.Lending.Text(), h.LendDate,
-                                     h.VolumeLabel.Text(),
-                                     h.IsMultigroup() ? kMultigroupIconIndex
-                                     : h.IsAudioCd()  ? kAudioCdIconIndex
-                                                      : kDiscIconIndex});
-        }
-        row.disc = *discIndex;
-        Found.Add(std::move(row));
-        host->RowsAdded();
-      };
-
-      if (o.kind == SearchKind::kAll && o.pattern->Matches(h.Description.Text().bytes)) {
-        addRow({.kind = SearchRowKind::kDisc});
-      }
-      const std::uint64_t limit = walker.BlockLength();
-      if (h.IsMultigroup() || limit == 0)
-        continue;
-      if (std::uint32_t{h.FileCount} + h.DirCount == 0)
-        continue;
-
-      BlockReader block(file, walker.BlockStart(), limit, o.cache);
-      // Most discs hold no name with the searched text at all: one scan of
-      // the block tells, and their records need not be walked.
-      if (!o.pattern->RequiredText().empty()) {
-        const auto whole = block.WholeBlock();
-        if (whole && !o.pattern->MayMatchWithin(*whole)) {
-          host->RecordRead(limit);
-          continue;
-        }
-      }
-      stack.assign(1, std::string());
-      TDynamicArray comment;
-      while (block.Position() < limit) {
-        if (!host->Busy())
-          return;
-        host->RecordRead(block.Position());
-        o.Refresh(*host);
-        const std::uint8_t* prefix = block.Need(kItemPrefixSize);
-        if (prefix == nullptr) {
-          reportDamage(h, walker.BlockStart() + block.Position());
-          break;
-        }
-        const ItemPrefix p{prefix[0], prefix[1], prefix[2]};
-        block.Skip(kItemPrefixSize);
-        if (block.Position() == limit || p.IsEndMark())
-          break;
-        const bool directory = p.IsDirectory();
-        const std::size_t length =
-            (directory ? kDirRecordFixed : kFileRecordFixed) + p.NameLength + p.CommentLength;
-        const std::uint8_t* r = block.Need(length);
-        if (r == nullptr) {
-          reportDamage(h, walker.BlockStart() + block.Position());
-          break;
-        }
-        // A name ends early at a zero byte, as every stored text does.
-        std::string_view itemName(reinterpret_cast<const char*>(r), p.NameLength);
-        itemName = itemName.substr(0, itemName.find('\0'));
-        const std::uint8_t* q = r + p.NameLength;
-        const std::uint32_t size = Le32(q);
-        const std::uint32_t attributes = Le32(q + 4);
-        q += 8;
-        const std::uint8_t* commentAt = q;
-        q += p.CommentLength;
-        const double time = LeDouble(q);
-        const std::uint8_t level = q[8];
-        const std::uint32_t subtree = directory ? Le32(q + 9) : 0;
-        block.Skip(length);
-
-        // The enclosing directories, one element per level.
-        const std::size_t n = stack.size();
-        if (n + 1 == level) {
-          stack.emplace_back();
-          if (directory)
-            stack.back() = itemName;
-        } else if (directory && n == level && n > 0) {
-          stack.back() = itemName;
-        } else if (n > level) {
-          stack.resize(level);
-          if (directory && !stack.empty())
-            stack.back() = itemName;
-        }
-
-        const auto makeRow = [&](SearchRowKind kind) {
-          std::string location;
-          for (std::size_t i = 0; i + 1 < stack.size(); ++i) {
-            if (i > 0)
-              location += '\\';
-            location += stack[i];
-          }
-          SearchResults::Row row;
-          row.kind = kind;
-          row.location = Found.InternLocation(std::move(location));
-          row.size = size;
-          row.attributes = attributes;
-          row.time = time;
-          row.name = std::string(itemName);
-          comment.chars.assign(reinterpret_cast<const char*>(commentAt), p.CommentLength);
-          row.comment = CharArrayToStr(comment).bytes;
-          addRow(std::move(row));
-        };
-
-        if (directory) {
-          const bool tooDeep = o.depth && *o.depth <= level;
-          bool skip = tooDeep;
-          if (!skip && o.directoryGroups && p.CommentLength > 0) {
-            comment.chars.assign(reinterpret_cast<const char*>(commentAt), p.CommentLength);
-            skip = !DirectoryPasses(o, comment);
-          }
-          // Only a directory with bytes below it and a computed length is
-          // stepped over; otherwise its contents are searched.
-          if (skip && size != 0 && subtree != 0) {
-            if (block.Position() + subtree > limit) {
-              reportDamage(h, walker.BlockStart() + block.Position());
-              break;
-            }
-            block.Skip(subtree);
-          }
-          if (o.kind != SearchKind::kFiles && o.pattern->Matches(itemName)) {
-            makeRow(SearchRowKind::kDirectory);
-          }
-        } else if (o.kind != SearchKind::kDirectories && o.pattern->Matches(itemName)) {
-          makeRow(SearchRowKind::kFile);
-        }
-      }
-    }
+    SearchDiscs(file, *host, Found, damaged);
   } catch (const std::exception& e) {
-    host_.ShowMessage(std::string(msg::kErrorPrefix) + e.what());
+    damaged.push_back(e.what());
   }
+  if (damaged.empty())
+    return;
+  std::string report(msg::kErrorPrefix);
+  for (std::size_t i = 0; i < damaged.size(); ++i)
+    report += (i == 0 ? "" : "\r\n") + damaged[i];
+  host_.ShowMessage(report);
 }
 
 }  // namespace rondo

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 #include "catalogue/collation.h"
 #include "catalogue/engine.h"
@@ -99,29 +100,19 @@ void Engine::ComputeStatistics(FileStream& file) {
 
 namespace {
 
-// Walks one disc's items for the details. Returns false when the block is
-// damaged (the items before the damage have been seen).
+// Walks one disc's items for the details. Returns where they stop fitting
+// the block, when they do (the items before the damage have been seen).
 template <typename Visit>
-bool WalkItems(MemoryStream& block, Visit&& visit) {
+std::optional<ItemsDamage> WalkItems(MemoryStream& block, Visit&& visit) {
+  ItemPrefix prefix;
+  TDirInfo record;
   try {
-    while (!block.Eof()) {
-      const ItemPrefix prefix = ReadItemPrefix(block);
-      if (prefix.IsEndMark())
-        break;
-      TDirInfo record;
-      if (prefix.IsDirectory()) {
-        ReadDirRecord(block, prefix, record);
-      } else {
-        TFileInfo f;
-        ReadFileRecord(block, prefix, f);
-        static_cast<ItemRecord&>(record) = f;
-      }
+    while (ReadItem(block, prefix, record))
       visit(prefix.IsDirectory(), record);
-    }
-  } catch (const IoError&) {
-    return false;
+  } catch (const DamagedItems& e) {
+    return e.damage;
   }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -191,7 +182,7 @@ DatabaseDetails LoadDatabaseDetails(
     file.Read(block.Bytes().data(), block.Bytes().size());
     block.Seek(0);
     names.clear();
-    const bool whole = WalkItems(block, [&](bool directory, const TDirInfo& item) {
+    const auto damage = WalkItems(block, [&](bool directory, const TDirInfo& item) {
       const std::size_t level = item.Level == 0 ? 1 : item.Level;
       names.resize(level);
       // Kept as stored; only a path that is shown is converted.
@@ -216,8 +207,11 @@ DatabaseDetails LoadDatabaseDetails(
         details.largestFile.value = SizeToText(item.Size, format.decimalPoint);
       }
     });
-    if (!whole)
+    if (damage) {
       details.damagedDiscs.push_back(description);
+      details.damageReports.push_back(
+          DamagedItemsText(*damage, description, ToUtf8(h.Serial.Text())));
+    }
   }
 
   for (const auto& [name, count] : groupCounts)

@@ -54,8 +54,9 @@ struct DatabaseDetails {
   Extreme largestDir{"Největší adresář", "", ""};
   Extreme mostFiles{"CD s nejvíce soubory", "", ""};
   // Discs whose items could not be read whole; their items that could be
-  // read still count.
+  // read still count. The reports say what is wrong, one per disc.
   std::vector<std::string> damagedDiscs;
+  std::vector<std::string> damageReports;
 };
 
 // Reads every disc of the catalogue at path for the details. progress hears

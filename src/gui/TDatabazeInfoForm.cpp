@@ -187,13 +187,11 @@ void TDatabazeInfoForm::loadDetails() {
     item->setText(1, FromUtf8(rows[i]->path));
     item->setText(2, FromUtf8(rows[i]->value).trimmed());
   }
-  if (!details.damagedDiscs.empty() && message_) {
-    QString names;
-    for (const auto& d : details.damagedDiscs)
-      names += QStringLiteral("\n") + FromUtf8(d);
-    message_(QStringLiteral("Položky těchto CD nejsou celé čitelné, započítány jsou jen "
-                            "přečtené:") +
-             names);
+  if (!details.damageReports.empty() && message_) {
+    QString reports;
+    for (const auto& r : details.damageReports)
+      reports += FromUtf8(r) + QStringLiteral("\n");
+    message_(reports + QStringLiteral("Započítány jsou jen položky přečtené před poškozením."));
   }
 }
 

@@ -154,11 +154,15 @@ TEST_F(BrowseTest, DiscsWithoutStructureAndTwinDirectories) {
   EXPECT_EQ(Captions(), (Names{"..", "Toto CD nebylo vytvořeno s popisem struktury."}));
   EXPECT_EQ(Click("Toto CD nebylo vytvořeno s popisem struktury."), Engine::Navigated::kNothing);
 
-  // Two siblings with the same name and size: either one lists the first.
+  // Two siblings with the same name and size: each lists its own contents;
+  // a position known only by name and size lists the first.
   OpenDisc("Dvojčata");
   EXPECT_EQ(Captions(), (Names{"..", "Dvojče", "Dvojče"}));
   engine.Dirs.rows[2].selected = true;
   EXPECT_EQ(engine.OpenSelectedItem(), Engine::Navigated::kEntered);
+  EXPECT_EQ(Captions(), (Names{"..", "druhý.txt"}));
+  engine.DirStack.back().At.reset();
+  engine.RunOperation(OperationCode::kShowDirectory);
   EXPECT_EQ(Captions(), (Names{"..", "první.txt"}));
 }
 
@@ -203,23 +207,34 @@ TEST_F(BrowseTest, ColumnSorting) {
   EXPECT_EQ(rows[1].Caption(), "b");  // equal under case folding: order kept
 }
 
-TEST_F(BrowseTest, BlockEndingInsideARecordKeepsTheRowsRead) {
-  CatalogueBytes catalogue;
-  catalogue.AddDisc({.serial = "BBBB-0001", .description = "Poškozený"},
-                    {Item(false, "první.txt", 1, 1), Item(false, "druhý.txt", 1, 2)});
-  auto bytes = catalogue.Bytes();
-  // Make the second item's name claim more bytes than its block holds.
+TEST_F(BrowseTest, DamagedBlocksKeepTheRowsReadAndAreReported) {
+  // The second item's name claims more bytes than its block holds, or its
+  // kind byte is an end mark with the rest of the block after it.
   const std::size_t second = 75 + 228 + 3 + 17 + ToCp1250("první.txt").size();
-  bytes[second + 1] = 200;
-  test::WriteAll(engine.DatabasePath, bytes);
-  engine.RunOperation(OperationCode::kListCds);
-  for (auto& row : engine.Discs.rows)
-    row.selected = true;
-  EXPECT_THROW(engine.OpenSelectedDisc(), IoError);
-  EXPECT_EQ(Captions(), (Names{"..", "první.txt"}));
-  EXPECT_EQ(host.dirResets, host.dirChanges);  // the view was told the refill ended
-  EXPECT_EQ(host.pathLabels.back(), "[Poškozený] ");
-  EXPECT_EQ(test::ReadAll(engine.DatabasePath), bytes);
+  for (const auto& [at, value] : {std::pair{second + 1, 200}, std::pair{second, 0x01}}) {
+    SCOPED_TRACE(value);
+    CatalogueBytes catalogue;
+    catalogue.AddDisc({.serial = "BBBB-0001", .description = "Poškozený"},
+                      {Item(false, "první.txt", 1, 1), Item(true, "Adresář", 1, 2),
+                       Item(false, "druhý.txt", 2, 2)});
+    auto bytes = catalogue.Bytes();
+    bytes[at] = static_cast<std::uint8_t>(value);
+    test::WriteAll(engine.DatabasePath, bytes);
+    engine.RunOperation(OperationCode::kListCds);
+    for (auto& row : engine.Discs.rows)
+      row.selected = true;
+    try {
+      engine.OpenSelectedDisc();
+      ADD_FAILURE() << "the damage went unreported";
+    } catch (const DamagedCatalogue& e) {
+      EXPECT_NE(std::string(e.what()).find("Databázový soubor je poškozený: "), std::string::npos);
+      EXPECT_NE(std::string(e.what()).find("„Poškozený“ (BBBB-0001)"), std::string::npos);
+    }
+    EXPECT_EQ(Captions(), (Names{"..", "první.txt"}));
+    EXPECT_EQ(host.dirResets, host.dirChanges);  // the view was told the refill ended
+    EXPECT_EQ(host.pathLabels.back(), "[Poškozený] ");
+    EXPECT_EQ(test::ReadAll(engine.DatabasePath), bytes);
+  }
 }
 
 }  // namespace

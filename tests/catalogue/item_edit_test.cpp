@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <functional>
 #include <random>
 
 #include "catalogue/engine.h"
+#include "catalogue/format/errors.h"
 #include "catalogue/messages.h"
 #include "settings/group_kinds.h"
 #include "support/catalogue_builder.h"
@@ -20,6 +22,16 @@ using test::CatalogueBytes;
 using test::Item;
 using Names = std::vector<std::string>;
 using Disc = std::pair<test::DiscSpec, std::vector<CatalogueItem>>;
+
+// Offset of item i in its disc's block.
+std::size_t FileItemAt(const std::vector<CatalogueItem>& items, std::size_t i) {
+  std::size_t at = 0;
+  for (std::size_t j = 0; j < i; ++j) {
+    const auto& r = items[j].record;
+    at += kItemPrefixSize + (items[j].directory ? DirRecordLength(r) : FileRecordLength(r));
+  }
+  return at;
+}
 
 class EditingHost : public test::FakeHost {
  public:
@@ -137,6 +149,116 @@ TEST_F(ItemEditTest, NothingIsWrittenForCancelDotDotOrTooLongTexts) {
   host.text = std::string(253, 'k');  // exactly 255 bytes fit
   engine.RunOperation(OperationCode::kChangeItemComment);
   EXPECT_EQ(ShownComment("a.txt", kDirColComment), std::string(253, 'k'));
+}
+
+// Two directories holding look-alikes: x.txt and sub/x.txt of the same
+// size in each, and sub of the same size in each.
+std::vector<Disc> LookAlikes() {
+  std::vector<CatalogueItem> items;
+  for (const char* dir : {"a", "b"}) {
+    items.push_back(Item(true, dir, 1, 10));
+    items.push_back(Item(true, "sub", 2, 5));
+    items.push_back(Item(false, "x.txt", 3, 5));
+    items.push_back(Item(false, "x.txt", 2, 5));
+  }
+  return {{{.serial = "A-1", .description = "CD", .files = 4, .dirs = 4}, items}};
+}
+
+TEST_F(ItemEditTest, EditsActOnTheChosenItemNotALookAlike) {
+  auto model = LookAlikes();
+  Save(model);
+  auto& items = model[0].second;
+  struct Edit {
+    Names path;
+    bool groups;
+    std::string text;
+    std::size_t item;  // in the model
+  };
+  const Edit edits[] = {
+      {{"b"}, false, "pro B", 7},        {{"a"}, false, "pro A", 3},
+      {{"b", "sub"}, false, "b-sub", 6}, {{"a", "sub"}, true, "Fotky", 2},
+      {{"b"}, true, "Rodina", 7},
+  };
+  for (const Edit& e : edits) {
+    SCOPED_TRACE(e.text);
+    Browse("CD", e.path);
+    Select("x.txt");
+    std::string& comment = items[e.item].record.Comment.chars;
+    const std::size_t caret = comment.find('^');
+    if (e.groups) {
+      host.groups = Names{e.text};
+      comment = (caret == std::string::npos ? "" : comment.substr(0, caret)) + "^" + e.text;
+      engine.RunOperation(OperationCode::kChangeItemGroups);
+    } else {
+      host.text = e.text;
+      comment = ToCp1250(e.text).bytes + "^" +
+                (caret == std::string::npos ? comment : comment.substr(caret + 1));
+      engine.RunOperation(OperationCode::kChangeItemComment);
+    }
+    EXPECT_EQ(test::ReadAll(engine.DatabasePath), Build(model));
+  }
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(ItemEditTest, AChangeByAnotherProgramIsFollowedOrRefused) {
+  const auto original = LookAlikes();
+  // Another program writes its own version of the disc between the listing
+  // of b and the edit of b/x.txt.
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<CatalogueItem>&)> other;
+    bool followed;  // the edit lands on b/x.txt of the new version
+  };
+  const Case cases[] = {
+      {"a/x.txt got a comment: b/x.txt moved", [](auto& i) { i[3].record.Comment.chars = "jiný"; },
+       true},
+      {"another disc in front", [](auto&) {}, true},
+      {"b/x.txt removed", [](auto& i) { i.erase(i.begin() + 7); }, false},
+      {"b/x.txt renamed", [](auto& i) { i[7].record.Name.chars = "y.txt"; }, false},
+      {"a twin of b/x.txt", [](auto& i) { i.push_back(i[7]); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Save(original);
+    engine.LoadedSerial.clear();
+    Browse("CD", {"b"});
+    Select("x.txt");
+    auto changed = original;
+    c.other(changed[0].second);
+    if (std::string(c.what) == "another disc in front")
+      changed.insert(changed.begin(), {{.serial = "B-2", .description = "Jiné"}, {}});
+    Save(changed);
+    host.messages.clear();
+    host.text = "pro B";
+    engine.RunOperation(OperationCode::kChangeItemComment);
+    if (c.followed) {
+      changed.back().second[7].record.Comment.chars = "pro B^";
+      EXPECT_EQ(test::ReadAll(engine.DatabasePath), Build(changed));
+      EXPECT_TRUE(host.messages.empty());
+    } else {
+      EXPECT_EQ(test::ReadAll(engine.DatabasePath), Build(changed));
+      ASSERT_EQ(host.messages.size(), 1u);
+      EXPECT_NE(host.messages[0].find("Nic nebylo změněno."), std::string::npos);
+    }
+  }
+
+  // A damaged disc is refused whatever the item: an end mark inside it
+  // ends the root listing after "a", and "a" cannot be changed either.
+  auto bytes = Build(original);
+  bytes[75 + 228 + FileItemAt(original[0].second, 3)] = 0x01;
+  test::WriteAll(engine.DatabasePath, bytes);
+  engine.LoadedSerial.clear();
+  EXPECT_THROW(Browse("CD"), DamagedCatalogue);
+  Select("a");
+  host.text = "nic";
+  try {
+    engine.RunOperation(OperationCode::kChangeItemComment);
+    ADD_FAILURE() << "a damaged disc was edited";
+  } catch (const DamagedCatalogue& e) {
+    EXPECT_NE(std::string(e.what()).find("Databázový soubor je poškozený: "), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("Nic nebylo změněno."), std::string::npos);
+  }
+  EXPECT_EQ(test::ReadAll(engine.DatabasePath), bytes);
 }
 
 TEST_F(ItemEditTest, TheFileEqualsTheModelOfTheShiftForRandomEdits) {

@@ -161,18 +161,28 @@ TEST_F(RecalcTest, OnlyTheFirstDiscOfASharedSerialAndAllDiscs) {
 }
 
 TEST_F(RecalcTest, DamagedBlocksCancellingAndReadOnlyFiles) {
-  // The last item claims a name longer than the block: the items before it
-  // are computed, and no length reaches past them.
-  auto entry =
-      BuildCdEntry(test::MakeHeader({.serial = "DMGD-0001"}),
-                   {Item(true, "D", 1, 2), Item(false, "a", 2, 1), Item(false, "b", 2, 1)}, false);
-  entry[entry.size() - FileItem(1) + 1] = 250;
-  CatalogueBytes catalogue;
-  catalogue.AddRaw(entry);
-  catalogue.Save(engine.DatabasePath);
-  Recalc("All");
-  EXPECT_TRUE(host.messages.empty());
-  EXPECT_EQ(Lengths("DMGD-0001"), std::vector<std::uint32_t>{FileItem(1)});
+  // The last item claims a name longer than the block, or is an end mark
+  // with bytes after it: the disc keeps its lengths and is named, the
+  // sound disc after it is recalculated.
+  for (const std::uint8_t at : {1, 0}) {
+    auto entry = BuildCdEntry(
+        test::MakeHeader({.serial = "DMGD-0001", .description = "Vadný"}),
+        {Item(true, "D", 1, 2), Item(false, "a", 2, 1), Item(false, "b", 2, 1)}, false);
+    entry[entry.size() - FileItem(1) + at] = at == 1 ? 250 : 0x01;
+    CatalogueBytes catalogue;
+    catalogue.AddRaw(entry);
+    catalogue.AddRaw(BuildCdEntry(test::MakeHeader({.serial = "GOOD-0001"}),
+                                  {Item(true, "D", 1, 1), Item(false, "a", 2, 1)}, false));
+    catalogue.Save(engine.DatabasePath);
+    host.messages.clear();
+    Recalc("All");
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].rfind("Chyba: Databázový soubor je poškozený: ", 0), 0u);
+    EXPECT_NE(host.messages[0].find("„Vadný“ (DMGD-0001)"), std::string::npos);
+    EXPECT_EQ(Lengths("DMGD-0001"), std::vector<std::uint32_t>{0});
+    EXPECT_EQ(Lengths("GOOD-0001"), std::vector<std::uint32_t>{FileItem(1)});
+  }
+  host.messages.clear();
 
   // A cancelled disc keeps what it had.
   Save({{"CNCL-0001", {Item(true, "D", 1, 1), Item(false, "f", 2, 1)}}});

@@ -133,6 +133,77 @@ TEST(Records, ItemsMatchGoldenAndReportTheirLength) {
   EXPECT_THROW(WriteFileItem(longOut, file), std::length_error);
 }
 
+TEST(Records, ItemsMustEndExactlyAtTheBlocksEnd) {
+  // A directory (3 + 21 + 1 bytes) and a file (3 + 17 + 1): 46 bytes.
+  TDirInfo d;
+  d.Name.chars = "d";
+  d.Level = 1;
+  TFileInfo f;
+  f.Name.chars = "f";
+  f.Level = 2;
+  MemoryStream sound;
+  WriteDirItem(sound, d);
+  WriteFileItem(sound, f);
+  const std::vector<std::uint8_t> good = sound.Bytes();
+  auto with = [&](std::vector<std::uint8_t> tail, std::size_t cut = 0) {
+    auto bytes = good;
+    bytes.resize(bytes.size() - cut);
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    return bytes;
+  };
+  auto hiding = good;
+  hiding.insert(hiding.begin() + 25, {1, 0, 0});
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> block;
+    std::size_t items;  // read before the end or the damage
+    std::optional<ItemsDamage> damage;
+  };
+  const Case cases[] = {
+      {"sound", good, 2, std::nullopt},
+      {"an end mark as the last bytes", with({1, 0, 0}), 2, std::nullopt},
+      {"an end mark before more bytes", with({1, 0, 0, 7}), 2, ItemsDamage{46, true, 50}},
+      {"an end mark hiding the second item", hiding, 1, ItemsDamage{25, true, 49}},
+      {"a record cut short", with({}, 1), 1, ItemsDamage{25, false, 45}},
+      {"two stray bytes", with({0, 0}), 2, ItemsDamage{46, false, 48}},
+      {"a name longer than the rest", with({0, 9, 0, 'x'}), 2, ItemsDamage{46, false, 50}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryStream in(c.block);
+    ItemPrefix prefix;
+    ItemRecord record;
+    std::size_t items = 0;
+    std::optional<ItemsDamage> damage;
+    try {
+      while (ReadItem(in, prefix, record))
+        ++items;
+    } catch (const DamagedItems& e) {
+      damage = e.damage;
+      EXPECT_EQ(in.Position(), e.damage.at);
+    }
+    EXPECT_EQ(items, c.items);
+    const auto checked = CheckItems(c.block.data(), c.block.size());
+    for (const auto& d : {damage, checked}) {
+      ASSERT_EQ(d.has_value(), c.damage.has_value());
+      if (d) {
+        EXPECT_EQ(d->at, c.damage->at);
+        EXPECT_EQ(d->endMark, c.damage->endMark);
+        EXPECT_EQ(d->blockLength, c.damage->blockLength);
+      }
+    }
+  }
+  // A file's SubtreeLength reads as 0, whatever the record read before.
+  MemoryStream in(good);
+  ItemPrefix prefix;
+  ItemRecord record;
+  ASSERT_TRUE(ReadItem(in, prefix, record));
+  record.SubtreeLength = 99;
+  ASSERT_TRUE(ReadItem(in, prefix, record));
+  EXPECT_EQ(record.SubtreeLength, 0u);
+  EXPECT_EQ(ToUtf8(CharArrayToStr(record.Name)), "f");
+}
+
 TEST(Records, MemberListsStopAtTheFirstEmptySlot) {
   MemberList list;
   list.Slots[0].Set(ToCp1250("1234-5678"));

@@ -170,31 +170,54 @@ TEST_F(SearchTest, WithAndWithoutCacheAndStopping) {
   EXPECT_EQ(partial, (Names{"Fotky abc", "Léto", "Moře abc", "pláž.jpg"}));
 }
 
-TEST_F(SearchTest, UncomputedLengthsSkipNothingAndDamageIsReportedOnce) {
+TEST_F(SearchTest, UncomputedLengthsSkipNothingAndEveryDamagedDiscIsNamed) {
   // SubtreeLength 0: a too-deep directory's contents are still searched.
   CatalogueBytes raw;
   raw.AddRaw(BuildCdEntry(test::MakeHeader({.serial = "B-1", .files = 1, .dirs = 1}),
                           {Item(true, "A", 1, 5), Item(false, "uvnitř.txt", 2, 5)}, false));
-  // A disc whose last record runs past its block, then a good one.
+  // A disc whose last record runs past its block.
   auto broken =
       BuildCdEntry(test::MakeHeader({.serial = "B-2", .files = 2}),
                    {Item(false, "první.txt", 1, 1), Item(false, "druhý.txt", 1, 1)}, false);
-  broken[broken.size() - 20] = 200;  // the second name's length byte
+  broken[broken.size() - 28] = 200;  // the second name's length byte
   raw.AddRaw(broken);
   // A directory whose SubtreeLength points past its block.
   auto skipping = BuildCdEntry(test::MakeHeader({.serial = "B-3", .files = 1, .dirs = 1}),
                                {Item(true, "D", 1, 5), Item(false, "f.txt", 2, 5)}, true);
   skipping[228 + 3 + 1 + 17 + 1] = 0xFF;  // SubtreeLength's high byte... of "D"
   raw.AddRaw(skipping);
-  raw.AddDisc({.serial = "B-4", .files = 1}, {Item(false, "poslední.txt", 1, 1)});
+  // Sixteen items, the sixth's name length one short: the walk goes out of
+  // step and meets the block's end (or an end mark) inside a record.
+  std::vector<CatalogueItem> sixteen;
+  for (int i = 0; i < 16; ++i)
+    sixteen.push_back(Item(false, "soubor" + std::to_string(i) + ".txt", 1, 1));
+  auto shifted = BuildCdEntry(test::MakeHeader({.serial = "B-4", .files = 16}), sixteen, false);
+  shifted[228 + 5 * (3 + 17 + 11) + 1] = 10;
+  raw.AddRaw(shifted);
+  // An end mark before the block's end, in a disc without a ".txt" name (no
+  // record of it is read) and in one with.
+  for (const std::string extension : {".jpg", ".txt"}) {
+    auto marked = BuildCdEntry(
+        test::MakeHeader({.serial = extension == ".jpg" ? "B-5" : "B-6", .files = 2}),
+        {Item(false, "a" + extension, 1, 1), Item(false, "b" + extension, 1, 1)}, false);
+    marked[228 + 3 + 17 + 5] = 0x01;  // the second item's kind
+    raw.AddRaw(marked);
+  }
+  raw.AddDisc({.serial = "B-9", .files = 1}, {Item(false, "poslední.txt", 1, 1)});
   raw.Save(engine.DatabasePath);
 
   search.pattern = "*.txt";
   search.depth = 1;
   const Names found = Run();
-  EXPECT_EQ(found, (Names{"uvnitř.txt", "první.txt", "poslední.txt"}));
+  EXPECT_EQ(found, (Names{"uvnitř.txt", "první.txt", "soubor0.txt", "soubor1.txt", "soubor2.txt",
+                          "soubor3.txt", "soubor4.txt", "a.txt", "poslední.txt"}));
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].rfind("Nastala chyba! - ", 0), 0u);
+  const std::string& said = host.messages[0];
+  EXPECT_EQ(said.rfind("Nastala chyba! - Databázový soubor je poškozený: ", 0), 0u);
+  for (const char* serial : {"(B-2)", "(B-3)", "(B-4)", "(B-5)", "(B-6)"})
+    EXPECT_NE(said.find(serial), std::string::npos) << serial << " in " << said;
+  EXPECT_EQ(said.find("(B-1)"), std::string::npos);
+  EXPECT_EQ(said.find("(B-9)"), std::string::npos);
 }
 
 TEST(SearchPattern, WrappingTypedPatterns) {

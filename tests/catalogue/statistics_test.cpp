@@ -146,10 +146,21 @@ TEST_F(StatisticsTest, DetailsReportADamagedBlockAndKeepWhatWasRead) {
   bad.erase(bad.begin(), bad.begin() + kDatabaseHeaderSize);
   bad[kCdHeaderSize + 1] = 200;
   c.AddRaw(bad);
+  // An end mark before the block's end hides the larger file after it.
+  std::vector<std::uint8_t> marked = test::CatalogueBytes()
+                                         .AddDisc({.serial = "C-1", .description = "Značka"},
+                                                  {Item(false, "c", 1, 8), Item(false, "d", 1, 99)})
+                                         .Bytes();
+  marked.erase(marked.begin(), marked.begin() + kDatabaseHeaderSize);
+  marked[kCdHeaderSize + 3 + 17 + 1] = 0x01;
+  c.AddRaw(marked);
   c.Save(engine.DatabasePath);
   const DatabaseDetails d = LoadDatabaseDetails(engine.DatabasePath, engine.Format());
-  EXPECT_EQ(d.damagedDiscs, std::vector<std::string>{"Vadný"});
-  EXPECT_EQ(d.largestFile.path, "[Dobrý] \\a");
+  EXPECT_EQ(d.damagedDiscs, (std::vector<std::string>{"Vadný", "Značka"}));
+  ASSERT_EQ(d.damageReports.size(), 2u);
+  EXPECT_EQ(d.damageReports[1].rfind("Databázový soubor je poškozený: ", 0), 0u);
+  EXPECT_NE(d.damageReports[1].find("„Značka“ (C-1)"), std::string::npos);
+  EXPECT_EQ(d.largestFile.path, "[Značka] \\c");
 }
 
 }  // namespace

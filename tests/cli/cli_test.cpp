@@ -325,6 +325,27 @@ TEST_F(CliTest, ItemCommentsAndGroupsByPath) {
             kExitFailed);
   EXPECT_NE(err.str().find("255"), std::string::npos);
   EXPECT_EQ(Run({"--db", Db(), "comment", "AAAA-0001", "readme.txt"}), kExitUsage);
+
+  // Look-alikes (same name, size and depth) in other directories keep
+  // their own comments and groups.
+  CatalogueBytes twins;
+  twins.AddDisc(
+      {.serial = "BBBB-0001", .files = 4, .dirs = 4},
+      {test::Item(true, "a", 1, 4), test::Item(true, "s", 2, 2), test::Item(false, "x.txt", 3, 2),
+       test::Item(false, "x.txt", 2, 2), test::Item(true, "b", 1, 4), test::Item(true, "s", 2, 2),
+       test::Item(false, "x.txt", 3, 2), test::Item(false, "x.txt", 2, 2)});
+  twins.Save(Db());
+  const std::vector<std::pair<std::string, std::string>> edits = {
+      {"b/x.txt", "pro B"}, {"a/x.txt", "pro A"}, {"b/s/x.txt", "pro B/s"}};
+  for (const auto& [path, text] : edits)
+    ASSERT_EQ(Run({"--db", Db(), "comment", "BBBB-0001", path, text}), kExitOk) << err.str();
+  ASSERT_EQ(Run({"--db", Db(), "item-groups", "BBBB-0001", "a/s/x.txt", "Doma"}), kExitOk);
+  const std::vector<std::pair<std::string, std::string>> shown = {
+      {"a", "\tpro A\t"}, {"b", "\tpro B\t"}, {"b/s", "\tpro B/s\t"}, {"a/s", "\t\tDoma"}};
+  for (const auto& [directory, cells] : shown) {
+    ASSERT_EQ(Run({"--db", Db(), "ls", "--all", "BBBB-0001", directory}), kExitOk);
+    EXPECT_NE(Lines().back().find(cells), std::string::npos) << directory << ": " << out.str();
+  }
 }
 
 TEST_F(CliTest, FailuresGoToStderrWithAStatus) {

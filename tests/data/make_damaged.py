@@ -63,6 +63,20 @@ def main():
     files["comment_past_block"] = (head + first +
                                    disc("AAAA-0002", "Beta", good_items("b") + [long_comment],
                                         files=3, dirs=1) + last)
+    # Garbage whose kind byte has the end-mark bit set, with the root's last
+    # file after it: a walk that stopped there would lose that file unseen.
+    marked = item(False, "konec.txt", 1, 0x20, "", 44000.5, 1)
+    marked = bytes([0x01]) + marked[1:]
+    files["end_mark_inside"] = (head + first +
+                                disc("AAAA-0002", "Beta",
+                                     good_items("b")[:2] + [marked] + good_items("b")[2:],
+                                     files=3, dirs=1) + last)
+    # A name length one short: the walk goes out of step after that item.
+    short = item(False, "konec.txt", 1, 0x20, "", 44000.5, 1)
+    short = short[:1] + bytes([short[1] - 1]) + short[2:]
+    files["name_length_short"] = (head + first +
+                                  disc("AAAA-0002", "Beta", [short] + good_items("b"),
+                                       files=3, dirs=1) + last)
     subtree = good_items("b")
     subtree[0] = item(True, "bdir", 300, 0x10, "^Hry", 44000.5, 1, 100000)
     files["subtree_past_block"] = (head + first +

@@ -107,6 +107,84 @@ std::uint32_t ReadCommonFields(ByteStream& stream, const ItemPrefix& prefix, Ite
 
 }  // namespace
 
+namespace {
+
+std::uint32_t RecordLength(const ItemPrefix& prefix) {
+  return static_cast<std::uint32_t>((prefix.IsDirectory() ? kDirRecordFixed : kFileRecordFixed) +
+                                    prefix.NameLength + prefix.CommentLength);
+}
+
+// What is wrong, with the disc named by the caller ("" leaves it out).
+std::string ItemsDamageText(const ItemsDamage& d, const std::string& disc) {
+  const std::string where = " (pozice " + std::to_string(d.at) + " v bloku o délce " +
+                            std::to_string(d.blockLength) + " B).";
+  if (d.endMark) {
+    return "Databázový soubor je poškozený: v bloku CD" + disc +
+           " stojí značka konce položek, za kterou je ještě " +
+           std::to_string(d.blockLength - d.at - kItemPrefixSize) + " B" + where;
+  }
+  return "Databázový soubor je poškozený: položka v bloku CD" + disc + " sahá za konec bloku" +
+         where;
+}
+
+}  // namespace
+
+DamagedItems::DamagedItems(const ItemsDamage& d)
+    : DamagedCatalogue(ItemsDamageText(d, "")), damage(d) {}
+
+std::string DamagedItemsText(const ItemsDamage& damage, const std::string& description,
+                             const std::string& serial) {
+  return ItemsDamageText(damage, " „" + description + "“ (" + serial + ")");
+}
+
+bool ReadItem(ByteStream& block, ItemPrefix& prefix, ItemRecord& record) {
+  const std::uint64_t at = block.Position();
+  const std::uint64_t end = block.Size();
+  if (at >= end)
+    return false;
+  if (end - at < kItemPrefixSize)
+    throw DamagedItems({at, false, end});
+  prefix = ReadItemPrefix(block);
+  if (prefix.IsEndMark()) {
+    if (block.Position() == end)
+      return false;
+    block.Seek(at);
+    throw DamagedItems({at, true, end});
+  }
+  if (end - block.Position() < RecordLength(prefix)) {
+    block.Seek(at);
+    throw DamagedItems({at, false, end});
+  }
+  ReadCommonFields(block, prefix, record);
+  if (prefix.IsDirectory()) {
+    std::uint8_t b[4];
+    block.Read(b, sizeof b);
+    record.SubtreeLength = GetUnsigned<std::uint32_t>(b);
+  } else {
+    record.SubtreeLength = 0;
+  }
+  return true;
+}
+
+std::optional<ItemsDamage> CheckItems(const std::uint8_t* block, std::size_t length) {
+  std::size_t at = 0;
+  while (at < length) {
+    if (length - at < kItemPrefixSize)
+      return ItemsDamage{at, false, length};
+    const ItemPrefix prefix{block[at], block[at + 1], block[at + 2]};
+    if (prefix.IsEndMark()) {
+      if (length - at == kItemPrefixSize)
+        return std::nullopt;
+      return ItemsDamage{at, true, length};
+    }
+    const std::size_t next = at + kItemPrefixSize + RecordLength(prefix);
+    if (next > length)
+      return ItemsDamage{at, false, length};
+    at = next;
+  }
+  return std::nullopt;
+}
+
 void ThrowDamaged(const std::string& detail, std::uint64_t position) {
   throw DamagedCatalogue("Databázový soubor je poškozený: " + detail + " (pozice " +
                          std::to_string(position) + ").");

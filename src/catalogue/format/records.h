@@ -12,11 +12,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "catalogue/format/byte_stream.h"
+#include "catalogue/format/errors.h"
 #include "shell/fields.h"
 #include "shell/text.h"
 
@@ -114,10 +116,13 @@ struct MemberList {
   friend bool operator==(const MemberList&, const MemberList&) = default;
 };
 
-// One element of the browsing position: a directory name and its size text.
+// One element of the browsing position: a directory name and its size text,
+// and where its record was in the disc's block when it was entered, so that
+// of two directories alike in name, size and depth the one entered is shown.
 struct TOneDir {
-  std::string Name;      // UTF-8, as shown in the directory list
-  std::string SizeText;  // as shown in the "Velikost" column
+  std::string Name;                 // UTF-8, as shown in the directory list
+  std::string SizeText;             // as shown in the "Velikost" column
+  std::optional<std::uint32_t> At;  // offset of its item in the block
   friend bool operator==(const TOneDir&, const TOneDir&) = default;
 };
 
@@ -165,6 +170,35 @@ inline std::uint32_t DirRecordLength(const ItemRecord& r) {
 inline std::uint32_t FileRecordLength(const ItemRecord& r) {
   return static_cast<std::uint32_t>(kFileRecordFixed + r.Name.size() + r.Comment.size());
 }
+
+// Where the items of a disc's block stop fitting it: they must end exactly
+// at the block's end.
+struct ItemsDamage {
+  std::uint64_t at = 0;  // offset in the block of the item that does not fit
+  bool endMark = false;  // an end mark with bytes after it (else a cut record)
+  std::uint64_t blockLength = 0;
+};
+
+class DamagedItems : public DamagedCatalogue {
+ public:
+  explicit DamagedItems(const ItemsDamage& damage);
+  ItemsDamage damage;
+};
+
+// "Databázový soubor je poškozený: ..." naming the disc (texts in UTF-8).
+std::string DamagedItemsText(const ItemsDamage& damage, const std::string& description,
+                             const std::string& serial);
+
+// Reads the item at the read position of a stream that holds exactly one
+// disc's data block: its prefix and the directory or file record the prefix
+// announces (a file's SubtreeLength is 0). False at the end of the items:
+// the block's end, or an end mark that is the block's last three bytes. A
+// record cut short by the block's end, or an end mark with bytes after it,
+// raises DamagedItems; the read position is then left where it was.
+bool ReadItem(ByteStream& block, ItemPrefix& prefix, ItemRecord& record);
+
+// The same test for a whole block in memory, reading the prefixes only.
+std::optional<ItemsDamage> CheckItems(const std::uint8_t* block, std::size_t length);
 
 // The whole 180-byte block.
 MemberList ReadMemberListBlock(ByteStream& stream);
