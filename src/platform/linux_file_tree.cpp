@@ -9,10 +9,13 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <deque>
 #include <memory>
+#include <utility>
 
 #include "shell/dates.h"
 
@@ -29,17 +32,23 @@ struct DirCloser {
 class Fd {
  public:
   explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0)
-      ::close(fd_);
-  }
+  ~Fd() { reset(-1); }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   int get() const { return fd_; }
+  void reset(int fd) {
+    if (fd_ >= 0)
+      ::close(fd_);
+    fd_ = fd;
+  }
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
 };
+
+constexpr int kEnterFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr int kPathFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
 // Last write time in local time, cut to the two-second steps FAT keeps.
 double WriteTime(const struct stat& st) {
@@ -81,23 +90,123 @@ int OpenDirectory(const std::string& path) {
   return at;
 }
 
-// Where a link leads, resolved whole; empty when it leads nowhere.
-std::string LinkTarget(const std::string& linkPath) {
-  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(linkPath.c_str(), nullptr),
+// The path made absolute with every link in it resolved; empty when that
+// cannot be found out.
+std::string RealPath(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
                                                        &std::free);
   return resolved ? std::string(resolved.get()) : std::string();
+}
+
+std::string ReadLinkAt(int dir, const std::string& name) {
+  std::string text(256, '\0');
+  for (;;) {
+    const ssize_t n = ::readlinkat(dir, name.c_str(), text.data(), text.size());
+    if (n < 0)
+      return {};
+    if (static_cast<std::size_t>(n) < text.size()) {
+      text.resize(static_cast<std::size_t>(n));
+      return text;
+    }
+    text.resize(text.size() * 2);
+  }
+}
+
+std::deque<std::string> Names(const std::string& path) {
+  std::deque<std::string> names;
+  for (std::size_t begin = 0; begin <= path.size();) {
+    const std::size_t end = std::min(path.find('/', begin), path.size());
+    if (end > begin)
+      names.push_back(path.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  return names;
+}
+
+// Where the link name in the directory dir (whose real path is dirPath)
+// leads, every link on the way resolved as the system resolves them but one
+// name at a time from an open directory, so that it works at any depth (a
+// path longer than the system takes in one piece included). Empty when it
+// leads nowhere: a missing name, a loop.
+std::string ResolveLink(int dir, const std::string& dirPath, const std::string& name) {
+  constexpr int kMaxLinks = 40;  // what the system follows before it gives up
+  Fd at(::openat(dir, ".", kPathFlags));
+  std::string path = dirPath == "/" ? "" : dirPath;  // "" is the root
+  std::deque<std::string> rest{name};
+  int links = 0;
+  while (at.get() >= 0 && !rest.empty()) {
+    const std::string part = std::move(rest.front());
+    rest.pop_front();
+    if (part == ".")
+      continue;
+    if (part == "..") {
+      const std::size_t slash = path.rfind('/');
+      path.erase(slash == std::string::npos ? 0 : slash);
+      at.reset(::openat(at.get(), "..", kPathFlags));
+      continue;
+    }
+    struct stat st {};
+    if (::fstatat(at.get(), part.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+      return {};
+    if (S_ISLNK(st.st_mode)) {
+      const std::string target = ReadLinkAt(at.get(), part);
+      if (++links > kMaxLinks || target.empty())
+        return {};
+      const std::deque<std::string> names = Names(target);
+      rest.insert(rest.begin(), names.begin(), names.end());
+      if (target.front() == '/') {
+        at.reset(::open("/", kPathFlags));
+        path.clear();
+      }
+      continue;
+    }
+    path += "/" + part;
+    if (S_ISDIR(st.st_mode))
+      at.reset(::openat(at.get(), part.c_str(), kPathFlags | O_NOFOLLOW));
+    else if (!rest.empty())
+      return {};  // a file in the middle of the path
+  }
+  if (at.get() < 0)
+    return {};
+  return path.empty() ? "/" : path;
 }
 
 }  // namespace
 
 std::string LinuxFileTree::Canonical(const std::string& path) {
-  const std::string resolved = LinkTarget(path);
+  const std::string resolved = RealPath(path);
   return resolved.empty() ? path : resolved;
+}
+
+int LinuxFileTree::OpenForListing(const std::string& path, std::string& real) {
+  std::string below;  // the names from the walk's root down to path
+  const bool inWalk =
+      !walkRoot_.empty() &&
+      (path == walkRoot_ || (path.starts_with(walkRoot_) &&
+                             (walkRoot_.ends_with('/') || path[walkRoot_.size()] == '/')));
+  if (inWalk) {
+    below = path.substr(walkRoot_.size());
+  } else {
+    walkRoot_ = path;
+    walkRootReal_ = Canonical(path);
+  }
+  // The root as the caller names it, links and all; below it nothing but
+  // real directories.
+  Fd fd(OpenDirectory(walkRoot_));
+  real = walkRootReal_;
+  for (const std::string& name : Names(below)) {
+    if (fd.get() < 0)
+      break;
+    fd.reset(::openat(fd.get(), name.c_str(), kEnterFlags));
+    real += (real.ends_with('/') ? "" : "/") + name;
+  }
+  return fd.release();
 }
 
 bool LinuxFileTree::List(const std::string& path, std::vector<TreeEntry>& entries) {
   entries.clear();
-  const int fd = OpenDirectory(path);
+  std::string real;
+  const int fd = OpenForListing(path, real);
   if (fd < 0)
     return false;
   std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
@@ -131,7 +240,7 @@ bool LinuxFileTree::List(const std::string& path, std::vector<TreeEntry>& entrie
     }
     if (S_ISLNK(st.st_mode)) {
       entry.link = true;
-      entry.linkTarget = LinkTarget(path + "/" + name);
+      entry.linkTarget = ResolveLink(fd, real, name);
       struct stat target {};
       if (::fstatat(fd, d->d_name, &target, 0) != 0) {
         entry.sizeKnown = false;  // a dangling link

@@ -10,11 +10,25 @@ namespace rondo::platform {
 // names starting with ".", directory 0x10, archive for regular files on
 // writable media; on FAT media the real attribute bits. Symbolic links are
 // never followed into directories; a link to a file has the target's size.
-// Paths longer than the system's limit are opened one directory at a time.
+//
+// A walk starts at the first path listed (or any path outside the walk so
+// far), opened as the caller names it. Every directory below it is opened
+// from there one name at a time, never through a link: a directory that is
+// swapped for a link while the walk runs is not entered, and any depth works
+// however long its path. Where a link leads is found the same way. No
+// directory stays open between two listings (the medium can be ejected).
 class LinuxFileTree : public FileTree {
  public:
   bool List(const std::string& path, std::vector<TreeEntry>& entries) override;
   std::string Canonical(const std::string& path) override;
+
+ private:
+  // Opens the directory at path for reading; real gets its path with every
+  // link resolved. -1 when it cannot be opened.
+  int OpenForListing(const std::string& path, std::string& real);
+
+  std::string walkRoot_;
+  std::string walkRootReal_;
 };
 
 }  // namespace rondo::platform

@@ -301,6 +301,27 @@ TEST_F(ScannerTest, HugeDirectoriesAndEndlessDepthFinishWithOneLineEach) {
   EXPECT_NE(progress.warnings[0].find("hlouběji než 255 úrovní"), std::string::npos);
 }
 
+// Swaps a directory for a link to somewhere else just after its parent was
+// listed, as another program could while a scan runs.
+class SwappingTree : public platform::LinuxFileTree {
+ public:
+  SwappingTree(std::filesystem::path dir, std::filesystem::path target)
+      : dir_(std::move(dir)), target_(std::move(target)) {}
+  bool List(const std::string& path, std::vector<TreeEntry>& entries) override {
+    const bool listed = LinuxFileTree::List(path, entries);
+    if (path == dir_.parent_path().string() && !swapped_) {
+      std::filesystem::remove_all(dir_);
+      std::filesystem::create_directory_symlink(target_, dir_);
+      swapped_ = true;
+    }
+    return listed;
+  }
+
+ private:
+  std::filesystem::path dir_, target_;
+  bool swapped_ = false;
+};
+
 // A file tree on disk that tries everything a hostile disc could.
 TEST(HostileTreeTest, ScanFinishesReportsEachProblemOnceAndStoresAValidEntry) {
   namespace fs = std::filesystem;
@@ -316,6 +337,8 @@ TEST(HostileTreeTest, ScanFinishesReportsEachProblemOnceAndStoresAValidEntry) {
   fs::create_directory_symlink(outside, root / "pryč");         // a directory off the disc
   std::ofstream(root / "\xff\xfe_bad.bin") << "abc";            // not UTF-8
   std::ofstream(root / "日本.txt") << "ab";                     // outside the code page
+  std::ofstream(root / "uvnitř.txt") << "12345";
+  fs::create_directories(root / "vyměněný" / "prázdný");  // becomes a link while scanned
   const std::string longAscii = std::string(251, 'a') + ".txt";
   const std::string longCzech = [] {
     std::string n;
@@ -329,14 +352,16 @@ TEST(HostileTreeTest, ScanFinishesReportsEachProblemOnceAndStoresAValidEntry) {
   { std::ofstream big(root / "velký.img"); }
   fs::resize_file(root / "velký.img", 5ull << 30);  // sparse, over 4 GB
   // Twenty levels of 250-byte names: the path is longer than the system
-  // takes in one piece.
+  // takes in one piece. The links at the bottom are judged like any other.
   fs::create_directory(root / "hluboko");
+  std::string deep = root.string() + "/hluboko";
   {
     int at = ::open((root / "hluboko").c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(at, 0);
     const std::string name(250, 'h');
     for (int i = 0; i < 20; ++i) {
       ASSERT_EQ(::mkdirat(at, name.c_str(), 0755), 0);
+      deep += "/" + name;
       const int next = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY);
       ::close(at);
       at = next;
@@ -346,10 +371,19 @@ TEST(HostileTreeTest, ScanFinishesReportsEachProblemOnceAndStoresAValidEntry) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::write(fd, "dno", 3), 3);
     ::close(fd);
+    const std::string up = [] {
+      std::string u;
+      for (int i = 0; i < 21; ++i)
+        u += "../";
+      return u;
+    }();
+    ASSERT_EQ(::symlinkat((outside / "tajný.txt").c_str(), at, "ven.txt"), 0);
+    ASSERT_EQ(::symlinkat(outside.c_str(), at, "pryč"), 0);
+    ASSERT_EQ(::symlinkat((up + "uvnitř.txt").c_str(), at, "nahoru.txt"), 0);
     ::close(at);
   }
 
-  platform::LinuxFileTree tree;
+  SwappingTree tree(root / "vyměněný", outside);
   MemoryRegistry registry;
   RecordingProgress progress;
   ScanRequest request{.root = root.string(), .description = "Zlý disk"};
@@ -372,6 +406,11 @@ TEST(HostileTreeTest, ScanFinishesReportsEachProblemOnceAndStoresAValidEntry) {
           "??_bad.bin obsahuje znaky, které katalog neumí uložit; uloženy jako „?“.",
       "Jméno položky " + r + "??.txt obsahuje znaky, které katalog neumí uložit; uloženy jako „?“.",
       "Soubor " + r + "velký.img má přes 4 GB; uložena největší možná velikost.",
+      "Odkaz " + deep + "/ven.txt vede mimo disk (" + (outside / "tajný.txt").string() +
+          "); uložen bez obsahu a velikosti.",
+      "Odkaz " + deep + "/pryč vede mimo disk (" + outside.string() +
+          "); uložen bez obsahu a velikosti.",
+      "Adresář nelze otevřít! " + r + "vyměněný",
   };
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(warnings, expected);
@@ -389,6 +428,9 @@ TEST(HostileTreeTest, ScanFinishesReportsEachProblemOnceAndStoresAValidEntry) {
   EXPECT_EQ(byName.at("dno.txt").Level, 22);
   EXPECT_EQ(byName.at("dno.txt").Size, 3u);
   EXPECT_EQ(byName.at("smyčka").Size, 0u);
+  EXPECT_EQ(byName.at("nahoru.txt").Size, 5u);  // a deep link that stays on the disc
+  EXPECT_EQ(byName.count("tajný.txt"), 0u);     // the swapped directory was not entered
+  EXPECT_EQ(byName.count("prázdný"), 0u);
   EXPECT_EQ(result.header.CdSize, 0xFFFFFFFFu);
 
   // Stored, the catalogue lists the disc without a complaint.
