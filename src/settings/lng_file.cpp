@@ -13,6 +13,8 @@ namespace rondo {
 
 namespace {
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 std::string Trim(const std::string& s) {
   const auto first = s.find_first_not_of(" \t");
   if (first == std::string::npos)
@@ -65,18 +67,24 @@ bool IsText(const std::string& s) {
 
 }  // namespace
 
-LngFile LngFile::Parse(const std::string& bytes) {
+LngFile LngFile::Parse(const std::string& fileBytes) {
+  // Language files are code page 1250; one that starts with the UTF-8
+  // byte-order mark was saved as UTF-8 by an editor and is read as such
+  // (written back, it is code page 1250 again).
+  const std::string bytes =
+      fileBytes.starts_with(kUtf8Bom)
+          ? ToCp1250(std::string_view(fileBytes).substr(kUtf8Bom.size())).bytes
+          : fileBytes;
   LngFile file;
   file.sections_.push_back({});
   std::size_t start = 0;
   while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
+    // Lines end in CR LF, LF or a lone CR.
+    std::size_t end = bytes.find_first_of("\r\n", start);
     if (end == std::string::npos)
       end = bytes.size();
     std::string raw = bytes.substr(start, end - start);
-    if (!raw.empty() && raw.back() == '\r')
-      raw.pop_back();
-    start = end + 1;
+    start = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
 
     const std::string line = Trim(raw);
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']' && IsText(line)) {
@@ -105,6 +113,10 @@ std::string LngFile::Serialize() const {
     for (const auto& line : section.lines)
       out += line.raw + "\r\n";
   }
+  // Text that would begin with the byte-order mark's three bytes ("ďť»")
+  // goes out as UTF-8 after a mark, or it would not read back the same.
+  if (out.starts_with(kUtf8Bom))
+    return std::string(kUtf8Bom) + ToUtf8(Cp1250Text(out));
   return out;
 }
 

@@ -14,7 +14,8 @@ namespace rondo {
 
 class LngFile {
  public:
-  // Parses the raw bytes of a file (code page 1250).
+  // Parses the raw bytes of a file: code page 1250, or UTF-8 after a UTF-8
+  // byte-order mark; lines end in CR LF, LF or CR.
   static LngFile Parse(const std::string& bytes);
   // The file's bytes (code page 1250, CR LF line ends for new lines).
   std::string Serialize() const;

@@ -77,5 +77,29 @@ TEST(LngFileTest, BackslashesSurviveBesideLineBreaks) {
   EXPECT_EQ(LngFile::Parse(file.Serialize()).Value("A", "path"), "C:\\novy\nradek\\");
 }
 
+TEST(LngFileTest, ReadsUtf8WithAByteOrderMarkAndAnyLineEnd) {
+  struct Case {
+    std::string bytes;
+    std::string serialized;  // code page 1250, CR LF
+  };
+  const std::vector<Case> cases = {
+      {"\xEF\xBB\xBF[Okno]\r\nx=Žluťoučký kůň\r\ny=2\r\n",
+       "[Okno]\r\nx=\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2\r\ny=2\r\n"},
+      {"[Okno]\rx=\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2\ry=2",
+       "[Okno]\r\nx=\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2\r\ny=2\r\n"},
+      {"\xEF\xBB\xBF[Okno]\nx=Žluťoučký kůň\r\r\ny=2\r",
+       "[Okno]\r\nx=\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2\r\n\r\ny=2\r\n"},
+  };
+  for (const auto& c : cases) {
+    const LngFile file = LngFile::Parse(c.bytes);
+    EXPECT_EQ(file.Value("Okno", "x"), "Žluťoučký kůň") << c.bytes;
+    EXPECT_EQ(file.Value("Okno", "y"), "2") << c.bytes;
+    EXPECT_EQ(file.Serialize(), c.serialized) << c.bytes;
+  }
+  // Text that begins like the mark reads back the same.
+  const LngFile odd = LngFile::Parse("\xEF\xBB\xBF\xC4\x8F\xC5\xA5\xC2\xBB=1\r\n");
+  EXPECT_EQ(LngFile::Parse(odd.Serialize()).Serialize(), odd.Serialize());
+}
+
 }  // namespace
 }  // namespace rondo
