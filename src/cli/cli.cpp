@@ -805,7 +805,8 @@ class CliSurfaceHost : public SurfaceCheckHost {
   explicit CliSurfaceHost(std::ostream& out) : out_(out) {}
   void File(const std::string&, std::uint64_t) override {}
   void Block(std::size_t) override {}
-  void Error(const std::string& line) override { out_ << line << '\n' << std::flush; }
+  // A line names a file on the medium, which may hold control characters.
+  void Error(const std::string& line) override { out_ << Shown(line) << '\n' << std::flush; }
   bool Running() override { return true; }
 
  private:
@@ -855,7 +856,7 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
       progress.wait = WaitAtMost(a.wait);
       ConvertOldCatalogue(a.words[1], progress);
     } catch (const std::exception& e) {
-      err << "rondotheka-cli: " << e.what() << msg::kFileUnchanged << '\n';
+      err << "rondotheka-cli: " << Shown(e.what()) << msg::kFileUnchanged << '\n';
       return kExitFailed;
     }
     return kExitOk;
