@@ -605,6 +605,7 @@ void TMainForm::start() {
 
   applyFontSize();
   runOperation(OperationCode::kListCds);
+  watcher_->Watch(engine_.DatabasePath);
   updateDiscCount();
   // The listing creates a catalogue that was not there yet.
   updateDatabaseSize();
