@@ -107,6 +107,11 @@ bool Engine::RunOperation(int code) {
 
 bool Engine::RunOperation(OperationCode code) {
   bool result = false;
+  ++running_;
+  struct Running {
+    int& count;
+    ~Running() { --count; }
+  } running{running_};
   {
     // A change holds the lock from reading the catalogue to writing it, and
     // reads it afresh under the lock: what another program changed before

@@ -99,6 +99,16 @@ class Engine {
   // Ends browsing: empties the directory list, DirStack and the path label.
   void LeaveBrowsing();
 
+  // Another program changed the catalogue: the disc list (or the shown
+  // multigroup) is listed again with the same discs selected, and the
+  // browsed disc is read again and entered down the same folders as far as
+  // they still exist, with the same items selected. Returns false when the
+  // browsed disc is gone (browsing has then ended).
+  bool RefreshFromFile(bool browsing);
+
+  // True while an operation runs (a window's events may run meanwhile).
+  bool Busy() const { return running_ > 0; }
+
   // A click on a directory-list column header: SortColumn := column, sort.
   void SortDirList(int column);
 
@@ -138,7 +148,8 @@ class Engine {
   MemoryStream BlockCache;
   int SortColumn = 0;
   std::string PendingSerial;
-  std::string RecalcSerial;  // a disc's serial, or "All"
+  std::string ShownMultigroup;  // the multigroup the disc list shows, or ""
+  std::string RecalcSerial;     // a disc's serial, or "All"
   std::string GroupFilter{kGroupAll};
   CdHeader MultigroupTemplate;
   MemberList MultigroupMembers;
@@ -201,6 +212,7 @@ class Engine {
   EngineHost& host_;
   DisplayFormat format_;
   bool lockHeld_ = false;
+  int running_ = 0;
   std::mt19937 random_;
 };
 

@@ -95,6 +95,7 @@ void Engine::SortDiscsByCaption() {
 }
 
 void Engine::ListCds(FileStream& file) {
+  ShownMultigroup.clear();
   host_.DiscListAboutToChange();
   Discs.rows.clear();
   const Cp1250Text filter = ToCp1250(GroupFilter);
@@ -111,6 +112,7 @@ void Engine::ListCds(FileStream& file) {
 }
 
 void Engine::ShowMultigroup(FileStream& file) {
+  ShownMultigroup = PendingSerial;
   const Cp1250Text wanted = ToCp1250(PendingSerial);
   std::vector<FixedText<9>> members;
   {

@@ -45,6 +45,7 @@
 #include "gui/TSkupinaForm.h"
 #include "gui/TSplashForm.h"
 #include "gui/TSpravaSkupForm.h"
+#include "gui/catalogue_watch.h"
 #include "gui/dir_list_model.h"
 #include "gui/disc_list_model.h"
 #include "gui/icon_cache.h"
@@ -234,6 +235,9 @@ TMainForm::TMainForm(Registry& registry, QWidget* parent)
   dirModel_ = new DirListModel(engine_.Dirs, *icons_, this);
   chooseDatabaseFile = [this](bool newDatabase) { return defaultChooseDatabaseFile(newDatabase); };
   engine_.Settings = &registry_;
+  lockWait_ = new LockWaitWindow(this);
+  watcher_ = new CatalogueWatcher(this);
+  connect(watcher_, &CatalogueWatcher::changed, this, &TMainForm::catalogueChangedOutside);
 
   buildMenus();
   buildCentralWidget();
@@ -810,6 +814,15 @@ std::optional<std::vector<std::string>> TMainForm::PickGroups(
   std::vector<std::string> result;
   for (const QString& group : *picked)
     result.push_back(group.toStdString());
+  // A name in the group list from elsewhere may hold ";" or "^": chosen, it
+  // would split. Refused like a typed one, as if "Zrušit" was pressed.
+  for (const auto& group : result) {
+    const std::string refusal = TypedTextRefusal(group, TypedField::kGroupName);
+    if (group != kUnassignedGroup && !refusal.empty()) {
+      ShowMessage(refusal + " Nic nebylo změněno.");
+      return std::nullopt;
+    }
+  }
   return result;
 }
 
@@ -922,8 +935,38 @@ void TMainForm::openDatabase(const QString& path) {
 
   updateCaption();
   runOperation(OperationCode::kListCds);
+  watcher_->Watch(engine_.DatabasePath);
   updateDatabaseSize();
   updateDiscCount();
+}
+
+void TMainForm::catalogueChangedOutside() {
+  if (engine_.Busy() || model_->Resetting() || dirModel_->Resetting()) {
+    // An operation of this window runs (its events are being let through):
+    // look again once it is done.
+    QTimer::singleShot(300, this, &TMainForm::catalogueChangedOutside);
+    return;
+  }
+  const bool wasBrowsing = browsing();
+  bool stillBrowsing = wasBrowsing;
+  try {
+    stillBrowsing = engine_.RefreshFromFile(wasBrowsing);
+  } catch (const std::exception& e) {
+    finishPendingResets();
+    // Shown once per change of the file, not in a loop.
+    watcher_->Seen();
+    ShowMessage(kFailurePrefix + std::string(e.what()));
+    return;
+  }
+  finishPendingResets();
+  if (wasBrowsing && !stillBrowsing)
+    showDiscList();
+  updateDatabaseSize();
+  updateDiscCount();
+}
+
+bool TMainForm::KeepWaitingForLock(const std::string& path, std::chrono::milliseconds waited) {
+  return lockWait_->KeepWaiting(path, waited);
 }
 
 void TMainForm::clearLists() {

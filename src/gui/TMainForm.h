@@ -125,6 +125,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   void ShiftProgress(int bar, std::uint64_t position, std::uint64_t maximum) override;
   void ShiftFinished() override;
   bool ConvertOldDatabase(const std::string& path) override;
+  bool KeepWaitingForLock(const std::string& path, std::chrono::milliseconds waited) override;
 
   // The recalculation's progress window while one runs, otherwise null.
   TPrepocetForm* recalcWindow() const { return recalcForm_; }
@@ -263,6 +264,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   // Shows a modal window (or hands it to modalHook).
   void runModal(QDialog& form);
   class TMePujceneForm* makeBorrowedWindow(QWidget* parent);
+  // Another program changed the open catalogue: shown again in place.
+  void catalogueChangedOutside();
 
   Registry& registry_;
   Engine engine_;
@@ -279,6 +282,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   TPosunDatForm* shiftForm_ = nullptr;
   QPointer<QDialog> startupBorrowed_;
   class TLngINISupp* language_ = nullptr;
+  class LockWaitWindow* lockWait_ = nullptr;
+  class CatalogueWatcher* watcher_ = nullptr;
   ThrottledEvents shiftEvents_;
   ThrottledEvents recalcEvents_;
 

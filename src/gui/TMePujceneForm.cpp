@@ -17,6 +17,7 @@
 #include "borrowed/borrowed_list.h"
 #include "catalogue/messages.h"
 #include "gui/TLngINISupp.h"
+#include "gui/catalogue_watch.h"
 #include "gui/qt_text.h"
 #include "settings/group_kinds.h"
 #include "shell/dates.h"
@@ -114,7 +115,8 @@ void TPujceneCdForm::addEntry() {
   disc.date = *date;
   disc.count = static_cast<std::uint8_t>(count_->value());
   try {
-    const auto copy = AppendBorrowedDisc(listPath_, disc);
+    LockWaitWindow waiting(this);
+    const auto copy = AppendBorrowedDisc(listPath_, disc, waiting.Waiter(listPath_));
     if (copy && message_)
       message_(FromUtf8(msg::BorrowedRewritten(listPath_, *copy)));
   } catch (const std::exception& e) {
@@ -223,7 +225,8 @@ void TMePujceneForm::removeEntry() {
   if (selected == nullptr || !selected->isSelected())
     return;
   try {
-    RemoveBorrowedDiscs(listPath_, ToUtf8(selected->text(0)));
+    LockWaitWindow waiting(this);
+    RemoveBorrowedDiscs(listPath_, ToUtf8(selected->text(0)), waiting.Waiter(listPath_));
   } catch (const std::exception& e) {
     if (message_)
       message_(FromUtf8(std::string(msg::kErrorPrefix) + e.what()));

@@ -17,6 +17,7 @@
 #include "catalogue/messages.h"
 #include "gui/TLngINISupp.h"
 #include "gui/TPrepocetForm.h"
+#include "gui/catalogue_watch.h"
 
 namespace rondo::gui {
 
@@ -133,6 +134,8 @@ bool TPrevodForm::start() {
         QCoreApplication::processEvents();
       }
     };
+    LockWaitWindow waiting(this);
+    progress.wait = waiting.Waiter(path().toStdString());
     try {
       ConvertOldCatalogue(path().toStdString(), progress);
       done = true;

@@ -956,9 +956,13 @@ void TPridaniCDForm::runScan() {
 
     Progress progress(*this);
     const ScanResult result = ScanDisc(request, tree_, registry_, progress);
+    const std::string database = engine_.DatabasePath;
     StoreScannedEntry(
-        engine_.DatabasePath, result.entry, progress,
-        [&progress](std::uint64_t done, std::uint64_t total) { progress.Written(done, total); });
+        database, result.entry, progress,
+        [&progress](std::uint64_t done, std::uint64_t total) { progress.Written(done, total); },
+        [this, database](std::chrono::milliseconds waited) {
+          return engine_.Host().KeepWaitingForLock(database, waited);
+        });
     stored = true;
 
     const std::string serial = SerialText(volume->serial);

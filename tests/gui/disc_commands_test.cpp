@@ -10,7 +10,11 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <QPushButton>
+#include <filesystem>
+
 #include "catalogue/format/entry_walker.h"
+#include "catalogue/format/write_lock.h"
 #include "gui/TMainForm.h"
 #include "settings/group_kinds.h"
 #include "support/catalogue_builder.h"
@@ -206,6 +210,47 @@ class DiscCommandsTest : public QObject {
     QCOMPARE(f.messages.last(), QString("Import skupin proveden."));
     const auto groups = ReadGroupList(f.registry);
     QVERIFY(std::find(groups.begin(), groups.end(), "Filmy") != groups.end());
+  }
+
+  void anotherProgramsChangesAreShownAndWaitedFor() {
+    Fixture f;
+    f.Select({"Beta"});
+    // Another program replaces the catalogue: the list follows, Beta (now
+    // renamed) stays selected.
+    test::CatalogueBytes changed;
+    changed.AddDisc({.serial = "AAAA-0002", .description = "Beta venku"})
+        .AddDisc({.serial = "AAAA-0003", .description = "Gama"});
+    changed.Save(f.path + ".jiny");
+    std::filesystem::rename(f.path + ".jiny", f.path);
+    QTRY_VERIFY_WITH_TIMEOUT(f.Row("Beta venku") >= 0, 5000);
+    QCOMPARE(f.window->engine().Discs.rows.size(), 2u);
+    QVERIFY(f.window->engine().Discs.rows[static_cast<std::size_t>(f.Row("Beta venku"))].selected);
+
+    // While another program holds the lock, a change waits in a window
+    // whose button gives up; nothing is changed.
+    auto lock = std::make_unique<WriteLock>(f.path, WaitAtMost({}));
+    const auto before = test::ReadAll(f.path);
+    f.Select({"Gama"});
+    f.window->textHook = [](const EngineHost::TextPrompt&) -> std::optional<QString> {
+      return QString("Nová Gama");
+    };
+    bool shown = false;
+    QTimer::singleShot(800, [&shown] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == "LockWaitWindow" && w->isVisible()) {
+          shown = true;
+          QTest::mouseClick(w->findChild<QPushButton*>("GiveUp"), Qt::LeftButton);
+        }
+      }
+    });
+    f.Trigger("actionRenameCd");
+    QVERIFY(shown);
+    QCOMPARE(test::ReadAll(f.path), before);
+    QVERIFY(!f.messages.isEmpty() && f.messages.last().contains("právě mění jiný program"));
+    // Once the other program is done, the same command goes through.
+    lock.reset();
+    f.Trigger("actionRenameCd");
+    QVERIFY(f.Row("Nová Gama") >= 0);
   }
 };
 

@@ -11,10 +11,13 @@
 #include <sstream>
 #include <thread>
 
+#include "catalogue/engine.h"
 #include "catalogue/format/write_lock.h"
 #include "cli/cli.h"
 #include "settings/registry.h"
 #include "support/catalogue_builder.h"
+#include "support/fake_host.h"
+#include "support/select_discs.h"
 
 namespace rondo {
 namespace {
@@ -216,6 +219,54 @@ TEST(WritersTest, AChangeWaitsForTheLockAndCleansUpButReadersNeverWait) {
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(foreign));
   EXPECT_EQ(Cli({"--db", db.string(), "--wait", "x", "list"}).status, kExitUsage);
+}
+
+TEST(WritersTest, AnOutsideChangeIsShownWithoutLosingThePlace) {
+  test::TempDir dir;
+  const std::string db = (dir / "katalog.big").string();
+  test::CatalogueBytes catalogue;
+  catalogue.AddDisc({.serial = "AAAA-0001", .description = "Alfa"});
+  catalogue.AddDisc({.serial = "AAAA-0002", .description = "Beta"},
+                    {test::Item(true, "hudba", 1), test::Item(false, "a.mp3", 2, 3),
+                     test::Item(false, "b.mp3", 2, 4)});
+  catalogue.Save(db);
+  test::FakeHost host;
+  Engine engine(host);
+  engine.DatabasePath = db;
+  engine.RunOperation(OperationCode::kListCds);
+  test::SelectSerials(engine, {"AAAA-0002"});
+  ASSERT_EQ(engine.OpenSelectedDisc(), Engine::Opened::kDisc);
+  for (auto& row : engine.Dirs.rows)
+    row.selected = row.Caption() == "hudba";
+  engine.OpenSelectedItem();
+  for (auto& row : engine.Dirs.rows)
+    row.selected = row.Caption() == "b.mp3";
+
+  // Another program renames the browsed disc and comments an item in the
+  // browsed folder: shown, still in that folder, the same item selected.
+  ASSERT_EQ(Cli({"--db", db, "rename", "AAAA-0002", "Beta 2"}).status, kExitOk);
+  ASSERT_EQ(Cli({"--db", db, "comment", "AAAA-0002", "hudba/b.mp3", "nová"}).status, kExitOk);
+  ASSERT_TRUE(engine.RefreshFromFile(true));
+  ASSERT_EQ(engine.DirStack.size(), 2u);
+  EXPECT_EQ(engine.DirStack[1].Name, "hudba");
+  const auto selected = std::find_if(engine.Dirs.rows.begin(), engine.Dirs.rows.end(),
+                                     [](const DirRow& r) { return r.selected; });
+  ASSERT_NE(selected, engine.Dirs.rows.end());
+  EXPECT_EQ(selected->Caption(), "b.mp3");
+  bool commented = false;
+  for (const auto& cell : selected->cells)
+    commented = commented || cell.find("nová") != std::string::npos;
+  EXPECT_TRUE(commented);
+  ASSERT_NE(engine.Discs.FirstSelected(), nullptr);
+  EXPECT_EQ(engine.Discs.FirstSelected()->Caption(), "Beta 2");
+
+  // The browsed disc removed by the other program: browsing ends.
+  ASSERT_EQ(Cli({"--db", db, "remove", "AAAA-0002"}).status, kExitOk);
+  EXPECT_FALSE(engine.RefreshFromFile(true));
+  EXPECT_TRUE(engine.DirStack.empty());
+  ASSERT_EQ(engine.Discs.rows.size(), 1u);
+  EXPECT_EQ(engine.Discs.FirstSelected(), nullptr);
+  EXPECT_TRUE(host.messages.empty());
 }
 
 }  // namespace
