@@ -9,6 +9,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "catalogue/engine.h"
 #include "catalogue/format/byte_stream.h"
 #include "catalogue/format/entry_walker.h"
 #include "shell/text.h"
@@ -264,8 +265,8 @@ std::optional<CdHeader> FindDiscHeader(const std::string& cataloguePath,
     std::error_code error;
     if (!std::filesystem::exists(cataloguePath, error) && !error) {
       // The program keeps to its habit of creating the catalogue it is
-      // pointed at; an empty file holds no disc.
-      FileStream created(cataloguePath, FileStream::Mode::kReadWriteOrCreate);
+      // pointed at; a new one holds no disc.
+      CreateCatalogueIfEmpty(cataloguePath, {});
       return std::nullopt;
     }
     FileStream file(cataloguePath, FileStream::Mode::kReadOnly);

@@ -7,11 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <sstream>
 #include <thread>
 
 #include "catalogue/engine.h"
+#include "catalogue/format/byte_stream.h"
 #include "catalogue/format/write_lock.h"
 #include "cli/cli.h"
 #include "settings/registry.h"
@@ -187,6 +189,12 @@ TEST(WritersTest, LinksSpecialFilesAndReadOnlyCatalogues) {
   EXPECT_EQ(Cli({"convert", (dir / "prazdny.big").string()}).status, kExitOk);  // missing: new
   test::WriteAll(dir / "prazdny.big", {});
   EXPECT_EQ(Cli({"convert", (dir / "prazdny.big").string()}).status, kExitFailed);
+
+  // A full disk while a catalogue is created leaves no empty file behind.
+  ArmWriteFailureForTests(1, ENOSPC);
+  EXPECT_EQ(Cli({"--db", (dir / "novy.big").string(), "init"}).status, kExitFailed);
+  ArmWriteFailureForTests(0, 0);
+  EXPECT_FALSE(fs::exists(dir / "novy.big"));
 }
 
 TEST(WritersTest, AChangeWaitsForTheLockAndCleansUpButReadersNeverWait) {
