@@ -293,7 +293,7 @@ ScanResult ScanDisc(const ScanRequest& request, FileTree& tree, Registry& regist
 void StoreScannedEntry(const std::string& databasePath, const std::vector<std::uint8_t>& entry,
                        ScanProgress& progress,
                        const std::function<void(std::uint64_t, std::uint64_t)>& written,
-                       const LockWaiter& wait) {
+                       const LockWaiter& wait, bool refuseStoredSerial) {
   if (databasePath.empty())
     throw IoError("Není nastavena cesta k databázi.");
   std::unique_ptr<WriteLock> lock;
@@ -318,6 +318,19 @@ void StoreScannedEntry(const std::string& databasePath, const std::vector<std::u
     }
     // The new entry must be reachable: every entry before it has to fit.
     CheckEntries(*file);
+    if (refuseStoredSerial) {
+      MemoryStream head(std::vector<std::uint8_t>(
+          entry.begin(), entry.begin() + std::min<std::size_t>(entry.size(), kCdHeaderSize)));
+      const CdHeader stored = ReadCdHeader(head);
+      EntryWalker walker(*file);
+      CdHeader h;
+      while (walker.Next(h)) {
+        if (h.Serial.Text() == stored.Serial.Text()) {
+          throw IoError("CD je již v databázi! (" + ToUtf8(h.Serial.Text()) +
+                        "; mezitím ho uložil jiný program)");
+        }
+      }
+    }
   }
 
   progress.Log("Ukládám...");

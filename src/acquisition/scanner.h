@@ -67,10 +67,12 @@ ScanResult ScanDisc(const ScanRequest& request, FileTree& tree, Registry& regist
 // new catalogue replaces the old one in one step, so a failed write or a
 // crash leaves it byte for byte as it was. Progress reports the bytes of
 // the entry written so far. The change holds the catalogue's write lock,
-// waiting for another program's change as wait allows.
+// waiting for another program's change as wait allows. With
+// refuseStoredSerial, a disc of the same serial stored meanwhile (by another
+// program, while this one scanned) is refused with nothing written.
 void StoreScannedEntry(const std::string& databasePath, const std::vector<std::uint8_t>& entry,
                        ScanProgress& progress,
                        const std::function<void(std::uint64_t, std::uint64_t)>& written = {},
-                       const LockWaiter& wait = {});
+                       const LockWaiter& wait = {}, bool refuseStoredSerial = false);
 
 }  // namespace rondo

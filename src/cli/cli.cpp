@@ -498,7 +498,8 @@ int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registr
   CliScanProgress progress(err);
   platform::LinuxFileTree tree;
   const ScanResult scanned = ScanDisc(request, tree, registry, progress);
-  StoreScannedEntry(engine.DatabasePath, scanned.entry, progress, {}, WaitAtMost(a.wait));
+  StoreScannedEntry(engine.DatabasePath, scanned.entry, progress, {}, WaitAtMost(a.wait),
+                    !allowDuplicate);
   engine.RecalcSerial = ToUtf8(scanned.header.Serial.Text());
   engine.RunOperation(OperationCode::kRecalculateStructure);
   out << engine.RecalcSerial << '\n';

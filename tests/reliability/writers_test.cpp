@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "acquisition/scanner.h"
 #include "catalogue/engine.h"
 #include "catalogue/format/byte_stream.h"
 #include "catalogue/format/write_lock.h"
@@ -227,6 +228,13 @@ TEST(WritersTest, AChangeWaitsForTheLockAndCleansUpButReadersNeverWait) {
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(foreign));
   EXPECT_EQ(Cli({"--db", db.string(), "--wait", "x", "list"}).status, kExitUsage);
+
+  // A disc stored by another program while this one scanned the same disc.
+  const auto stored = test::ReadAll(db);
+  ScanProgress quiet;
+  const auto entry = BuildCdEntry(test::MakeHeader({.serial = "AAAA-0001"}), {}, true);
+  EXPECT_THROW(StoreScannedEntry(db.string(), entry, quiet, {}, {}, true), IoError);
+  EXPECT_EQ(test::ReadAll(db), stored);
 }
 
 TEST(WritersTest, AnOutsideChangeIsShownWithoutLosingThePlace) {
