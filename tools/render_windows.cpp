@@ -41,6 +41,7 @@
 #include "gui/TSkupinaForm.h"
 #include "gui/TSplashForm.h"
 #include "gui/TSpravaSkupForm.h"
+#include "gui/catalogue_watch.h"
 #include "gui/disc_list_model.h"
 #include "platform/linux_drives.h"
 #include "platform/linux_file_tree.h"
@@ -309,6 +310,15 @@ int main(int argc, char* argv[]) {
   {
     rondo::gui::TSplashForm splash;
     ok = Save(splash, folder, "splash") && ok;
+  }
+  {
+    QWidget owner;
+    rondo::gui::LockWaitWindow waiting(&owner);
+    waiting.KeepWaiting(catalogue, std::chrono::seconds(1));
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->objectName() == QStringLiteral("LockWaitWindow") && w->isVisible())
+        ok = Save(*w, folder, "lock-wait") && ok;
+    }
   }
   const rondo::gui::ProgramFacts facts{QStringLiteral("~/.config/rondotheka/registry.ini"),
                                        QStringLiteral("~/.local/share/rondotheka/katalog.big"),
