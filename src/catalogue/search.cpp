@@ -288,15 +288,13 @@ void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
 
     BlockReader block(file, walker.BlockStart(), limit, o.cache);
     // Most discs hold no name with the searched text at all: one scan of
-    // the block tells, and their records need not be read. Their lengths
-    // are still followed, so damage is found there as well.
+    // the block tells, and their records need not be read. Damage inside
+    // such a block is not looked for: whatever the items are, none of them
+    // can hold a match, so no hit is lost to it (and following the lengths
+    // would cost as much again as the scan).
     if (!o.pattern->RequiredText().empty()) {
       const auto whole = block.WholeBlock();
       if (whole && !o.pattern->MayMatchWithin(*whole)) {
-        if (const auto damage =
-                CheckItems(reinterpret_cast<const std::uint8_t*>(whole->data()), whole->size())) {
-          reportDamage(*damage);
-        }
         host->RecordRead(limit);
         continue;
       }

@@ -194,8 +194,8 @@ TEST_F(SearchTest, UncomputedLengthsSkipNothingAndEveryDamagedDiscIsNamed) {
   auto shifted = BuildCdEntry(test::MakeHeader({.serial = "B-4", .files = 16}), sixteen, false);
   shifted[228 + 5 * (3 + 17 + 11) + 1] = 10;
   raw.AddRaw(shifted);
-  // An end mark before the block's end, in a disc without a ".txt" name (no
-  // record of it is read) and in one with.
+  // An end mark before the block's end, in a disc without a ".txt" name
+  // (no record of it is read: nothing in it could be found) and in one with.
   for (const std::string extension : {".jpg", ".txt"}) {
     auto marked = BuildCdEntry(
         test::MakeHeader({.serial = extension == ".jpg" ? "B-5" : "B-6", .files = 2}),
@@ -214,10 +214,10 @@ TEST_F(SearchTest, UncomputedLengthsSkipNothingAndEveryDamagedDiscIsNamed) {
   ASSERT_EQ(host.messages.size(), 1u);
   const std::string& said = host.messages[0];
   EXPECT_EQ(said.rfind("Nastala chyba! - Databázový soubor je poškozený: ", 0), 0u);
-  for (const char* serial : {"(B-2)", "(B-3)", "(B-4)", "(B-5)", "(B-6)"})
+  for (const char* serial : {"(B-2)", "(B-3)", "(B-4)", "(B-6)"})
     EXPECT_NE(said.find(serial), std::string::npos) << serial << " in " << said;
-  EXPECT_EQ(said.find("(B-1)"), std::string::npos);
-  EXPECT_EQ(said.find("(B-9)"), std::string::npos);
+  for (const char* serial : {"(B-1)", "(B-5)", "(B-9)"})
+    EXPECT_EQ(said.find(serial), std::string::npos) << serial << " in " << said;
 }
 
 TEST(SearchPattern, WrappingTypedPatterns) {

@@ -166,25 +166,6 @@ bool ReadItem(ByteStream& block, ItemPrefix& prefix, ItemRecord& record) {
   return true;
 }
 
-std::optional<ItemsDamage> CheckItems(const std::uint8_t* block, std::size_t length) {
-  std::size_t at = 0;
-  while (at < length) {
-    if (length - at < kItemPrefixSize)
-      return ItemsDamage{at, false, length};
-    const ItemPrefix prefix{block[at], block[at + 1], block[at + 2]};
-    if (prefix.IsEndMark()) {
-      if (length - at == kItemPrefixSize)
-        return std::nullopt;
-      return ItemsDamage{at, true, length};
-    }
-    const std::size_t next = at + kItemPrefixSize + RecordLength(prefix);
-    if (next > length)
-      return ItemsDamage{at, false, length};
-    at = next;
-  }
-  return std::nullopt;
-}
-
 void ThrowDamaged(const std::string& detail, std::uint64_t position) {
   throw DamagedCatalogue("Databázový soubor je poškozený: " + detail + " (pozice " +
                          std::to_string(position) + ").");

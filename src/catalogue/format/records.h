@@ -197,9 +197,6 @@ std::string DamagedItemsText(const ItemsDamage& damage, const std::string& descr
 // raises DamagedItems; the read position is then left where it was.
 bool ReadItem(ByteStream& block, ItemPrefix& prefix, ItemRecord& record);
 
-// The same test for a whole block in memory, reading the prefixes only.
-std::optional<ItemsDamage> CheckItems(const std::uint8_t* block, std::size_t length);
-
 // The whole 180-byte block.
 MemberList ReadMemberListBlock(ByteStream& stream);
 void WriteMemberList(ByteStream& stream, const MemberList& members);
