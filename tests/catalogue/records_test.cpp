@@ -190,15 +190,6 @@ TEST(Records, ItemsMustEndExactlyAtTheBlocksEnd) {
       EXPECT_EQ(damage->blockLength, c.damage->blockLength);
     }
   }
-  // A file's SubtreeLength reads as 0, whatever the record read before.
-  MemoryStream in(good);
-  ItemPrefix prefix;
-  ItemRecord record;
-  ASSERT_TRUE(ReadItem(in, prefix, record));
-  record.SubtreeLength = 99;
-  ASSERT_TRUE(ReadItem(in, prefix, record));
-  EXPECT_EQ(record.SubtreeLength, 0u);
-  EXPECT_EQ(ToUtf8(CharArrayToStr(record.Name)), "f");
 }
 
 TEST(Records, MemberListsStopAtTheFirstEmptySlot) {
