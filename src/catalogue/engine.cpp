@@ -117,6 +117,10 @@ bool Engine::RunOperation(OperationCode code) {
     // reads it afresh under the lock: what another program changed before
     // is never overwritten with what this one read earlier.
     const bool change = ChangesCatalogue(code);
+    if (code == OperationCode::kLendCds && !AskLendingName()) {
+      RunOperation(OperationCode::kListCds);
+      return false;
+    }
     std::optional<ChangeLock> lock;
     if (change)
       lock.emplace(*this);

@@ -183,6 +183,10 @@ class Engine {
   void SearchContents(FileStream& file);
   void RemoveCds(FileStream& file);
   void ChangeLending(FileStream& file, OperationCode code);
+  // The lending dialog, asked before the lock is taken so that other
+  // programs need not wait while the user types. False: nothing to do.
+  bool AskLendingName();
+  std::string lendingName_;
   void RenameCd(FileStream& file);
   void ChangeCdGroups(FileStream& file);
   // inCopy: file is a fresh copy of the catalogue that will replace it.

@@ -164,25 +164,24 @@ void Engine::RemoveCds(FileStream& file) {
   RunOperation(OperationCode::kListCds);
 }
 
+bool Engine::AskLendingName() {
+  EngineHost::TextPrompt prompt{"Pujčit komu?", "Půjčení CD", "Komu:", ""};
+  prompt.field = TypedField::kLendingName;
+  const auto answer = host_.AskText(prompt);
+  if (!answer)
+    return false;
+  if (const std::string refusal = TypedTextRefusal(*answer, TypedField::kLendingName);
+      !refusal.empty()) {
+    host_.ShowMessage(refusal + " Nic nebylo změněno.");
+    return false;
+  }
+  lendingName_ = *answer;
+  return true;
+}
+
 void Engine::ChangeLending(FileStream& file, OperationCode code) {
   const std::vector<std::string> selected = SelectedSerials();
-  std::string name;
-  if (code == OperationCode::kLendCds) {
-    EngineHost::TextPrompt prompt{"Pujčit komu?", "Půjčení CD", "Komu:", ""};
-    prompt.field = TypedField::kLendingName;
-    const auto answer = host_.AskText(prompt);
-    if (!answer) {
-      RunOperation(OperationCode::kListCds);
-      return;
-    }
-    name = *answer;
-    if (const std::string refusal = TypedTextRefusal(name, TypedField::kLendingName);
-        !refusal.empty()) {
-      host_.ShowMessage(refusal + " Nic nebylo změněno.");
-      RunOperation(OperationCode::kListCds);
-      return;
-    }
-  }
+  const std::string name = lendingName_;
   CheckEntries(file);
   const double now = EncodeOleDate(NowLocal());
   HeadRewrites rewrites(file);
