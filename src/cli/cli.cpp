@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <set>
+#include <sstream>
 
 #include "acquisition/scan_request_check.h"
 #include "acquisition/scanner.h"
@@ -289,18 +290,29 @@ bool IsMultigroup(const std::string& path, const std::string& serial) {
   return false;
 }
 
+// Whether serial is stored: kExitOk, or kExitNo with the message (ending in
+// suffix) written, or the status of a failure already reported.
+int StoredStatus(Engine& engine, CliHost& host, const std::string& serial, std::ostream& err,
+                 const char* suffix = "") {
+  engine.PendingSerial = serial;
+  const bool exists = engine.RunOperation(OperationCode::kSerialExists);
+  if (host.OldFormat())
+    return OldFormat(err, engine.DatabasePath);
+  if (host.Failed())
+    return kExitFailed;
+  if (!exists) {
+    err << "rondotheka-cli: CD se sériovým číslem " << Shown(serial) << " v databázi není."
+        << suffix << "\n";
+    return kExitNo;
+  }
+  return kExitOk;
+}
+
 // Opens a stored disc at its root, as a double click in the disc list does.
 // A serial that is not stored, or a multigroup, is a failure with a message.
 int OpenDiscRoot(Engine& engine, CliHost& host, const std::string& serial, std::ostream& err) {
-  engine.PendingSerial = serial;
-  if (!engine.RunOperation(OperationCode::kSerialExists)) {
-    if (host.OldFormat())
-      return OldFormat(err, engine.DatabasePath);
-    if (!host.Failed()) {
-      err << "rondotheka-cli: CD se sériovým číslem " << Shown(serial) << " v databázi není.\n";
-    }
-    return kExitFailed;
-  }
+  if (const int status = StoredStatus(engine, host, serial, err); status != kExitOk)
+    return status == kExitNo ? kExitFailed : status;
   if (IsMultigroup(engine.DatabasePath, serial)) {
     err << "rondotheka-cli: " << Shown(serial)
         << " je multiskupina; její členy vypíše příkaz members.\n";
@@ -893,17 +905,9 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
       return Usage(err, "recalc [SERIAL]");
     engine.RecalcSerial = a.words.size() == 2 ? a.words[1] : "All";
     if (a.words.size() == 2) {
-      engine.PendingSerial = a.words[1];
-      const bool exists = engine.RunOperation(OperationCode::kSerialExists);
-      if (host.OldFormat())
-        return OldFormat(err, engine.DatabasePath);
-      if (host.Failed())
-        return kExitFailed;
-      if (!exists) {
-        err << "rondotheka-cli: CD se sériovým číslem " << Shown(a.words[1])
-            << " v databázi není. Nic nebylo změněno.\n";
-        return kExitFailed;
-      }
+      const int status = StoredStatus(engine, host, a.words[1], err, " Nic nebylo změněno.");
+      if (status != kExitOk)
+        return status == kExitNo ? kExitFailed : status;
     }
     engine.RunOperation(OperationCode::kRecalculateStructure);
     if (host.OldFormat())
@@ -951,20 +955,17 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
   if (command == "members" || command == "exists") {
     if (a.words.size() != 2)
       return Usage(err, command + " potřebuje právě jedno SERIAL");
-    engine.PendingSerial = a.words[1];
-    const bool exists = engine.RunOperation(OperationCode::kSerialExists);
-    if (host.OldFormat())
-      return OldFormat(err, engine.DatabasePath);
-    if (host.Failed())
-      return kExitFailed;
     if (command == "exists") {
-      out << (exists ? "yes" : "no") << '\n';
-      return exists ? kExitOk : kExitNo;
+      std::ostringstream quiet;  // "no" is the answer, not a failure
+      const int status = StoredStatus(engine, host, a.words[1], quiet);
+      if (status == kExitOk || status == kExitNo)
+        out << (status == kExitOk ? "yes" : "no") << '\n';
+      else
+        err << quiet.str();
+      return status;
     }
-    if (!exists) {
-      err << "rondotheka-cli: CD se sériovým číslem " << Shown(a.words[1]) << " v databázi není.\n";
-      return kExitFailed;
-    }
+    if (const int status = StoredStatus(engine, host, a.words[1], err); status != kExitOk)
+      return status == kExitNo ? kExitFailed : status;
     engine.RunOperation(OperationCode::kShowMultigroup);
     PrintRows(engine.Discs, out);
     return host.Failed() ? kExitFailed : kExitOk;

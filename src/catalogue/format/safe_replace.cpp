@@ -16,15 +16,6 @@ namespace rondo {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos)
-    return ".";
-  if (slash == 0)
-    return "/";
-  return path.substr(0, slash);
-}
-
 [[noreturn]] void Fail(const std::string& what, const std::string& path) {
   throw IoError(what + " „" + path + "“: " + std::strerror(errno));
 }

@@ -18,15 +18,6 @@ namespace {
 constexpr int kMaxLinkHops = 40;
 constexpr auto kDefaultWait = std::chrono::seconds(10);
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos)
-    return ".";
-  if (slash == 0)
-    return "/";
-  return path.substr(0, slash);
-}
-
 std::string NameOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -102,6 +93,15 @@ void RemoveStaleTemporaries(const std::string& target) {
 }
 
 }  // namespace
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos)
+    return ".";
+  if (slash == 0)
+    return "/";
+  return path.substr(0, slash);
+}
 
 LockWaiter WaitAtMost(std::chrono::milliseconds limit) {
   return [limit](std::chrono::milliseconds waited) { return waited < limit; };

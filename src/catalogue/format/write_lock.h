@@ -64,6 +64,9 @@ class WriteLock {
   int fd_ = -1;
 };
 
+// The folder of a file's path ("." for a bare name, "/" for the root's).
+std::string FolderOf(const std::string& path);
+
 // The prefix of the temporary files that replace target (the name is
 // completed with six random characters). Recognisable, so that a later
 // writer can remove the ones an interrupted change left behind.
