@@ -1054,7 +1054,11 @@ void TMainForm::sortDirList(int column) {
 
 std::optional<bool> TMainForm::runOperation(OperationCode code) {
   try {
-    return engine_.RunOperation(code);
+    const bool result = engine_.RunOperation(code);
+    // A change shows the file it wrote: nothing to show again for it.
+    if (ChangesCatalogue(code))
+      watcher_->Seen();
+    return result;
   } catch (const std::exception& e) {
     finishPendingResets();
     ShowMessage(kFailurePrefix + std::string(e.what()));
