@@ -121,6 +121,10 @@ bool Engine::RunOperation(OperationCode code) {
       RunOperation(OperationCode::kListCds);
       return false;
     }
+    if ((code == OperationCode::kChangeItemComment || code == OperationCode::kChangeItemGroups) &&
+        !AskItemChange(code == OperationCode::kChangeItemGroups)) {
+      return false;
+    }
     std::optional<ChangeLock> lock;
     if (change)
       lock.emplace(*this);

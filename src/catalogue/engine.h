@@ -194,6 +194,12 @@ class Engine {
   void AppendMultigroup(FileStream& file);
   void ImportGroups(FileStream& file);
   void ChangeItem(FileStream& file, bool groups);
+  // The comment or group dialog of the chosen item, asked before the lock
+  // is taken, like the lending name; ChangeItem takes the answer. False
+  // when nothing was chosen or the dialog was cancelled.
+  bool AskItemChange(bool groups);
+  std::optional<std::string> itemText_;
+  std::optional<std::vector<std::string>> itemGroups_;
   void ComputeStatistics(FileStream& file);
   std::vector<std::string> SelectedSerials() const;
   // Offers every stored disc to change once per selected row that names it

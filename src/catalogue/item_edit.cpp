@@ -1,6 +1,8 @@
 // Comments and groups of the files and directories of a browsed disc. The
 // changed record changes length, so the catalogue is written anew beside
 // itself and renamed over the old one: a failure leaves the old file whole.
+#include <utility>
+
 #include "catalogue/browsed_path.h"
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
@@ -74,6 +76,30 @@ Lookup FindChosenItem(MemoryStream& block, const ChosenItem& chosen, bool listed
 
 }  // namespace
 
+bool Engine::AskItemChange(bool groups) {
+  itemText_.reset();
+  itemGroups_.reset();
+  const DirRow* row = Dirs.FirstSelected();
+  if (row == nullptr)
+    return false;
+  if (groups) {
+    itemGroups_ = host_.PickGroups({});
+  } else {
+    // The comment shares the item's 255 bytes with "^" and its groups.
+    EngineHost::TextPrompt prompt{"Změna komentáře...", "Změna komentáře...",
+                                  "Nový popis:", row->cells[kDirColComment]};
+    prompt.field = TypedField::kItemComment;
+    prompt.width = ItemCommentRoom(row->cells[kDirColGroups]);
+    itemText_ = host_.AskText(prompt);
+  }
+  if (itemText_ || itemGroups_)
+    return true;
+  // Cancelled: nothing is written, the list is shown again as it was.
+  RunOperation(OperationCode::kLoadCdBlock);
+  RunOperation(DirStack.size() <= 1 ? OperationCode::kShowDiscRoot : OperationCode::kShowDirectory);
+  return false;
+}
+
 void Engine::ChangeItem(FileStream& file, bool groups) {
   const DirRow* row = Dirs.FirstSelected();
   if (row == nullptr)
@@ -86,18 +112,11 @@ void Engine::ChangeItem(FileStream& file, bool groups) {
   chosen.at = row->at;
   const std::uint64_t listedLoad = listedLoad_;
 
-  std::optional<std::string> edited;
-  std::optional<std::vector<std::string>> picked;
-  if (groups) {
-    picked = host_.PickGroups({});
-  } else {
-    // The comment shares the item's 255 bytes with "^" and its groups.
-    EngineHost::TextPrompt prompt{"Změna komentáře...", "Změna komentáře...",
-                                  "Nový popis:", row->cells[kDirColComment]};
-    prompt.field = TypedField::kItemComment;
-    prompt.width = ItemCommentRoom(row->cells[kDirColGroups]);
-    edited = host_.AskText(prompt);
-  }
+  // Asked before the lock was taken (AskItemChange).
+  const std::optional<std::string> edited = std::exchange(itemText_, std::nullopt);
+  const std::optional<std::vector<std::string>> picked = std::exchange(itemGroups_, std::nullopt);
+  if (groups ? !picked : !edited)
+    return;
 
   FixedText<9> lastSerial;
   if (edited || picked) {

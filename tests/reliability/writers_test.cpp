@@ -285,5 +285,45 @@ TEST(WritersTest, AnOutsideChangeIsShownWithoutLosingThePlace) {
   EXPECT_TRUE(host.messages.empty());
 }
 
+// A dialog that, while it is open, lets another program change the disc.
+class BusyUserHost : public test::FakeHost {
+ public:
+  std::string db;
+  int othersStatus = -1;
+  std::optional<std::string> AskText(const TextPrompt&) override {
+    othersStatus = Cli({"--db", db, "--wait", "0", "rename", "AAAA-0001", "Venku"}).status;
+    return "Eva";
+  }
+};
+
+TEST(WritersTest, TheLendingAndCommentDialogsDoNotHoldTheLock) {
+  test::TempDir dir;
+  test::CatalogueBytes catalogue;
+  catalogue.AddDisc({.serial = "AAAA-0001", .description = "Alfa"},
+                    {test::Item(false, "a.txt", 1, 3)});
+  catalogue.Save(dir / "katalog.big");
+  BusyUserHost host;
+  host.db = (dir / "katalog.big").string();
+  Engine engine(host);
+  engine.DatabasePath = host.db;
+  engine.RunOperation(OperationCode::kListCds);
+  test::SelectSerials(engine, {"AAAA-0001"});
+  engine.RunOperation(OperationCode::kLendCds);
+  EXPECT_EQ(host.othersStatus, kExitOk);
+  test::SelectSerials(engine, {"AAAA-0001"});
+  ASSERT_EQ(engine.OpenSelectedDisc(), Engine::Opened::kDisc);
+  engine.Dirs.rows.back().selected = true;  // a.txt
+  host.othersStatus = -1;
+  engine.RunOperation(OperationCode::kChangeItemComment);
+  EXPECT_EQ(host.othersStatus, kExitOk);
+  // Both changes are there: the other program's name, this one's lending
+  // and comment.
+  const Result list = Cli({"--db", host.db, "list"});
+  EXPECT_NE(list.out.find("Venku"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("Eva"), std::string::npos) << list.out;
+  EXPECT_NE(Cli({"--db", host.db, "ls", "AAAA-0001"}).out.find("Eva"), std::string::npos);
+  EXPECT_TRUE(host.messages.empty());
+}
+
 }  // namespace
 }  // namespace rondo
