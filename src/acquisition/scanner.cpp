@@ -143,7 +143,10 @@ class EntryWriter {
 
  private:
   // The comment of an item: the last comment row naming it, then for a
-  // directory "^" and the groups of every group row naming it.
+  // directory "^" and the groups of every group row naming it. A comment
+  // without group rows still ends in "^": the text before the first "^" is
+  // the comment and the rest the groups, and a bare text would be read as a
+  // group list, hiding the item from every other group.
   std::string CommentFor(const std::string& fullPath, bool directory) const {
     const std::string key = AsciiLower(fullPath);
     std::string comment;
@@ -151,12 +154,17 @@ class EntryWriter {
       if (AsciiLower(row.path) == key)
         comment = row.text;
     }
+    bool grouped = false;
     if (directory) {
       for (const auto& row : request_.groupRows) {
-        if (AsciiLower(row.path) == key)
+        if (AsciiLower(row.path) == key) {
           comment += "^" + row.text;
+          grouped = true;
+        }
       }
     }
+    if (!grouped && !comment.empty())
+      comment += "^";
     return comment;
   }
 

@@ -146,6 +146,7 @@ TEST_F(ScannerTest, BuildsTheEntryInWalkOrderWithCommentsAndGroups) {
   request.commentRows = {{"/CD/a.txt", "první"},
                          {"/cd/A.TXT", "druhý"},
                          {"/cd/D", "Moje"},
+                         {"/cd/D/E", "prázdný"},
                          {"/cd/D/Č.txt", "jiný případ písmene"}};
   request.groupRows = {{"/cd/d", "Hry"}, {"/cd/D", "Filmy;Hudba"}, {"/cd/b.txt", "Nic"}};
 
@@ -153,9 +154,9 @@ TEST_F(ScannerTest, BuildsTheEntryInWalkOrderWithCommentsAndGroups) {
 
   Bytes items;
   items.Item(true, "D", 5, 0x10, "Moje^Hry^Filmy;Hudba", 40001.25, 1)
-      .Item(true, "E", 0, 0x10, "", 40001.25, 2)
+      .Item(true, "E", 0, 0x10, "prázdný^", 40001.25, 2)
       .Item(false, "č.txt", 5, 0x20, "", 40000.5, 2)
-      .Item(false, "a.txt", 10, 0x20, "druhý", 40000.5, 1)
+      .Item(false, "a.txt", 10, 0x20, "druhý^", 40000.5, 1)
       .Item(false, "b.txt", 20, 0x22, "", 40000.5, 1);
   std::vector<std::uint8_t> expected =
       Header("1A2B-3C4D", static_cast<std::uint32_t>(228 + items.out.size()), "FOTKY", "Moje fotky",
