@@ -52,7 +52,8 @@ class Drives {
   // nullopt when nothing can be read there.
   virtual std::optional<VolumeInfo> Volume(const std::string& root) = 0;
   // Unmounts and ejects the medium; false with a message in error when it
-  // could not be done.
+  // could not be done, false with an empty error when root is nothing that
+  // can be ejected (a folder, a network share, a fixed disk).
   virtual bool Eject(const std::string& root, std::string& error) = 0;
 };
 

@@ -33,6 +33,7 @@
 
 #include "acquisition/scan_request_check.h"
 #include "acquisition/scanner.h"
+#include "acquisition/tree_helpers.h"
 #include "gui/QELControls.h"
 #include "gui/TInformaceForm.h"
 #include "gui/TKontrolaForm.h"
@@ -629,6 +630,11 @@ void TPridaniCDForm::showMessage(const QString& text) {
 
 void TPridaniCDForm::buildWorkingRows() {
   std::vector<DriveInfo> drives = drives_.List();
+  ejectableRoots_.clear();
+  for (const DriveInfo& drive : drives) {
+    if (IsEjectCandidate(drive))
+      ejectableRoots_ << FromUtf8(drive.root);
+  }
   // A chosen folder is one more drive, at the end, unless it is a drive.
   const std::string folder = ToUtf8(chosenFolder_);
   if (!folder.empty() &&
@@ -981,11 +987,10 @@ void TPridaniCDForm::runScan() {
     if (ejectWhenDone_->isChecked()) {
       setStatus(QString::fromUtf8(kStatusEjecting));
       QCoreApplication::processEvents();
-      std::string error;
-      if (!drives_.Eject(root, error)) {
-        const QString text = QStringLiteral("CD nelze vysunout: ") + FromUtf8(error);
-        setStatus(text);
-        showMessage(text);
+      QString ejectFailure;
+      if (!ejectDrive(FromUtf8(root), ejectFailure) && !ejectFailure.isEmpty()) {
+        setStatus(ejectFailure);
+        showMessage(ejectFailure);
       }
       setStatus(QString::fromUtf8(kStatusWaiting));
     }
@@ -1026,15 +1031,30 @@ void TPridaniCDForm::ejectMedium() {
     return;
   setStatus(QString::fromUtf8(kStatusEjecting));
   QCoreApplication::processEvents();
-  std::string error;
-  if (!drives_.Eject(ToUtf8(root), error)) {
-    const QString text = QStringLiteral("CD nelze vysunout: ") + FromUtf8(error);
-    setStatus(text);
-    showMessage(text);
+  QString failure;
+  ejectDrive(root, failure);
+  if (!failure.isEmpty()) {
+    setStatus(failure);
+    showMessage(failure);
   } else {
     setStatus(QString::fromUtf8(kStatusWaiting));
   }
   checkDrive();
+}
+
+bool TPridaniCDForm::ejectDrive(const QString& root, QString& failure) {
+  failure.clear();
+  // A folder chosen with "..." or a fixed disk has no medium to take out:
+  // complaining about it after every stored folder would only stop the
+  // automatic mode at a message.
+  if (!ejectableRoots_.contains(root))
+    return false;
+  std::string error;
+  if (drives_.Eject(ToUtf8(root), error))
+    return true;
+  if (!error.empty())
+    failure = QStringLiteral("CD nelze vysunout: ") + FromUtf8(error);
+  return false;
 }
 
 void TPridaniCDForm::checkSurface() {

@@ -225,6 +225,10 @@ class TPridaniCDForm : public QDialog {
   void showMessage(const QString& text);
   void showExplorer(bool visible, const QString& root);
   void setIdleButtons();
+  // Ejects the medium at root when it is one that can be ejected (a disc, a
+  // removable medium); anything else is left alone without a word. failure
+  // is the message to show, empty when there is nothing to say.
+  bool ejectDrive(const QString& root, QString& failure);
   void runScan();
   std::vector<std::string> chosenGroups() const;
   QString startFolder() const;
@@ -237,6 +241,8 @@ class TPridaniCDForm : public QDialog {
   std::vector<DriveRow> shownRows_;
   std::vector<DriveRow> workingRows_;
   QString chosenFolder_;
+  // The drives of the last reading whose medium can be ejected.
+  QStringList ejectableRoots_;
   bool running_ = false;
   bool fillingList_ = false;
   int elapsedSeconds_ = 0;

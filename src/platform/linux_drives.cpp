@@ -547,17 +547,18 @@ std::optional<VolumeInfo> LinuxDrives::Volume(const std::string& root) {
 }
 
 bool LinuxDrives::Eject(const std::string& root, std::string& error) {
+  error.clear();
   try {
     const std::string absolute = AbsolutePath(root);
     const auto mount = MountOf(Mounts(), absolute);
-    if (!mount || mount->mountPoint != absolute) {
-      error = kEjectFailed + ("„" + root + "“ není přípojný bod žádného média.");
+    // Only a disc or a removable medium mounted right there comes out. A
+    // folder, a network share or a fixed disk is nothing to eject: no
+    // attempt and no complaint, as for a drive that has no door.
+    if (!mount || mount->mountPoint != absolute || !IsDevicePath(mount->source))
       return false;
-    }
-    if (!IsDevicePath(mount->source)) {
-      error = kEjectFailed + ("„" + root + "“ není připojené zařízení.");
+    const DriveType type = ClassifyMount(*mount, sysRoot_);
+    if (type != DriveType::kCdRom && type != DriveType::kRemovable)
       return false;
-    }
     return EjectMount(*mount, error);
   } catch (const std::exception& e) {
     error = kEjectFailed + std::string(e.what());

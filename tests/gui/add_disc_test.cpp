@@ -629,9 +629,15 @@ void AddDiscTest::folderChosenWithDotsIsScannedAsADisc() {
   // The folder stays a row at the next tick.
   form->mediaTick();
   QCOMPARE(list->topLevelItemCount(), 2);
+  // A folder has nothing to eject: "Vysunout CD" and "Vysunovat CD" leave
+  // it alone and say nothing.
+  QVERIFY(form->ejectWhenDoneBox()->isChecked());
+  QVERIFY(Click(form->ejectButton()));
 
   QVERIFY(Click(form->startButton()));
   QVERIFY2(f.messages.isEmpty(), qPrintable(f.messages.join('\n')));
+  QVERIFY(f.drives.ejected.empty());
+  QVERIFY(!form->runLog().join('\n').contains("vysunout"));
   // "Po zkončení zavřít okno": done, the window closes by itself.
   QVERIFY(!form->isVisible());
   QCOMPARE(form->result(), int(QDialog::Accepted));
