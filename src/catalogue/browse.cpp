@@ -21,6 +21,7 @@ class DirListRefill {
   explicit DirListRefill(Engine& engine) : engine_(engine) {
     engine_.Host().DirListAboutToChange();
     engine_.Dirs.rows.clear();
+    engine_.DirsSorted = false;
     DirRow up;
     up.cells[kDirColName] = "..";
     up.kind = DirRowKind::kUp;
@@ -56,6 +57,7 @@ void Engine::AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text
   DirRow row;
   row.kind = directory ? DirRowKind::kDirectory : DirRowKind::kFile;
   row.size = item.Size;
+  row.time = item.Time;
   row.at = at;
   row.cells[kDirColName] = ToUtf8(CharArrayToStr(item.Name));
   row.cells[kDirColSize] = SizeToText(item.Size, format_.decimalPoint);
@@ -206,60 +208,80 @@ Engine::Navigated Engine::OpenSelectedItem() {
 void Engine::LeaveBrowsing() {
   host_.DirListAboutToChange();
   Dirs.rows.clear();
+  DirsSorted = false;
   host_.DirListChanged();
   DirStack.clear();
   PathLabel.clear();
   host_.PathLabelChanged(PathLabel);
 }
 
-void Engine::SortDirList(int column) {
+void Engine::SortDirList(int column, bool descending) {
   SortColumn = column;
+  SortDescending = descending;
+  DirsSorted = true;
   host_.DirListAboutToChange();
-  SortDirRows(Dirs.rows, column);
+  SortDirRows(Dirs.rows, column, descending);
   host_.DirListChanged();
 }
 
-void SortDirRows(std::vector<DirRow>& rows, int column) {
-  // Rank: ".." first, then directories, then every other row.
+void Engine::ClickDirColumn(int column) {
+  SortDirList(column, DirsSorted && column == SortColumn && !SortDescending);
+}
+
+void SortDirRows(std::vector<DirRow>& rows, int column, bool descending) {
+  // Rank: ".." first, then directories, then "Skryté položky!", then every
+  // other row; the order chosen applies within a rank.
   auto rank = [](const DirRow& r) {
-    return r.kind == DirRowKind::kUp ? 0 : r.kind == DirRowKind::kDirectory ? 1 : 2;
+    switch (r.kind) {
+      case DirRowKind::kUp:
+        return 0;
+      case DirRowKind::kDirectory:
+        return 1;
+      case DirRowKind::kHiddenItems:
+        return 2;
+      default:
+        return 3;
+    }
   };
-  const bool hiddenFirst = column == 0 || column == 1;
   std::size_t textColumn = kDirColName;
   if (column == 2)
     textColumn = kDirColAttributes;
   if (column == 4)
     textColumn = kDirColComment;
-  const bool byText = column == 0 || column == 2 || column == 4;
+  if (column == 5)
+    textColumn = kDirColGroups;
+  const bool byText = column == 0 || column == 2 || column == 4 || column == 5;
 
   // One key per row, computed once: comparing keys is far cheaper than
   // comparing texts in the locale at every step.
   std::vector<std::string> keys(rows.size());
   if (byText) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      keys[i] = CollationKey(AsciiLower(rows[i].cells[textColumn]));
+      if (rank(rows[i]) == 1 || rank(rows[i]) == 3)
+        keys[i] = NaturalCollationKey(AsciiLower(rows[i].cells[textColumn]));
     }
   }
+  const auto less = [&](std::size_t ia, std::size_t ib) {
+    const DirRow& a = rows[ia];
+    const DirRow& b = rows[ib];
+    if (column == 1)
+      return a.size < b.size;
+    if (column == 3)
+      return a.time < b.time;
+    if (byText)
+      return keys[ia] < keys[ib];
+    return false;
+  };
   std::vector<std::size_t> order(rows.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(), [&](std::size_t ia, std::size_t ib) {
-    const DirRow& a = rows[ia];
-    const DirRow& b = rows[ib];
-    if (rank(a) != rank(b))
-      return rank(a) < rank(b);
-    if (rank(a) == 0)
+    const int ra = rank(rows[ia]);
+    const int rb = rank(rows[ib]);
+    if (ra != rb)
+      return ra < rb;
+    if (ra == 0 || ra == 2)
       return false;
-    if (hiddenFirst) {
-      const bool ha = a.kind == DirRowKind::kHiddenItems;
-      const bool hb = b.kind == DirRowKind::kHiddenItems;
-      if (ha != hb)
-        return ha;
-    }
-    if (column == 1)
-      return a.size < b.size;
-    if (byText)
-      return keys[ia] < keys[ib];
-    return false;  // "Vytvořeno" and "Skupina" keep the order
+    return descending ? less(ib, ia) : less(ia, ib);
   });
   std::vector<DirRow> sorted;
   sorted.reserve(rows.size());

@@ -12,4 +12,8 @@ namespace rondo {
 // collation locale (LC_COLLATE). Texts are UTF-8.
 std::string CollationKey(std::string_view utf8);
 
+// The same order, except that runs of digits compare as numbers: "Disk 2"
+// comes before "Disk 10", "Disk 02" beside "Disk 2".
+std::string NaturalCollationKey(std::string_view utf8);
+
 }  // namespace rondo

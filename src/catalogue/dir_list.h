@@ -62,6 +62,7 @@ struct DirRow {
   std::array<std::string, kDirColumnCount> cells;  // UTF-8
   DirRowKind kind = DirRowKind::kFile;
   std::uint32_t size = 0;  // the item's size, or the hidden count
+  double time = 0.0;       // the item's date, for sorting
   // Where the item's record is in the block it was listed from: what the
   // row names exactly, also when another item looks the same.
   std::optional<std::uint32_t> at;
@@ -95,9 +96,11 @@ struct DirList {
 };
 
 // Orders the rows as the directory list shows them: ".." first, directories
-// before everything else, then by the column (0 name, 1 size, 2 attributes,
-// 4 comment; 3 and 5 leave the order as it is). Texts compare without regard
-// to letter case in the user's locale. Stable.
-void SortDirRows(std::vector<DirRow>& rows, int column);
+// before everything else, "Skryté položky!" first of the rest, then by the
+// column: names in the user's collation without regard to letter case and
+// with numbers in natural order, sizes and dates by value, the other texts
+// without regard to case. descending reverses the order within directories
+// and within the rest. Stable.
+void SortDirRows(std::vector<DirRow>& rows, int column, bool descending = false);
 
 }  // namespace rondo

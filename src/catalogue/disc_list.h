@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,8 +59,21 @@ enum DiscIcon : int {
 
 inline constexpr std::string_view kUpRowCaption = "..";
 
+// An empty cell of a column that sorts by value: before every value.
+inline constexpr double kNoValue = std::numeric_limits<double>::lowest();
+
+// The columns that sort by the value behind the text (dates, counts,
+// sizes, the scan time); the others sort by their text.
+inline constexpr bool SortsByValue(std::size_t column) {
+  return column == kColLendDate || column == kColFileCount || column == kColDirCount ||
+         column == kColCdSize || column == kColBlockSize || column == kColCreated ||
+         column == kColScanTime;
+}
+
 struct DiscRow {
   std::array<std::string, kDiscColumnCount> cells;  // UTF-8
+  // What the columns that sort by value hold, kNoValue for an empty cell.
+  std::array<double, kDiscColumnCount> values{};
   int icon = kDiscIconIndex;
   bool selected = false;
 
@@ -78,5 +92,10 @@ struct DiscList {
     return nullptr;
   }
 };
+
+// Orders the disc rows by a column: texts in the user's collation with
+// numbers in natural order, the other columns by value. ".." (the way back
+// from a multigroup) stays first. Stable: equal rows keep their order.
+void SortDiscRows(std::vector<DiscRow>& rows, std::size_t column, bool descending);
 
 }  // namespace rondo

@@ -106,11 +106,26 @@ class Engine {
   // browsed disc is gone (browsing has then ended).
   bool RefreshFromFile(bool browsing);
 
+  // Shows a search hit in its place: its disc opened and browsed down to
+  // the hit's folder with the hit selected; a disc's own hit opens its
+  // root, a multigroup's hit selects its row in the disc list. kGone when
+  // the disc is no longer stored.
+  enum class HitShown { kGone, kDiscList, kBrowsed };
+  HitShown ShowSearchHit(const SearchResults::Place& place);
+
   // True while an operation runs (a window's events may run meanwhile).
   bool Busy() const { return running_ > 0; }
 
-  // A click on a directory-list column header: SortColumn := column, sort.
-  void SortDirList(int column);
+  // A click on a directory-list column header: SortColumn := column, sort;
+  // the same column again reverses the order.
+  void ClickDirColumn(int column);
+  // Sorts the directory list by a column (navigation sorts by name).
+  void SortDirList(int column, bool descending = false);
+
+  // A click on a disc-list column header, the same for the disc list. The
+  // column and order chosen stay for the next listing of the discs.
+  void ClickDiscColumn(int column);
+  void SortDiscList(int column, bool descending = false);
 
   // "[disc] \dir\dir" for the browsed position.
   std::string PathLabelText() const;
@@ -147,6 +162,15 @@ class Engine {
   std::uint16_t CurrentDepth = 0;
   MemoryStream BlockCache;
   int SortColumn = 0;
+  bool SortDescending = false;
+  // False while the directory list is in block order (the root listing
+  // right after a disc was opened): no column is shown as the sort column.
+  bool DirsSorted = false;
+  // The disc list's order: by caption unless the user chose a column. A
+  // multigroup's members are shown in file order (DiscsSorted false).
+  int DiscSortColumn = 0;
+  bool DiscSortDescending = false;
+  bool DiscsSorted = false;
   std::string PendingSerial;
   std::string ShownMultigroup;  // the multigroup the disc list shows, or ""
   std::string RecalcSerial;     // a disc's serial, or "All"
@@ -211,6 +235,7 @@ class Engine {
   // Offset in BlockCache of the directory DirStack's top names.
   std::optional<std::uint64_t> LocateShownDirectory();
   DiscRow MakeDiscRow(const CdHeader& h, bool plainSizes) const;
+  // Sorts the listed discs by caption, or by the column the user chose.
   void SortDiscsByCaption();
 
   // Which load of BlockCache the directory list was made from: a row's

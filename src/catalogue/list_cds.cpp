@@ -72,26 +72,80 @@ DiscRow Engine::MakeDiscRow(const CdHeader& h, bool plainSizes) const {
     c[kColCreated] = DateTimeText(h.Created, dt);
     c[kColScanTime] = TimeText(h.Finished - h.Created, dt);
   }
+  auto& v = row.values;
+  v.fill(kNoValue);
+  if (h.LendDate != 0.0)
+    v[kColLendDate] = h.LendDate;
+  v[kColFileCount] = h.FileCount;
+  v[kColDirCount] = h.DirCount;
+  v[kColCdSize] = h.CdSize;
+  if (!multigroup) {
+    v[kColBlockSize] = h.BlockSize;
+    v[kColCreated] = h.Created;
+    v[kColScanTime] = h.Finished - h.Created;
+  }
   row.icon =
       multigroup ? kMultigroupIconIndex : (h.IsAudioCd() ? kAudioCdIconIndex : kDiscIconIndex);
   return row;
 }
 
-void Engine::SortDiscsByCaption() {
-  auto& rows = Discs.rows;
+void SortDiscRows(std::vector<DiscRow>& rows, std::size_t column, bool descending) {
+  if (column >= kDiscColumnCount)
+    return;
+  // ".." of a multigroup view stays where it is, first.
+  const std::size_t from =
+      !rows.empty() && rows.front().Caption() == kUpRowCaption && rows.front().icon == kNoIcon ? 1
+                                                                                               : 0;
+  const std::size_t n = rows.size() - from;
+  const bool byValue = SortsByValue(column);
+  // One key per row, computed once: comparing keys is far cheaper than
+  // comparing texts in the locale at every step.
   std::vector<std::string> keys;
-  keys.reserve(rows.size());
-  for (const auto& row : rows)
-    keys.push_back(CollationKey(row.Caption()));
-  std::vector<std::size_t> order(rows.size());
+  if (!byValue) {
+    keys.reserve(n);
+    for (std::size_t i = from; i < rows.size(); ++i)
+      keys.push_back(NaturalCollationKey(rows[i].cells[column]));
+  }
+  std::vector<std::size_t> order(n);
   std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+  const auto less = [&](std::size_t a, std::size_t b) {
+    if (byValue)
+      return rows[from + a].values[column] < rows[from + b].values[column];
+    return keys[a] < keys[b];
+  };
+  if (descending) {
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return less(b, a); });
+  } else {
+    std::stable_sort(order.begin(), order.end(), less);
+  }
   std::vector<DiscRow> sorted;
   sorted.reserve(rows.size());
-  for (std::size_t i : order)
+  for (std::size_t i = 0; i < from; ++i)
     sorted.push_back(std::move(rows[i]));
+  for (std::size_t i : order)
+    sorted.push_back(std::move(rows[from + i]));
   rows = std::move(sorted);
+}
+
+void Engine::SortDiscList(int column, bool descending) {
+  if (column < 0 || static_cast<std::size_t>(column) >= kDiscColumnCount)
+    return;
+  DiscSortColumn = column;
+  DiscSortDescending = descending;
+  DiscsSorted = true;
+  host_.DiscListAboutToChange();
+  SortDiscRows(Discs.rows, static_cast<std::size_t>(column), descending);
+  host_.DiscListChanged();
+}
+
+void Engine::SortDiscsByCaption() {
+  SortDiscRows(Discs.rows, static_cast<std::size_t>(DiscSortColumn), DiscSortDescending);
+  DiscsSorted = true;
+}
+
+void Engine::ClickDiscColumn(int column) {
+  SortDiscList(column, DiscsSorted && column == DiscSortColumn && !DiscSortDescending);
 }
 
 void Engine::ListCds(FileStream& file) {
@@ -131,6 +185,7 @@ void Engine::ShowMultigroup(FileStream& file) {
 
   host_.DiscListAboutToChange();
   Discs.rows.clear();
+  DiscsSorted = false;  // members in file order
   DiscRow up;
   up.cells[kColDescription] = std::string(kUpRowCaption);
   up.icon = kNoIcon;

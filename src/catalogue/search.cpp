@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
+#include "catalogue/collation.h"
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
 #include "catalogue/format/errors.h"
@@ -166,6 +168,7 @@ void SearchResults::Clear() {
   discs_.clear();
   locations_.assign(1, std::string());
   rows_.clear();
+  sorted_ = false;
 }
 
 std::uint32_t SearchResults::AddDisc(Disc disc) {
@@ -181,8 +184,123 @@ std::uint32_t SearchResults::InternLocation(std::string location) {
   return static_cast<std::uint32_t>(locations_.size() - 1);
 }
 
+// Locations are kept with a zero byte between the folders, which no name
+// holds; "\\" joins them for the user, as a name on the disc may hold "\\".
 std::string SearchResults::Location(std::size_t row) const {
-  return ToUtf8(Cp1250Text(locations_[rows_[row].location]));
+  std::string location = locations_[rows_[row].location];
+  std::replace(location.begin(), location.end(), '\0', '\\');
+  return ToUtf8(Cp1250Text(location));
+}
+
+SearchResults::Place SearchResults::PlaceOf(std::size_t row) const {
+  const Row& r = rows_[row];
+  const Disc& d = discs_[r.disc];
+  Place place;
+  place.kind = r.kind;
+  place.serial = ToUtf8(d.serial);
+  place.disc = ToUtf8(d.description);
+  place.multigroup = d.icon == kMultigroupIconIndex;
+  place.name = r.kind == SearchRowKind::kDisc ? place.disc : ToUtf8(Cp1250Text(r.name));
+  place.at = r.at;
+  const std::string& location = locations_[r.location];
+  if (!location.empty()) {
+    std::size_t from = 0;
+    for (;;) {
+      const std::size_t end = location.find('\0', from);
+      place.folders.push_back(ToUtf8(Cp1250Text(location.substr(from, end - from))));
+      if (end == std::string::npos)
+        break;
+      from = end + 1;
+    }
+  }
+  return place;
+}
+
+void SearchResults::Sort(std::size_t column, bool descending) {
+  if (column >= kSearchColumnCount)
+    return;
+  sortColumn_ = column;
+  descending_ = descending;
+  sorted_ = true;
+  const std::size_t n = rows_.size();
+  const bool byValue = column == kSearchSize || column == kSearchTime || column == kSearchLendDate;
+  std::vector<double> values;
+  std::vector<std::string> keys;
+  if (byValue) {
+    values.resize(n, kNoValue);
+    for (std::size_t i = 0; i < n; ++i) {
+      const Row& r = rows_[i];
+      const Disc& d = discs_[r.disc];
+      if (column == kSearchLendDate) {
+        if (r.kind != SearchRowKind::kDisc && d.lendDate != 0.0)
+          values[i] = d.lendDate;
+      } else if (r.kind != SearchRowKind::kDisc) {
+        values[i] = column == kSearchSize ? static_cast<double>(r.size) : r.time;
+      }
+    }
+  } else {
+    // The texts of a disc's columns are the same for all its rows: one key
+    // per disc (and per location) is enough.
+    std::vector<std::string> discKeys(discs_.size());
+    std::vector<bool> discDone(discs_.size(), false);
+    keys.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      const Row& r = rows_[i];
+      const Disc& d = discs_[r.disc];
+      const bool discRow = r.kind == SearchRowKind::kDisc;
+      switch (column) {
+        case kSearchName:
+          keys[i] =
+              NaturalCollationKey(AsciiLower(ToUtf8(discRow ? d.description : Cp1250Text(r.name))));
+          break;
+        case kSearchAttributes:
+          if (!discRow)
+            keys[i] = AttributeLetters(r.attributes);
+          break;
+        case kSearchComment:
+          if (!discRow)
+            keys[i] = NaturalCollationKey(AsciiLower(ToUtf8(Cp1250Text(CommentPart(r.comment)))));
+          break;
+        case kSearchLocation:
+          if (!discRow)
+            keys[i] = NaturalCollationKey(AsciiLower(Location(i)));
+          break;
+        default: {
+          if (discRow)
+            break;
+          if (!discDone[r.disc]) {
+            const Cp1250Text& text = column == kSearchDisc      ? d.description
+                                     : column == kSearchLending ? d.lending
+                                                                : d.volumeLabel;
+            discKeys[r.disc] = NaturalCollationKey(AsciiLower(ToUtf8(text)));
+            discDone[r.disc] = true;
+          }
+          keys[i] = discKeys[r.disc];
+          break;
+        }
+      }
+    }
+  }
+  const auto less = [&](std::size_t a, std::size_t b) {
+    return byValue ? values[a] < values[b] : keys[a] < keys[b];
+  };
+  std::vector<std::size_t> order(n);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  if (descending) {
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return less(b, a); });
+  } else {
+    std::stable_sort(order.begin(), order.end(), less);
+  }
+  std::vector<Row> sorted;
+  sorted.reserve(n);
+  for (std::size_t i : order)
+    sorted.push_back(std::move(rows_[i]));
+  rows_ = std::move(sorted);
+}
+
+void SearchResults::ClickColumn(std::size_t column) {
+  Sort(column, sorted_ && column == sortColumn_ && !descending_);
 }
 
 int SearchResults::Icon(std::size_t row) const {
@@ -266,11 +384,11 @@ void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
     std::optional<std::uint32_t> discIndex;
     const auto addRow = [&](SearchResults::Row row) {
       if (!discIndex) {
-        discIndex =
-            found.AddDisc({h.Description.Text(), h.Lending.Text(), h.LendDate, h.VolumeLabel.Text(),
-                           h.IsMultigroup() ? kMultigroupIconIndex
-                           : h.IsAudioCd()  ? kAudioCdIconIndex
-                                            : kDiscIconIndex});
+        discIndex = found.AddDisc({h.Serial.Text(), h.Description.Text(), h.Lending.Text(),
+                                   h.LendDate, h.VolumeLabel.Text(),
+                                   h.IsMultigroup() ? kMultigroupIconIndex
+                                   : h.IsAudioCd()  ? kAudioCdIconIndex
+                                                    : kDiscIconIndex});
       }
       row.disc = *discIndex;
       found.Add(std::move(row));
@@ -361,7 +479,7 @@ void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
         std::string location;
         for (std::size_t i = 0; i + 1 < stack.size(); ++i) {
           if (i > 0)
-            location += '\\';
+            location += '\0';
           location += stack[i];
         }
         SearchResults::Row row;
@@ -369,6 +487,7 @@ void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
         row.location = found.InternLocation(std::move(location));
         row.size = size;
         row.attributes = attributes;
+        row.at = static_cast<std::uint32_t>(itemAt);
         row.time = time;
         row.name = std::string(itemName);
         comment.chars.assign(reinterpret_cast<const char*>(commentAt), p.CommentLength);

@@ -54,6 +54,7 @@ enum class SearchRowKind : std::uint8_t { kDisc, kDirectory, kFile };
 class SearchResults {
  public:
   struct Disc {
+    Cp1250Text serial;
     Cp1250Text description;
     Cp1250Text lending;
     double lendDate = 0.0;
@@ -66,6 +67,7 @@ class SearchResults {
     std::uint32_t location = 0;
     std::uint32_t size = 0;
     std::uint32_t attributes = 0;
+    std::uint32_t at = 0;  // the item's place in its disc's block
     double time = 0.0;
     std::string name;     // code page 1250
     std::string comment;  // code page 1250, the whole comment text
@@ -88,6 +90,30 @@ class SearchResults {
   // The export file's lines: "\" + location + "\" + name, or "\" + name.
   std::string ExportLine(std::size_t row) const;
 
+  // Where a row was found, to show it in its place (UTF-8).
+  struct Place {
+    SearchRowKind kind = SearchRowKind::kFile;
+    std::string serial;
+    std::string disc;  // the disc's description
+    bool multigroup = false;
+    std::vector<std::string> folders;  // from the disc's root down
+    std::string name;
+    std::uint32_t at = 0;
+  };
+  Place PlaceOf(std::size_t row) const;
+
+  // Orders the rows by a column: names and texts in the user's collation
+  // with numbers in natural order, sizes and dates by value; a disc row's
+  // empty cells come first. Stable. A click on the column sorted by
+  // reverses the order.
+  void Sort(std::size_t column, bool descending);
+  void ClickColumn(std::size_t column);
+  // The column the rows are sorted by, while they are sorted.
+  std::optional<std::size_t> SortColumn() const {
+    return sorted_ ? std::optional(sortColumn_) : std::nullopt;
+  }
+  bool SortDescending() const { return descending_; }
+
   // Used while searching.
   std::uint32_t AddDisc(Disc disc);
   std::uint32_t InternLocation(std::string location);
@@ -97,6 +123,9 @@ class SearchResults {
   std::vector<Disc> discs_;
   std::vector<std::string> locations_{std::string()};
   std::vector<Row> rows_;
+  std::size_t sortColumn_ = 0;
+  bool descending_ = false;
+  bool sorted_ = false;
 };
 
 // What a search asks of its window. Options are read again whenever

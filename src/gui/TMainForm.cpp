@@ -165,6 +165,35 @@ std::optional<int> NumberSetting(const std::string& text, int low, int high) {
   return value;
 }
 
+// The commands that act on the discs selected in the disc list. While a
+// disc is browsed that list is hidden, and its selection (the browsed disc)
+// is not what the user sees, so they wait until browsing ends.
+constexpr const char* kSelectedDiscCommands[] = {
+    "actionRemoveCds", "actionLendCds",        "actionReturnCds",       "actionClearLending",
+    "actionRenameCd",  "actionChangeCdGroups", "actionCreateMultigroup"};
+
+// How many discs the removal question names before it only counts the rest.
+constexpr std::size_t kNamedInRemovalQuestion = 10;
+
+// The removal question with the discs it will remove below it.
+template <typename Rows>
+std::string RemovalQuestion(const Rows& rows) {
+  std::string question(msg::kRemoveQuestion);
+  std::size_t count = 0;
+  for (const auto& row : rows) {
+    const std::string& serial = row.cells[kColSerial];
+    if (!row.selected || serial.empty())
+      continue;  // ".." above a multigroup's discs matches no disc
+    if (count < kNamedInRemovalQuestion)
+      question +=
+          (count == 0 ? "\r\n\r\n" : "\r\n") + (row.Caption().empty() ? serial : row.Caption());
+    ++count;
+  }
+  if (count > kNamedInRemovalQuestion)
+    question += "\r\n… a další " + std::to_string(count - kNamedInRemovalQuestion);
+  return question;
+}
+
 // Marks the engine rows of a view's selection change.
 template <typename Rows>
 void MarkSelection(Rows& rows, const QItemSelection& selected, const QItemSelection& deselected) {
@@ -831,38 +860,52 @@ void TMainForm::GroupListChanged() {
 }
 
 void TMainForm::removeCds() {
-  if (Confirm(std::string(msg::kRemoveQuestion)))
+  if (browsing())
+    return;
+  if (Confirm(RemovalQuestion(engine_.Discs.rows)))
     runOperation(OperationCode::kRemoveCds);
   updateDatabaseSize();
   updateDiscCount();
 }
 
 void TMainForm::lendCds() {
+  if (browsing())
+    return;
   runOperation(OperationCode::kLendCds);
   updateDiscCount();
 }
 
 void TMainForm::returnCds() {
+  if (browsing())
+    return;
   runOperation(OperationCode::kReturnCds);
   updateDiscCount();
 }
 
 void TMainForm::clearLending() {
+  if (browsing())
+    return;
   runOperation(OperationCode::kClearLending);
   updateDiscCount();
 }
 
 void TMainForm::renameCd() {
+  if (browsing())
+    return;
   runOperation(OperationCode::kRenameCd);
   updateDiscCount();
 }
 
 void TMainForm::changeCdGroups() {
+  if (browsing())
+    return;
   runOperation(OperationCode::kChangeCdGroups);
   updateDiscCount();
 }
 
 void TMainForm::createMultigroup() {
+  if (browsing())
+    return;
   TextPrompt prompt{"Nová multi skupina...", "Zadání jména...", "Komentář:", ""};
   prompt.field = TypedField::kDiscName;
   const auto name = AskText(prompt);
@@ -982,8 +1025,16 @@ bool TMainForm::browsing() const {
   return listStack_->currentWidget() == dirView_;
 }
 
+void TMainForm::enableDiscCommands(bool enabled) {
+  for (const char* name : kSelectedDiscCommands) {
+    if (QAction* action = command(QString::fromLatin1(name)))
+      action->setEnabled(enabled);
+  }
+}
+
 void TMainForm::showDirList() {
   listStack_->setCurrentWidget(dirView_);
+  enableDiscCommands(false);
   foreignDirsBox_->setEnabled(false);
   itemsMenu_->menuAction()->setVisible(true);
   dirView_->setFocus();
@@ -991,6 +1042,7 @@ void TMainForm::showDirList() {
 
 void TMainForm::showDiscList() {
   listStack_->setCurrentWidget(discView_);
+  enableDiscCommands(true);
   foreignDirsBox_->setEnabled(true);
   itemsMenu_->menuAction()->setVisible(false);
   pathLabel_->setText(FromUtf8(engine_.PathLabel));
@@ -1157,7 +1209,8 @@ bool TMainForm::Confirm(const std::string& text) {
   return QMessageBox::question(this, QString::fromUtf8(kApplicationTitle),
                                QString(question).replace(QStringLiteral("\r\n"), "\n"),
                                QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::Yes) == QMessageBox::Yes;
+                               // Every question asks before a change: Enter keeps things.
+                               QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TMainForm::ShowMessage(const std::string& text) {

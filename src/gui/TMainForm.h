@@ -249,6 +249,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   void finishPendingResets();
   void showDirList();
   void showDiscList();
+  // The commands acting on the selected discs: off while a disc is browsed.
+  void enableDiscCommands(bool enabled);
   void leaveBrowsing();
   void clearLists();
   void showSplash();

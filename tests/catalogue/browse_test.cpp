@@ -186,25 +186,42 @@ TEST_F(BrowseTest, ColumnSorting) {
   engine.SortDirList(1);  // size: directories first, each part by number
   EXPECT_EQ(Captions(),
             (Names{"..", "Prázdný", "Cizí", "Alfa", "tajné.txt", "hra.exe", "readme.txt"}));
-  engine.SortDirList(3);  // "Vytvořeno" keeps the order
+  engine.SortDirList(5);  // group texts: the empty ones first
   EXPECT_EQ(Captions(),
-            (Names{"..", "Prázdný", "Cizí", "Alfa", "tajné.txt", "hra.exe", "readme.txt"}));
-  engine.SortDirList(5);  // so does "Skupina"
-  EXPECT_EQ(Captions().back(), "readme.txt");
+            (Names{"..", "Prázdný", "Alfa", "Cizí", "readme.txt", "hra.exe", "tajné.txt"}));
   engine.SortDirList(0);  // names without regard to case
   EXPECT_EQ(Captions(),
             (Names{"..", "Alfa", "Cizí", "Prázdný", "hra.exe", "readme.txt", "tajné.txt"}));
-  engine.SortDirList(4);  // comment: only readme.txt has one
+  engine.ClickDirColumn(0);  // a second click reverses within directories and files
+  EXPECT_EQ(Captions(),
+            (Names{"..", "Prázdný", "Cizí", "Alfa", "tajné.txt", "readme.txt", "hra.exe"}));
+  EXPECT_TRUE(engine.SortDescending);
+  engine.ClickDirColumn(4);  // another column starts ascending; only readme.txt has a comment
   EXPECT_EQ(Captions().back(), "readme.txt");
   EXPECT_EQ(engine.SortColumn, 4);
+  EXPECT_FALSE(engine.SortDescending);
 
-  std::vector<DirRow> rows(3);
-  rows[0].cells[kDirColName] = "b";
-  rows[1].cells[kDirColName] = "B";
-  rows[2].cells[kDirColName] = "A";
+  // Dates by value, numbers in names in natural order, case ignored;
+  // "Skryté položky!" first of the files in either order.
+  std::vector<DirRow> rows(5);
+  const std::pair<const char*, double> items[] = {
+      {"b 10", 3.0}, {"B 9", 1.0}, {"A", 2.0}, {"Skryté položky!", 0.0}, {"..", 0.0}};
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    rows[i].cells[kDirColName] = items[i].first;
+    rows[i].time = items[i].second;
+  }
+  rows[3].kind = DirRowKind::kHiddenItems;
+  rows[4].kind = DirRowKind::kUp;
+  const auto names = [&rows] {
+    Names n;
+    for (const auto& r : rows)
+      n.push_back(r.Caption());
+    return n;
+  };
   SortDirRows(rows, 0);
-  EXPECT_EQ(rows[0].Caption(), "A");
-  EXPECT_EQ(rows[1].Caption(), "b");  // equal under case folding: order kept
+  EXPECT_EQ(names(), (Names{"..", "Skryté položky!", "A", "B 9", "b 10"}));
+  SortDirRows(rows, 3, true);
+  EXPECT_EQ(names(), (Names{"..", "Skryté položky!", "b 10", "A", "B 9"}));
 }
 
 TEST_F(BrowseTest, DamagedBlocksKeepTheRowsReadAndAreReported) {

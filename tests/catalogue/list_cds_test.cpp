@@ -160,5 +160,36 @@ TEST_F(ListCdsTest, CaptionsSortInTheLocaleOrder) {
   EXPECT_EQ(sorted, (Names{"Alfa", "beta", "čtení", "zebra"}));
 }
 
+TEST_F(ListCdsTest, HeaderClicksSortByValueOrNaturalTextAndReverse) {
+  CatalogueBytes catalogue;
+  catalogue.AddDisc({.serial = "1", .description = "Disk 10", .cdSize = 512})
+      .AddDisc({.serial = "2", .description = "Disk 2", .lendDate = 45001.0, .cdSize = 2048})
+      .AddDisc({.serial = "3", .description = "Disk 1", .lendDate = 45000.0, .cdSize = 1536 * 1024})
+      .AddMultigroup({.serial = "4-4", .description = "Sada"}, {"1", "2"});
+  catalogue.Save(engine.DatabasePath);
+  EXPECT_EQ(List("All"), (Names{"Disk 1", "Disk 2", "Disk 10", "Sada"}));  // numbers as numbers
+  EXPECT_FALSE(engine.DiscSortDescending);
+  engine.Discs.rows[1].selected = true;  // "Disk 2"
+
+  engine.ClickDiscColumn(kColCdSize);  // by bytes, not by the text "2,00 KB"
+  EXPECT_EQ(Captions(), (Names{"Sada", "Disk 10", "Disk 2", "Disk 1"}));
+  engine.ClickDiscColumn(kColCdSize);  // the same column again: reversed
+  EXPECT_EQ(Captions(), (Names{"Disk 1", "Disk 2", "Disk 10", "Sada"}));
+  EXPECT_TRUE(engine.DiscSortDescending);
+  EXPECT_TRUE(Row("Disk 2").selected);   // the selection moves with its row
+  engine.ClickDiscColumn(kColLendDate);  // an empty date before every date
+  EXPECT_EQ(Captions(), (Names{"Disk 10", "Sada", "Disk 1", "Disk 2"}));
+  EXPECT_FALSE(engine.DiscSortDescending);
+  // A new listing keeps the order chosen.
+  EXPECT_EQ(List("All"), (Names{"Disk 10", "Sada", "Disk 1", "Disk 2"}));
+
+  // A multigroup's members: ".." stays first whatever the order.
+  engine.PendingSerial = "4-4";
+  engine.RunOperation(OperationCode::kShowMultigroup);
+  EXPECT_FALSE(engine.DiscsSorted);
+  engine.SortDiscList(kColDescription, true);
+  EXPECT_EQ(Captions(), (Names{"..", "Disk 10", "Disk 2"}));
+}
+
 }  // namespace
 }  // namespace rondo

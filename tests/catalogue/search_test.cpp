@@ -220,6 +220,48 @@ TEST_F(SearchTest, UncomputedLengthsSkipNothingAndEveryDamagedDiscIsNamed) {
     EXPECT_EQ(said.find(serial), std::string::npos) << serial << " in " << said;
 }
 
+TEST_F(SearchTest, SortingTheHitsAndShowingOneInItsPlace) {
+  search.pattern = "*abc*";
+  Run();
+  const auto names = [this] {
+    Names n;
+    for (std::size_t i = 0; i < engine.Found.size(); ++i)
+      n.push_back(Cell(i, kSearchName));
+    return n;
+  };
+  engine.Found.ClickColumn(kSearchSize);  // by bytes; disc rows have none
+  EXPECT_EQ(names(), (Names{"Fotky abc", "Sada abc", "Holý abc", "abc.exe", "abc tajné.txt",
+                            "ABC.doc", "abc.txt", "Moře abc"}));
+  engine.Found.ClickColumn(kSearchSize);
+  EXPECT_EQ(names().front(), "Moře abc");
+  EXPECT_EQ(engine.Found.SortDescending(), true);
+  engine.Found.ClickColumn(kSearchLocation);
+  EXPECT_EQ(Cell(engine.Found.size() - 1, kSearchLocation), "Soukromé");
+  EXPECT_EQ(engine.Found.SortColumn(), std::optional<std::size_t>(kSearchLocation));
+
+  search.pattern = "*.jpg";
+  Run();
+  const SearchResults::Place place = engine.Found.PlaceOf(0);
+  EXPECT_EQ(place.serial, "AAAA-0001");
+  EXPECT_EQ(place.folders, (Names{"Léto", "Moře abc"}));
+  engine.RunOperation(OperationCode::kListCds);
+  ASSERT_EQ(engine.ShowSearchHit(place), Engine::HitShown::kBrowsed);
+  EXPECT_EQ(engine.PathLabel, "[Fotky abc] \\Léto\\Moře abc");
+  ASSERT_NE(engine.Dirs.FirstSelected(), nullptr);
+  EXPECT_EQ(engine.Dirs.FirstSelected()->Caption(), "pláž.jpg");
+  EXPECT_EQ(engine.Discs.FirstSelected()->Caption(), "Fotky abc");
+
+  // A multigroup's hit is its row; a disc no longer stored is gone.
+  search.pattern = "Sada*";
+  Run();
+  EXPECT_EQ(engine.ShowSearchHit(engine.Found.PlaceOf(0)), Engine::HitShown::kDiscList);
+  EXPECT_TRUE(engine.DirStack.empty());
+  EXPECT_EQ(engine.Discs.FirstSelected()->Caption(), "Sada abc");
+  SearchResults::Place gone = place;
+  gone.serial = "FFFF-FFFF";
+  EXPECT_EQ(engine.ShowSearchHit(gone), Engine::HitShown::kGone);
+}
+
 TEST(SearchPattern, WrappingTypedPatterns) {
   EXPECT_EQ(WrapPattern("abc"), "*abc*");
   EXPECT_EQ(WrapPattern("abc*"), "abc*");
