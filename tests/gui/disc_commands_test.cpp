@@ -10,7 +10,9 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 #include <filesystem>
 
 #include "catalogue/format/entry_walker.h"
@@ -196,7 +198,7 @@ class DiscCommandsTest : public QObject {
     // Removing the set asks first, then brings its members back.
     f.Select({"Sada"});
     f.Trigger("actionRemoveCds");
-    QCOMPARE(f.questions, QStringList{"Opravdu chcete vybrané položky odstranit?"});
+    QCOMPARE(f.questions, QStringList{"Opravdu chcete vybrané položky odstranit?\r\n\r\nSada"});
     QCOMPARE(f.window->engine().Discs.rows.size(), std::size_t(3));
     QCOMPARE(f.window->discCountLabel()->text(), QString("3"));
 
@@ -210,6 +212,87 @@ class DiscCommandsTest : public QObject {
     QCOMPARE(f.messages.last(), QString("Import skupin proveden."));
     const auto groups = ReadGroupList(f.registry);
     QVERIFY(std::find(groups.begin(), groups.end(), "Filmy") != groups.end());
+  }
+
+  void discCommandsWaitWhileADiscIsBrowsed() {
+    Fixture f;
+    const auto before = test::ReadAll(f.path);
+    const QStringList commands{"actionRemoveCds",       "actionLendCds",  "actionReturnCds",
+                               "actionClearLending",    "actionRenameCd", "actionChangeCdGroups",
+                               "actionCreateMultigroup"};
+    auto enabled = [&f, &commands] {
+      QStringList on;
+      for (const QString& name : commands) {
+        if (f.window->command(name)->isEnabled())
+          on << name;
+      }
+      return on;
+    };
+    QCOMPARE(enabled(), commands);
+    f.Select({"Alfa"});
+    f.window->openSelectedDisc();
+    QVERIFY(f.window->browsing());
+    QCOMPARE(enabled(), QStringList());
+    QVERIFY(!f.window->toolButton("actionRemoveCds")->isEnabled());
+    QVERIFY(!f.window->toolButton("actionLendCds")->isEnabled());
+    QVERIFY(f.window->toolButton("actionAddCd")->isEnabled());
+    // The browsed disc, selected in the hidden list, is not removed by any
+    // way in: the menu, the tool bar or the command itself.
+    QTest::mouseClick(f.window->toolButton("actionRemoveCds"), Qt::LeftButton);
+    f.Trigger("actionRemoveCds");
+    f.window->removeCds();
+    QVERIFY(f.questions.isEmpty());
+    QCOMPARE(test::ReadAll(f.path), before);
+
+    // Back up from the root: the disc list and its commands return.
+    f.window->dirView()->setCurrentIndex(f.window->dirView()->model()->index(0, 0));
+    f.window->openSelectedItem();
+    QVERIFY(!f.window->browsing());
+    QCOMPARE(enabled(), commands);
+    // Choosing a group ends browsing too.
+    f.window->openSelectedDisc();
+    QCOMPARE(enabled(), QStringList());
+    f.window->chooseGroup("All");
+    QCOMPARE(enabled(), commands);
+  }
+
+  void removalQuestionNamesTheDiscsAndDefaultsToNo() {
+    test::MainWindowFixture f;
+    test::CatalogueBytes catalogue;
+    QStringList names;
+    for (int i = 1; i <= 13; ++i) {
+      const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
+      catalogue.AddDisc({.serial = "BBBB-00" + number, .description = "Disk " + number});
+      names << QString::fromStdString("Disk " + number);
+    }
+    catalogue.Save(f.path);
+    f.Start();
+    QTreeView* view = f.window->discView();
+    view->selectAll();
+    f.answer = false;
+    f.Trigger("actionRemoveCds");
+    QCOMPARE(f.questions.size(), 1);
+    QCOMPARE(f.questions[0], "Opravdu chcete vybrané položky odstranit?\r\n\r\n" +
+                                 names.mid(0, 10).join("\r\n") + "\r\n… a další 3");
+    QCOMPARE(f.window->engine().Discs.rows.size(), 13u);
+
+    // The real question: Enter answers "Ne".
+    f.window->confirmHook = nullptr;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr)
+        return;
+      answer.stop();
+      defaultButton = box->standardButton(box->defaultButton());
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    answer.start(5);
+    view->selectAll();
+    f.Trigger("actionRemoveCds");
+    QCOMPARE(defaultButton, QMessageBox::No);
+    QCOMPARE(f.window->engine().Discs.rows.size(), 13u);
   }
 
   void anotherProgramsChangesAreShownAndWaitedFor() {
