@@ -3,6 +3,7 @@
 
 #include <clocale>
 
+#include "catalogue/disc_filter.h"
 #include "catalogue/engine.h"
 #include "support/catalogue_builder.h"
 #include "support/fake_host.h"
@@ -189,6 +190,27 @@ TEST_F(ListCdsTest, HeaderClicksSortByValueOrNaturalTextAndReverse) {
   EXPECT_FALSE(engine.DiscsSorted);
   engine.SortDiscList(kColDescription, true);
   EXPECT_EQ(Captions(), (Names{"..", "Disk 10", "Disk 2"}));
+}
+
+TEST_F(ListCdsTest, TheFilterNarrowsByDescriptionSerialLabelOrGroupAndDeselectsTheRest) {
+  List("All");
+  const auto shown = [this](const char* typed) {
+    Names names;
+    for (std::uint32_t i : DiscFilter(typed).Apply(engine.Discs))
+      names.push_back(engine.Discs.rows[i].Caption());
+    return names;
+  };
+  EXPECT_EQ(shown("MAT"), Names{"Matrix"});     // description, any case
+  EXPECT_EQ(shown("0003"), Names{"Bach"});      // serial
+  EXPECT_EQ(shown("audio"), Names{"Beatles"});  // label
+  for (auto& row : engine.Discs.rows)
+    row.selected = true;
+  EXPECT_EQ(shown("filmy"), (Names{"Matrix", "Quake"}));  // groups
+  EXPECT_EQ(engine.Discs.rows.size(), 5u);                // no row is lost
+  EXPECT_FALSE(Row("Bach").selected);                     // hidden rows are not acted on
+  EXPECT_TRUE(Row("Quake").selected);
+  EXPECT_EQ(shown("").size(), 5u);
+  EXPECT_EQ(FoldCase("ŽLUŤOUČKÝ Kůň ĽÍŠKA"), "žluťoučký kůň ľíška");
 }
 
 }  // namespace
