@@ -30,6 +30,8 @@
 #include <ctime>
 #include <exception>
 
+#include <filesystem>
+#include <system_error>
 #include "catalogue/messages.h"
 #include "gui/QELControls.h"
 #include "gui/TDatabazeInfoForm.h"
@@ -640,7 +642,6 @@ void TMainForm::start() {
   runOperation(OperationCode::kListCds);
   watcher_->Watch(engine_.DatabasePath);
   updateDiscCount();
-  // The listing creates a catalogue that was not there yet.
   updateDatabaseSize();
   // The borrowed-discs window beside the list, without waiting for it.
   bool showBorrowedAtStart = false;
@@ -727,7 +728,9 @@ void TMainForm::chooseGroup(const QString& group) {
   engine_.GroupFilter = ToUtf8(group);
   if (browsing())
     leaveBrowsing();
-  runOperation(OperationCode::kListCds);
+  // On a first start the catalogue and its folders are not there yet.
+  if (createCatalogue(engine_.DatabasePath))
+    runOperation(OperationCode::kListCds);
   updateDiscCount();
 }
 
@@ -944,8 +947,45 @@ void TMainForm::askForDatabase(bool newDatabase) {
   if (!chooseDatabaseFile)
     return;
   const QString path = chooseDatabaseFile(newDatabase);
-  if (!path.isEmpty())
-    openDatabase(path);
+  if (path.isEmpty())
+    return;
+  // A new catalogue that cannot be made leaves the open one open.
+  if (newDatabase && !createCatalogue(ToUtf8(path)))
+    return;
+  openDatabase(path);
+}
+
+bool TMainForm::createCatalogue(const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path file(path);
+  std::error_code error;
+  // An existing file (or none named) is the listing's business: it gives an
+  // empty file its header and says what is wrong with anything else.
+  if (path.empty() || fs::exists(file, error) || fs::is_symlink(file, error))
+    return true;
+  const std::string refused =
+      kFailurePrefix + std::string("databázi „") + path + "“ nelze vytvořit: ";
+  const fs::path folder = file.parent_path();
+  if (!folder.empty() && !fs::is_directory(folder, error)) {
+    fs::create_directories(folder, error);
+    if (error) {
+      ShowMessage(refused + "složku „" + folder.string() + "“ nelze založit (" + error.message() +
+                  "). Zvolte prosím jiné místo.");
+      return false;
+    }
+  }
+  try {
+    CreateCatalogueIfEmpty(path, [this, &path](std::chrono::milliseconds waited) {
+      return KeepWaitingForLock(path, waited);
+    });
+  } catch (const std::exception& e) {
+    std::string reason = e.what();
+    if (!reason.empty() && reason.back() != '.')
+      reason += '.';
+    ShowMessage(refused + reason + " Zvolte prosím jiné místo.");
+    return false;
+  }
+  return true;
 }
 
 QString TMainForm::defaultChooseDatabaseFile(bool newDatabase) {

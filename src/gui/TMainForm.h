@@ -244,6 +244,10 @@ class TMainForm : public QMainWindow, public EngineHost {
   // becomes a message and the window carries on. Empty when it failed.
   std::optional<bool> runOperation(OperationCode code);
   // Runs one step and turns its failure into "Chyba: " + text.
+  // Makes a catalogue that is not there yet, with the folders it lies in, as
+  // "rondotheka-cli init" does; says why when it cannot. True when the
+  // catalogue may be listed.
+  bool createCatalogue(const std::string& path);
   void guarded(const std::function<void()>& step);
   // Ends a refill that an error cut short, so the views are whole again.
   void finishPendingResets();

@@ -121,6 +121,7 @@ class StartupTest : public QObject {
   void initTestCase();
   void firstStartAsksForTheCatalogueInTheSettings();
   void emptyAnswerLeavesThePathEmptyAndTheWindowUsable();
+  void firstStartOnAnEmptyHomeCreatesTheProposedCatalogue();
   void newVersionOpensTheSettingsOnce();
   void startWritesItsSettingsAndFindsItsFolder();
   void settingsCommandAppliesTheFontSize();
@@ -200,6 +201,59 @@ void StartupTest::emptyAnswerLeavesThePathEmptyAndTheWindowUsable() {
   QCOMPARE(f.messages.size(), 2);
 }
 
+void StartupTest::firstStartOnAnEmptyHomeCreatesTheProposedCatalogue() {
+  Fixture f;
+  f.registry.WriteText("VerzeProgramu", kTitle);
+  const QByteArray home = qgetenv("HOME");
+  const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+  qputenv("HOME", f.path("domov").toUtf8());
+  qunsetenv("XDG_DATA_HOME");
+  // The settings propose the catalogue in the user's data folder, which
+  // does not exist yet; the user only presses "O.K.".
+  QString proposed;
+  ModalDriver user([&proposed](QWidget* modal) {
+    auto* settings = qobject_cast<TOnForm*>(modal);
+    if (settings == nullptr) {
+      modal->close();
+      return;
+    }
+    proposed = settings->databasePath()->currentText();
+    QueueClick(settings->okButton());
+  });
+  f.createWindow();
+  f.window->start();
+  qputenv("HOME", home);
+  if (!dataHome.isEmpty())
+    qputenv("XDG_DATA_HOME", dataHome);
+
+  const QString catalogue = f.path("domov/.local/share/rondotheka/katalog.big");
+  QCOMPARE(proposed, catalogue);
+  QCOMPARE(f.messages, QStringList{QString::fromUtf8(rondo::gui::kNoDatabasePrompt)});
+  QCOMPARE(QFileInfo(catalogue).size(), qint64(75));
+  QCOMPARE(f.window->databaseSizeLabel()->text(), QString("75 B"));
+
+  // "Nová databáze..." in folders that are not there yet makes them too.
+  const QString nested = f.path("nové/sbírky/hudba.big");
+  f.window->chooseDatabaseFile = [&nested](bool) { return nested; };
+  f.window->newDatabaseAction()->trigger();
+  QCOMPARE(QFileInfo(nested).size(), qint64(75));
+  QCOMPARE(f.window->windowTitle(), QString("QEL Rondotheka - hudba.big"));
+  QCOMPARE(f.messages.size(), 1);
+
+  // Where no folder can be made, the window says so and keeps the open one.
+  QFile blocker(f.path("soubor"));
+  QVERIFY(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  const QString impossible = f.path("soubor/sbírka/x.big");
+  f.window->chooseDatabaseFile = [&impossible](bool) { return impossible; };
+  f.window->newDatabaseAction()->trigger();
+  QCOMPARE(f.messages.size(), 2);
+  QVERIFY2(f.messages[1].startsWith("Chyba: databázi „" + impossible + "“ nelze vytvořit: složku"),
+           qPrintable(f.messages[1]));
+  QCOMPARE(QString::fromStdString(f.window->engine().DatabasePath), nested);
+  QCOMPARE(f.window->windowTitle(), QString("QEL Rondotheka - hudba.big"));
+}
+
 void StartupTest::newVersionOpensTheSettingsOnce() {
   Fixture f;
   f.writeCatalogue("katalog.big");
@@ -275,7 +329,7 @@ void StartupTest::settingsCommandAppliesTheFontSize() {
   });
   QAction* application = f.window->command("actionApplicationSettings");
   QVERIFY(application != nullptr);
-  QCOMPARE(application->text(), QString("Aplikace..."));
+  QCOMPARE(application->text(), QString("&Aplikace..."));
   application->trigger();
   QCOMPARE(user.seen, 1);
   QCOMPARE(f.registry.ReadText("VelikostFontu"), std::string("15"));
