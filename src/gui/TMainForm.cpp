@@ -29,9 +29,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
-
 #include <filesystem>
 #include <system_error>
+
 #include "catalogue/messages.h"
 #include "gui/QELControls.h"
 #include "gui/TDatabazeInfoForm.h"
@@ -639,7 +639,9 @@ void TMainForm::start() {
   engine_.GroupFilter = ToUtf8(group);
 
   applyFontSize();
-  runOperation(OperationCode::kListCds);
+  // On a first start the catalogue and its folders are not there yet.
+  if (createCatalogue(engine_.DatabasePath))
+    runOperation(OperationCode::kListCds);
   watcher_->Watch(engine_.DatabasePath);
   updateDiscCount();
   updateDatabaseSize();
@@ -728,9 +730,7 @@ void TMainForm::chooseGroup(const QString& group) {
   engine_.GroupFilter = ToUtf8(group);
   if (browsing())
     leaveBrowsing();
-  // On a first start the catalogue and its folders are not there yet.
-  if (createCatalogue(engine_.DatabasePath))
-    runOperation(OperationCode::kListCds);
+  runOperation(OperationCode::kListCds);
   updateDiscCount();
 }
 

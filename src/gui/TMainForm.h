@@ -239,15 +239,15 @@ class TMainForm : public QMainWindow, public EngineHost {
   void buildTimers();
   QAction* addCommand(QMenu* menu, const char* objectName, const QString& text, bool enabled);
   QString defaultChooseDatabaseFile(bool newDatabase);
+  // Makes a catalogue that is not there yet, with the folders it lies in, as
+  // "rondotheka-cli init" does; says why when it cannot. True when the
+  // catalogue may be listed.
+  bool createCatalogue(const std::string& path);
   // Every operation the window starts goes through here: a failure of the
   // file (a folder instead of a file, no permission, a damaged catalogue)
   // becomes a message and the window carries on. Empty when it failed.
   std::optional<bool> runOperation(OperationCode code);
   // Runs one step and turns its failure into "Chyba: " + text.
-  // Makes a catalogue that is not there yet, with the folders it lies in, as
-  // "rondotheka-cli init" does; says why when it cannot. True when the
-  // catalogue may be listed.
-  bool createCatalogue(const std::string& path);
   void guarded(const std::function<void()>& step);
   // Ends a refill that an error cut short, so the views are whole again.
   void finishPendingResets();
