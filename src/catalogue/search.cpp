@@ -216,9 +216,11 @@ SearchResults::Place SearchResults::PlaceOf(std::size_t row) const {
   return place;
 }
 
-void SearchResults::Sort(std::size_t column, bool descending) {
+std::vector<std::size_t> SearchResults::Sort(std::size_t column, bool descending) {
+  std::vector<std::size_t> order(rows_.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
   if (column >= kSearchColumnCount)
-    return;
+    return order;
   sortColumn_ = column;
   descending_ = descending;
   sorted_ = true;
@@ -284,8 +286,6 @@ void SearchResults::Sort(std::size_t column, bool descending) {
   const auto less = [&](std::size_t a, std::size_t b) {
     return byValue ? values[a] < values[b] : keys[a] < keys[b];
   };
-  std::vector<std::size_t> order(n);
-  std::iota(order.begin(), order.end(), std::size_t{0});
   if (descending) {
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return less(b, a); });
@@ -297,10 +297,11 @@ void SearchResults::Sort(std::size_t column, bool descending) {
   for (std::size_t i : order)
     sorted.push_back(std::move(rows_[i]));
   rows_ = std::move(sorted);
+  return order;
 }
 
-void SearchResults::ClickColumn(std::size_t column) {
-  Sort(column, sorted_ && column == sortColumn_ && !descending_);
+std::vector<std::size_t> SearchResults::ClickColumn(std::size_t column) {
+  return Sort(column, sorted_ && column == sortColumn_ && !descending_);
 }
 
 int SearchResults::Icon(std::size_t row) const {

@@ -106,8 +106,9 @@ class SearchResults {
   // with numbers in natural order, sizes and dates by value; a disc row's
   // empty cells come first. Stable. A click on the column sorted by
   // reverses the order.
-  void Sort(std::size_t column, bool descending);
-  void ClickColumn(std::size_t column);
+  // Both return, for each row's new place, the place it had before.
+  std::vector<std::size_t> Sort(std::size_t column, bool descending);
+  std::vector<std::size_t> ClickColumn(std::size_t column);
   // The column the rows are sorted by, while they are sorted.
   std::optional<std::size_t> SortColumn() const {
     return sorted_ ? std::optional(sortColumn_) : std::nullopt;

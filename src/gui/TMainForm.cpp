@@ -11,6 +11,7 @@
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -32,6 +33,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "catalogue/disc_filter.h"
 #include "catalogue/messages.h"
 #include "gui/QELControls.h"
 #include "gui/TDatabazeInfoForm.h"
@@ -196,14 +198,23 @@ std::string RemovalQuestion(const Rows& rows) {
   return question;
 }
 
+// The engine row a view row shows: the same index, unless the view shows
+// only some of the rows (the disc list's filter).
+struct SameRow {
+  std::size_t operator()(int row) const { return static_cast<std::size_t>(row); }
+};
+
 // Marks the engine rows of a view's selection change.
-template <typename Rows>
-void MarkSelection(Rows& rows, const QItemSelection& selected, const QItemSelection& deselected) {
-  auto mark = [&rows](const QItemSelection& ranges, bool on) {
+template <typename Rows, typename ToList = SameRow>
+void MarkSelection(Rows& rows, const QItemSelection& selected, const QItemSelection& deselected,
+                   ToList toList = {}) {
+  auto mark = [&rows, &toList](const QItemSelection& ranges, bool on) {
     for (const QItemSelectionRange& range : ranges) {
-      const int last = std::min(range.bottom(), static_cast<int>(rows.size()) - 1);
-      for (int row = std::max(range.top(), 0); row <= last; ++row)
-        rows[static_cast<std::size_t>(row)].selected = on;
+      for (int row = std::max(range.top(), 0); row <= range.bottom(); ++row) {
+        const std::size_t at = toList(row);
+        if (at < rows.size())
+          rows[at].selected = on;
+      }
     }
   };
   mark(deselected, false);
@@ -212,19 +223,23 @@ void MarkSelection(Rows& rows, const QItemSelection& selected, const QItemSelect
 
 // After a refill or a re-sort the view shows again the rows the engine has
 // marked as selected, so what the user sees is what the commands act on.
-template <typename Rows>
-void ShowEngineSelection(QTreeView* view, const Rows& rows) {
+template <typename Rows, typename ToList = SameRow>
+void ShowEngineSelection(QTreeView* view, const Rows& rows, ToList toList = {}) {
   QAbstractItemModel* model = view->model();
   QItemSelection selection;
   int first = -1;
-  const int count = static_cast<int>(rows.size());
+  const int count = model->rowCount();
+  const auto selectedAt = [&](int row) {
+    const std::size_t at = toList(row);
+    return at < rows.size() && rows[at].selected;
+  };
   for (int row = 0; row < count;) {
-    if (!rows[static_cast<std::size_t>(row)].selected) {
+    if (!selectedAt(row)) {
       ++row;
       continue;
     }
     int end = row;
-    while (end + 1 < count && rows[static_cast<std::size_t>(end + 1)].selected)
+    while (end + 1 < count && selectedAt(end + 1))
       ++end;
     selection.select(model->index(row, 0), model->index(end, model->columnCount() - 1));
     if (first < 0)
@@ -236,6 +251,14 @@ void ShowEngineSelection(QTreeView* view, const Rows& rows) {
   view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   view->selectionModel()->setCurrentIndex(model->index(first, 0), QItemSelectionModel::NoUpdate);
   view->scrollTo(model->index(first, 0));
+}
+
+// The header shows the column and order the engine sorted the rows by, or
+// no indicator while the rows are in the order they were listed.
+void ShowSortIndicator(QTreeView* view, bool sorted, int column, bool descending) {
+  view->header()->setSortIndicatorShown(sorted);
+  if (sorted)
+    view->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void SetUpListView(QTreeView* view) {
@@ -494,6 +517,26 @@ void TMainForm::buildCentralWidget() {
   // The disc list and, in its place while a disc is browsed, the
   // directory list.
   listStack_ = new QStackedWidget(central);
+  // The filter above the disc list narrows its rows as the user types.
+  auto* filterRow = new QWidget(central);
+  auto* filterLayout = new QHBoxLayout(filterRow);
+  filterLayout->setContentsMargins(0, 0, 0, 0);
+  filterEdit_ = new QLineEdit(filterRow);
+  filterEdit_->setObjectName(QStringLiteral("discFilter"));
+  filterEdit_->setClearButtonEnabled(true);
+  auto* filterLabel = new QLabel(QStringLiteral("Filtr:"), filterRow);
+  filterLabel->setObjectName(QStringLiteral("discFilterLabel"));
+  filterLabel->setBuddy(filterEdit_);
+  filterLayout->addWidget(filterLabel);
+  filterLayout->addWidget(filterEdit_, 1);
+  layout->addWidget(filterRow);
+  connect(filterEdit_, &QLineEdit::textChanged, this, [this] {
+    DiscListAboutToChange();
+    DiscListChanged();
+    updateDiscCount();
+  });
+  connect(listStack_, &QStackedWidget::currentChanged, filterRow,
+          [this, filterRow] { filterRow->setVisible(!browsing()); });
   discView_ = new QTreeView(listStack_);
   discView_->setObjectName(QStringLiteral("discView"));
   SetUpListView(discView_);
@@ -503,6 +546,11 @@ void TMainForm::buildCentralWidget() {
     discView_->header()->resizeSection(static_cast<int>(i), kDiscListColumns[i].width);
   discView_->installEventFilter(this);
   connect(discView_, &QAbstractItemView::doubleClicked, this, &TMainForm::openSelectedDisc);
+  discView_->header()->setSectionsClickable(true);
+  connect(discView_->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+    guarded([this, column] { engine_.ClickDiscColumn(column); });
+    finishPendingResets();
+  });
   connect(discView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TMainForm::syncDiscSelection);
 
@@ -931,8 +979,16 @@ void TMainForm::searchDatabase() {
   // reported like any other failure.
   guarded([this] {
     // The form writes its export next to the program when it may, else into
-    // the user's data folder; it decides that itself.
-    TSearchForm form(engine_, registry_, this);
+    // the user's data folder; it decides that itself. It is kept, with its
+    // results, for the next search.
+    if (searchForm_ == nullptr) {
+      searchForm_ = new TSearchForm(engine_, registry_, this);
+      // Started only to search, the program ends with the search window:
+      // there is no main window to show a hit in.
+      if (startArgument.compare(QStringLiteral("search"), Qt::CaseInsensitive) != 0)
+        searchForm_->showHit = [this](std::size_t row) { showSearchHit(row); };
+    }
+    TSearchForm& form = *searchForm_;
     if (registry_.ReadBool("MaximalizovatHledani"))
       form.setWindowState(Qt::WindowMaximized);
     if (searchHook) {
@@ -941,6 +997,34 @@ void TMainForm::searchDatabase() {
     }
     form.exec();
   });
+}
+
+void TMainForm::showSearchHit(std::size_t row) {
+  if (row >= engine_.Found.size() || engine_.Busy())
+    return;
+  const SearchResults::Place place = engine_.Found.PlaceOf(row);
+  Engine::HitShown shown = Engine::HitShown::kGone;
+  try {
+    shown = engine_.ShowSearchHit(place);
+  } catch (const std::exception& e) {
+    finishPendingResets();
+    ShowMessage(kFailurePrefix + std::string(e.what()));
+    return;
+  }
+  finishPendingResets();
+  switch (shown) {
+    case Engine::HitShown::kGone:
+      ShowMessage("CD „" + place.disc + "“ (" + place.serial + ") už v databázi není.");
+      break;
+    case Engine::HitShown::kDiscList:
+      if (browsing())
+        showDiscList();
+      break;
+    case Engine::HitShown::kBrowsed:
+      showDirList();
+      break;
+  }
+  activateWindow();
 }
 
 void TMainForm::askForDatabase(bool newDatabase) {
@@ -1015,6 +1099,12 @@ void TMainForm::openDatabase(const QString& path) {
   engine_.DirStack.clear();
   engine_.CurrentDepth = 0;
   clearLists();
+  // The hits of another catalogue cannot be shown in this one.
+  if (searchForm_ != nullptr) {
+    searchForm_->deleteLater();
+    searchForm_ = nullptr;
+  }
+  engine_.Found.Clear();
 
   updateCaption();
   runOperation(OperationCode::kListCds);
@@ -1140,7 +1230,7 @@ void TMainForm::openSelectedItem() {
 }
 
 void TMainForm::sortDirList(int column) {
-  guarded([this, column] { engine_.SortDirList(column); });
+  guarded([this, column] { engine_.ClickDirColumn(column); });
   finishPendingResets();
 }
 
@@ -1185,7 +1275,8 @@ void TMainForm::foreignDirectoriesClicked(bool checked) {
 void TMainForm::syncDiscSelection(const QItemSelection& selected,
                                   const QItemSelection& deselected) {
   if (!model_->Resetting())
-    MarkSelection(engine_.Discs.rows, selected, deselected);
+    MarkSelection(engine_.Discs.rows, selected, deselected,
+                  [this](int row) { return model_->ListRow(row); });
 }
 
 void TMainForm::syncDirSelection(const QItemSelection& selected, const QItemSelection& deselected) {
@@ -1278,8 +1369,15 @@ void TMainForm::DiscListAboutToChange() {
 }
 
 void TMainForm::DiscListChanged() {
+  // The filter's rows; the others lose their selection, so the commands act
+  // on what is shown.
+  const DiscFilter filter(ToUtf8(filterEdit_->text()));
+  model_->ShowOnly(filter.Empty() ? std::nullopt : std::optional(filter.Apply(engine_.Discs)));
   model_->EndReset();
-  ShowEngineSelection(discView_, engine_.Discs.rows);
+  ShowEngineSelection(discView_, engine_.Discs.rows,
+                      [this](int row) { return model_->ListRow(row); });
+  ShowSortIndicator(discView_, engine_.DiscsSorted, engine_.DiscSortColumn,
+                    engine_.DiscSortDescending);
 }
 
 void TMainForm::DirListAboutToChange() {
@@ -1289,6 +1387,7 @@ void TMainForm::DirListAboutToChange() {
 void TMainForm::DirListChanged() {
   dirModel_->EndReset();
   ShowEngineSelection(dirView_, engine_.Dirs.rows);
+  ShowSortIndicator(dirView_, engine_.DirsSorted, engine_.SortColumn, engine_.SortDescending);
 }
 
 void TMainForm::PathLabelChanged(const std::string& text) {

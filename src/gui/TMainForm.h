@@ -25,6 +25,7 @@
 class QAction;
 class QItemSelection;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class QStackedWidget;
@@ -139,6 +140,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   IconCache& iconCache() const { return *icons_; }
   QTreeView* discView() const { return discView_; }
   QTreeView* dirView() const { return dirView_; }
+  QLineEdit* discFilter() const { return filterEdit_; }
   QStackedWidget* listStack() const { return listStack_; }
   QLabel* pathLabel() const { return pathLabel_; }
   QPushButton* groupButton() const { return groupButton_; }
@@ -183,6 +185,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   void openSelectedDisc();
   // Opens the selected directory-list row: a directory, or "..".
   void openSelectedItem();
+  // Shows a search result row in its place: the disc browsed down to the
+  // hit's folder with the hit selected.
+  void showSearchHit(std::size_t row);
   // A click on a directory-list column header.
   void sortDirList(int column);
   // Rebuilds the group menu (and counts the start, as every build does).
@@ -296,6 +301,10 @@ class TMainForm : public QMainWindow, public EngineHost {
   QStackedWidget* listStack_ = nullptr;
   QTreeView* discView_ = nullptr;
   QTreeView* dirView_ = nullptr;
+  // "Filtr:" above the disc list.
+  QLineEdit* filterEdit_ = nullptr;
+  // The search window, kept with its results for the next search.
+  class TSearchForm* searchForm_ = nullptr;
   QLabel* pathLabel_ = nullptr;
   QPushButton* groupButton_ = nullptr;
   QMenu* groupMenu_ = nullptr;

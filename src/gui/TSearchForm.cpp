@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -160,7 +161,8 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   gauge_->setValue(0);
   gauge_->setTextVisible(false);
 
-  // Rows stay in the order they were found; the view never sorts them.
+  // Rows come in the order they were found; a click on a column header has
+  // the engine sort them, the view never sorts on its own.
   results_ = new QTreeView(this);
   results_->setModel(model_);
   results_->setRootIsDecorated(false);
@@ -170,6 +172,11 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   results_->setAllColumnsShowFocus(true);
   for (std::size_t c = 0; c < kSearchColumnCount; ++c)
     results_->header()->resizeSection(static_cast<int>(c), kSearchColumns[c].width);
+  results_->header()->setSectionsClickable(true);
+  results_->header()->setSortIndicatorShown(false);
+  results_->installEventFilter(this);
+  connect(results_->header(), &QHeaderView::sectionClicked, this, &TSearchForm::sortResults);
+  connect(results_, &QAbstractItemView::doubleClicked, this, &TSearchForm::showHitAt);
 
   start_ = new QPushButton(QStringLiteral("Start"), this);
   start_->setEnabled(false);
@@ -357,6 +364,7 @@ void TSearchForm::search() {
   itemCount_->setText(QStringLiteral("0"));
   engine_.Found.Clear();
   model_->reset();
+  results_->header()->setSortIndicatorShown(false);
   if (wrap_->isChecked()) {
     const QString wrapped = QString::fromStdString(WrapPattern(pattern_->text().toStdString()));
     if (wrapped != pattern_->text())
@@ -478,10 +486,46 @@ void TSearchForm::done(int result) {
     return;
   }
   hide();
-  engine_.Found.Clear();
-  model_->reset();
   SavePersistedControls(this, registry_);
   QDialog::done(result);
+}
+
+void TSearchForm::sortResults(int column) {
+  // The rows are still being added while a search runs.
+  if (searching_)
+    return;
+  model_->clickColumn(column);
+  const std::optional<std::size_t> sorted = engine_.Found.SortColumn();
+  results_->header()->setSortIndicatorShown(sorted.has_value());
+  if (sorted) {
+    const Qt::SortOrder order =
+        engine_.Found.SortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder;
+    results_->header()->setSortIndicator(static_cast<int>(*sorted), order);
+  }
+}
+
+void TSearchForm::showHitAt(const QModelIndex& index) {
+  if (searching_ || !index.isValid() || !showHit)
+    return;
+  const auto row = static_cast<std::size_t>(index.row());
+  if (row >= engine_.Found.size())
+    return;
+  accept();
+  showHit(row);
+}
+
+bool TSearchForm::eventFilter(QObject* watched, QEvent* event) {
+  // Enter on a result row shows it in its place instead of pressing the
+  // default button.
+  if (watched == results_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && results_->currentIndex().isValid() &&
+        showHit) {
+      showHitAt(results_->currentIndex());
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace rondo::gui

@@ -44,6 +44,10 @@ class TSearchForm : public QDialog, public SearchHost {
   // Called with every record read, before the window lets its events run
   // (tests press buttons in the middle of a search from here).
   std::function<void()> recordHook;
+  // Shows a result row (an index into the engine's results) in its place
+  // in the main window; Enter or a double click on a row calls it and
+  // closes the window. The results stay for the next opening.
+  std::function<void(std::size_t row)> showHit;
 
   // SearchHost.
   std::uint64_t OptionsVersion() override { return version_; }
@@ -96,6 +100,7 @@ class TSearchForm : public QDialog, public SearchHost {
 
  protected:
   void done(int result) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct Options {
@@ -114,6 +119,8 @@ class TSearchForm : public QDialog, public SearchHost {
   void setIdleLabels();
   void syncView();
   void showMessage(const QString& text);
+  void sortResults(int column);
+  void showHitAt(const QModelIndex& index);
 
   Engine& engine_;
   Registry& registry_;

@@ -25,7 +25,7 @@ DiscListModel::DiscListModel(const DiscList& list, QObject* parent)
 int DiscListModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid() || resetting_)
     return 0;
-  return static_cast<int>(list_.rows.size());
+  return static_cast<int>(shownOnly_ ? shownOnly_->size() : list_.rows.size());
 }
 
 int DiscListModel::columnCount(const QModelIndex& parent) const {
@@ -37,7 +37,9 @@ QVariant DiscListModel::data(const QModelIndex& index, int role) const {
   // shown in the middle runs the event loop); it gets nothing.
   if (resetting_ || !index.isValid() || index.row() < 0 || index.column() < 0)
     return {};
-  const auto row = static_cast<std::size_t>(index.row());
+  if (index.row() >= rowCount())
+    return {};
+  const std::size_t row = ListRow(index.row());
   const auto column = static_cast<std::size_t>(index.column());
   if (row >= list_.rows.size() || column >= kDiscColumnCount)
     return {};
@@ -91,6 +93,11 @@ void DiscListModel::BeginReset() {
     return;
   beginResetModel();
   resetting_ = true;
+}
+
+void DiscListModel::ShowOnly(std::optional<std::vector<std::uint32_t>> rows) {
+  if (resetting_)
+    shownOnly_ = std::move(rows);
 }
 
 void DiscListModel::EndReset() {

@@ -7,6 +7,9 @@
 #include <QIcon>
 #include <QString>
 #include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "catalogue/disc_list.h"
 
@@ -34,6 +37,15 @@ class DiscListModel : public QAbstractTableModel {
   void EndReset();
   bool Resetting() const { return resetting_; }
 
+  // Shows only these rows of the list (the filter's), or all of them;
+  // only between BeginReset and EndReset.
+  void ShowOnly(std::optional<std::vector<std::uint32_t>> rows);
+  // The list row a view row shows.
+  std::size_t ListRow(int viewRow) const {
+    return shownOnly_ ? (*shownOnly_)[static_cast<std::size_t>(viewRow)]
+                      : static_cast<std::size_t>(viewRow);
+  }
+
   // The shared icon of a row icon index (kDiscIconIndex, kAudioCdIconIndex,
   // kMultigroupIconIndex); an empty icon for kNoIcon and unknown indexes.
   const QIcon& IconFor(int icon) const;
@@ -41,6 +53,7 @@ class DiscListModel : public QAbstractTableModel {
  private:
   const DiscList& list_;
   bool resetting_ = false;
+  std::optional<std::vector<std::uint32_t>> shownOnly_;
   std::array<QString, kDiscColumnCount> headers_;
   QIcon discIcon_;
   QIcon audioCdIcon_;

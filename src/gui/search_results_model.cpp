@@ -4,7 +4,7 @@
 
 namespace rondo::gui {
 
-SearchResultsModel::SearchResultsModel(const Engine& engine, QObject* parent)
+SearchResultsModel::SearchResultsModel(Engine& engine, QObject* parent)
     : QAbstractTableModel(parent), engine_(engine) {}
 
 int SearchResultsModel::rowCount(const QModelIndex& parent) const {
@@ -89,6 +89,27 @@ void SearchResultsModel::rowsAppended() {
   beginInsertRows(QModelIndex(), shown_, total - 1);
   shown_ = total;
   endInsertRows();
+}
+
+void SearchResultsModel::clickColumn(int column) {
+  if (column < 0 || static_cast<std::size_t>(column) >= kSearchColumnCount)
+    return;
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  const std::vector<std::size_t> order =
+      engine_.Found.ClickColumn(static_cast<std::size_t>(column));
+  std::vector<int> placeOf(order.size());
+  for (std::size_t now = 0; now < order.size(); ++now)
+    placeOf[order[now]] = static_cast<int>(now);
+  const QModelIndexList before = persistentIndexList();
+  QModelIndexList after;
+  after.reserve(before.size());
+  for (const QModelIndex& index : before) {
+    const auto row = static_cast<std::size_t>(index.row());
+    after.push_back(row < placeOf.size() ? this->index(placeOf[row], index.column())
+                                         : QModelIndex());
+  }
+  changePersistentIndexList(before, after);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void SearchResultsModel::reset() {

@@ -16,7 +16,7 @@ class SearchResultsModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  explicit SearchResultsModel(const Engine& engine, QObject* parent = nullptr);
+  explicit SearchResultsModel(Engine& engine, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -31,9 +31,13 @@ class SearchResultsModel : public QAbstractTableModel {
   void rowsAppended();
   // Starts over (the results were cleared).
   void reset();
+  // A click on a column header: the engine sorts the rows by the column
+  // (the same column again reverses them); the selection moves with its
+  // rows.
+  void clickColumn(int column);
 
  private:
-  const Engine& engine_;
+  Engine& engine_;
   // File icons by extension; disc rows use the disc list's own icons.
   mutable IconCache icons_;
   DiscList noDiscs_;
