@@ -375,6 +375,17 @@ void BrowsingTest::headerClickSortsTheDirectoryList() {
   QCOMPARE(selected.size(), 1);
   QCOMPARE(Cell(f.dirs(), selected[0].row(), 0), QString("readme.TXT"));
   QVERIFY(f.window->engine().Dirs.rows[static_cast<std::size_t>(selected[0].row())].selected);
+
+  // A second click reverses the order, which the indicator shows; the
+  // selection goes with its row.
+  f.clickHeader(0);
+  QCOMPARE(Column(f.dirs(), 0).mid(4), (QStringList{"readme.TXT", "film.avi", "data.bin"}));
+  QHeaderView* header = view->header();
+  QVERIFY(header->isSortIndicatorShown());
+  QCOMPARE(header->sortIndicatorSection(), 0);
+  QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+  QCOMPARE(view->selectionModel()->selectedRows().value(0).data().toString(),
+           QString("readme.TXT"));
 }
 
 void BrowsingTest::choosingAGroupEndsBrowsing() {

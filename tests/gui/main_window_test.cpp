@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -231,6 +232,7 @@ class MainWindowTest : public QObject {
   void shownGroupAndSettingsAreTakenFromTheRegistry();
   void checkboxStoresItsState();
   void viewSelectionReachesTheEngineRows();
+  void headerSortAndFilterKeepWhatTheCommandsActOn();
   void doubleClickOpensMultigroupAndUpRowReturns();
   void spaceKeyOpensTheSelectedMultigroup();
   void oldFormatRefusedLeavesFileUnchanged();
@@ -473,6 +475,36 @@ void MainWindowTest::viewSelectionReachesTheEngineRows() {
   QCOMPARE(selectedCaptions().size(), 5);
   f.view().clearSelection();
   QVERIFY(selectedCaptions().isEmpty());
+}
+
+void MainWindowTest::headerSortAndFilterKeepWhatTheCommandsActOn() {
+  Fixture f;
+  f.useSampleCatalogue();
+  QVERIFY(f.open());
+  QHeaderView* header = f.view().header();
+  const QPoint serial(header->sectionViewportPosition(2) + 5, header->height() / 2);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, serial);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, serial);
+  QCOMPARE(Cell(f.model(), 0, 0), QString("Archiv"));  // serials from the highest
+  QCOMPARE(Cell(f.model(), 4, 0), QString("Doom"));
+  QCOMPARE(header->sortIndicatorSection(), 2);
+  QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+
+  // The filter shows the matching rows only; a hidden row is no longer
+  // selected, so no command acts on it, and no row leaves the engine.
+  f.clickRow(RowOf(f.model(), "Matrix"));
+  f.clickRow(RowOf(f.model(), "Quake"), Qt::ControlModifier);
+  QVERIFY(f.window->discFilter()->isVisible());
+  QTest::keyClicks(f.window->discFilter(), "QUA");
+  QCOMPARE(f.model().rowCount(), 1);
+  QCOMPARE(Cell(f.model(), 0, 0), QString("Quake"));
+  QCOMPARE(f.window->engine().Discs.rows.size(), std::size_t{5});
+  QCOMPARE(QString::fromStdString(f.window->engine().Discs.FirstSelected()->Caption()),
+           QString("Quake"));
+  QCOMPARE(f.view().selectionModel()->selectedRows().size(), 1);
+  f.window->discFilter()->clear();
+  QCOMPARE(f.model().rowCount(), 5);
+  QCOMPARE(f.view().selectionModel()->selectedRows().value(0).data().toString(), QString("Quake"));
 }
 
 void MainWindowTest::doubleClickOpensMultigroupAndUpRowReturns() {
