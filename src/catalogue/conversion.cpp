@@ -61,8 +61,9 @@ std::vector<OldDisc> Survey(FileStream& in) {
     std::string start(kMagic.size(), '\0');
     in.Seek(0);
     in.Read(start.data(), start.size());
-    if (start == kMagic)
-      ThrowDamaged("databáze už má současný formát", 0);
+    if (start == kMagic) {
+      throw AlreadyCurrentFormat("Databáze už má současný formát, není co převádět.");
+    }
   }
   std::vector<std::uint8_t> head(kOldHeaderSize);
   std::vector<std::uint8_t> items;

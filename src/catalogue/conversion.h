@@ -5,11 +5,19 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "catalogue/format/write_lock.h"
 
 namespace rondo {
+
+// The file given to the conversion has the current format already: nothing
+// to convert (not damage).
+class AlreadyCurrentFormat : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 struct ConversionProgress {
   // A disc is about to be converted: its description (UTF-8) and the old

@@ -440,8 +440,19 @@ void TKontrolaForm::runCheck(const Medium& medium, std::uint64_t maximum) {
     deleteLater();
     return;
   }
-  if (result.mediumGone)
+  start_->setText(QString::fromLatin1(kStart));
+  running_ = false;
+  if (result.mediumGone) {
     showMessage(QString::fromUtf8(kMediumRemoved));
+  } else if (!result.rootUnreadable) {
+    const QString read = QStringLiteral("Přečteno souborů: %1 (%2), chyb: %3.")
+                             .arg(result.files)
+                             .arg(Bytes(result.bytes))
+                             .arg(result.errors);
+    showMessage((result.stopped ? QStringLiteral("Kontrola byla zastavena. ")
+                                : QStringLiteral("Kontrola skončila. ")) +
+                read);
+  }
 }
 
 void TKontrolaForm::statsTick() {

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <vector>
 
+#include "gui/mnemonics.h"
 #include "gui/qt_text.h"
 #include "settings/lng_file.h"
 
@@ -104,8 +105,8 @@ std::vector<Control> ControlsOf(QWidget* window) {
       continue;
     if (auto* menu = qobject_cast<QMenu*>(object)) {
       NameIfNeeded(menu, window, "Menu");
-      controls.push_back(
-          {menu->objectName(), menu->title(), [menu](const QString& t) { menu->setTitle(t); }});
+      controls.push_back({menu->objectName(), WithoutMnemonic(menu->title()),
+                          [menu](const QString& t) { menu->setTitle(t); }});
     } else if (auto* action = qobject_cast<QAction*>(object)) {
       if (action->isSeparator() || action->menu() != nullptr ||
           action->property(kLanguageMenuProperty).toBool())
@@ -119,7 +120,7 @@ std::vector<Control> ControlsOf(QWidget* window) {
       if (holder != nullptr && holder->objectName().contains(QStringLiteral("666")))
         continue;
       NameIfNeeded(action, window, "MenuItem");
-      controls.push_back({action->objectName(), action->text(),
+      controls.push_back({action->objectName(), WithoutMnemonic(action->text()),
                           [action](const QString& t) { action->setText(t); }});
     } else if (auto* tabs = qobject_cast<QTabWidget*>(object)) {
       for (int i = 0; i < tabs->count(); ++i) {
@@ -250,6 +251,8 @@ void TLngINISupp::applyFile(const LngFile& file, QWidget* form) {
         }
       }
     }
+    // The texts just set are as written; their letters are underlined anew.
+    AssignMnemonics(window);
   }
 }
 
@@ -288,6 +291,8 @@ void TLngINISupp::Apply(QWidget* form) {
   LngFile current;
   current.Load(Utf8(fileName_));
   buildMenus(current);
+  if (menu_ != nullptr)
+    AssignMnemonics(menu_->window());  // the language list is new
 }
 
 void TLngINISupp::fillMenu(QMenu* menu, const QString& prefix, const LngFile& current) {

@@ -297,6 +297,7 @@ TMainForm::TMainForm(Registry& registry, QWidget* parent)
   buildCentralWidget();
   buildContextMenus();
   buildTimers();
+  buildKeys();
   setGroupCaption(FromUtf8(kGroupAll));
   resize(900, 560);
 }
@@ -1287,13 +1288,8 @@ void TMainForm::syncDirSelection(const QItemSelection& selected, const QItemSele
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   if ((watched == discView_ || watched == dirView_) && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
-      if (watched == discView_)
-        openSelectedDisc();
-      else
-        openSelectedItem();
+    if (handleListKey(watched == discView_, key->key(), key->modifiers()))
       return true;
-    }
   }
   return QMainWindow::eventFilter(watched, event);
 }

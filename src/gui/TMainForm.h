@@ -242,6 +242,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   void buildContextMenus();
   void buildCentralWidget();
   void buildTimers();
+  // Shortcuts of the commands, and the keys of the two lists.
+  void buildKeys();
+  bool handleListKey(bool discList, int key, Qt::KeyboardModifiers modifiers);
   QAction* addCommand(QMenu* menu, const char* objectName, const QString& text, bool enabled);
   QString defaultChooseDatabaseFile(bool newDatabase);
   // Makes a catalogue that is not there yet, with the folders it lies in, as

@@ -140,6 +140,8 @@ bool TPrevodForm::start() {
       ConvertOldCatalogue(path().toStdString(), progress);
       done = true;
       converted_ = true;
+    } catch (const AlreadyCurrentFormat& e) {
+      message(QString::fromUtf8(e.what()));
     } catch (const std::exception& e) {
       message(QString::fromUtf8(std::string(msg::kErrorPrefix) + e.what() +
                                 std::string(msg::kFileUnchanged)));

@@ -279,7 +279,7 @@ void BrowsingTest::spaceKeyAndSelectionFollowTheEngine() {
   QTest::mouseClick(discs->viewport(), Qt::LeftButton, Qt::NoModifier,
                     discs->visualRect(f.discs().index(RowOf(f.discs(), "CD1"), 0)).center());
   discs->setFocus();
-  QTest::keyClick(discs, Qt::Key_Space);
+  QTest::keyClick(discs, Qt::Key_Return);  // Enter opens, as Space does
   QVERIFY(w.browsing());
 
   QTreeView* dirs = w.dirView();
@@ -306,6 +306,11 @@ void BrowsingTest::spaceKeyAndSelectionFollowTheEngine() {
   // Fresh rows start unselected, in the view as in the engine.
   QVERIFY(selectedCaptions().isEmpty());
   QVERIFY(dirs->selectionModel()->selectedRows().isEmpty());
+  // Backspace goes one level up, and from the root back to the discs.
+  QTest::keyClick(dirs, Qt::Key_Backspace);
+  QCOMPARE(w.pathLabel()->text(), QString("[CD1] "));
+  QTest::keyClick(dirs, Qt::Key_Backspace);
+  QVERIFY(!w.browsing());
 }
 
 void BrowsingTest::hiddenItemsAndTheForeignItemsBox() {
@@ -442,8 +447,9 @@ void BrowsingTest::contextMenuOfTheDirectoryList() {
   QCOMPARE(actions.size(), 3);
   QCOMPARE(actions[0]->text(), QString("[Soubory a adresáře]"));
   QVERIFY(!actions[0]->isEnabled());
-  QCOMPARE(actions[1]->text(), QString("Změnit komentář..."));
-  QCOMPARE(actions[2]->text(), QString("Změnit skupinu..."));
+  // The commands carry the letters they have in the menu bar.
+  QCOMPARE(actions[1]->text(), QString("&Změnit komentář..."));
+  QCOMPARE(actions[2]->text(), QString("Z&měnit skupinu..."));
   QVERIFY(actions[1]->isEnabled() && actions[2]->isEnabled());
   menu->hide();
 }

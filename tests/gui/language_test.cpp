@@ -12,6 +12,7 @@
 #include "gui/TLngINISupp.h"
 #include "gui/TMainForm.h"
 #include "gui/TRenameForm.h"
+#include "gui/mnemonics.h"
 #include "settings/lng_file.h"
 #include "support/catalogue_builder.h"
 
@@ -46,7 +47,9 @@ struct Fixture {
     window->start();
     window->show();
   }
-  QString text(const char* action) const { return window->command(action)->text(); }
+  QString text(const char* action) const {
+    return gui::WithoutMnemonic(window->command(action)->text());
+  }
   LngFile file(const QString& name) const {
     LngFile f;
     f.Load(lang(name).toStdString());
@@ -125,19 +128,19 @@ class LanguageTest : public QObject {
     f.start();
     QMenu* menu = f.window->menuBar()->findChild<QMenu*>("LngItem");
     QVERIFY(menu != nullptr);
-    QCOMPARE(menu->title(), QString("Jazyk"));
+    QCOMPARE(menu->title(), QString("&Jazyk"));
     QStringList items;
     for (QAction* a : menu->actions())
       items << a->objectName() + "=" + a->text();
     QCOMPARE(items,
-             (QStringList{"czech=Čeština [QEL Rondotheka]", "english=English [QEL Rondotheka]"}));
+             (QStringList{"czech=&Čeština [QEL Rondotheka]", "english=&English [QEL Rondotheka]"}));
     const QString caption = f.window->windowTitle();
     menu->actions().at(1)->trigger();
     QCOMPARE(f.text("actionAddCd"), QString("Add..."));
     QCOMPARE(f.window->languageFile(), std::string("english.lng"));
     QCOMPARE(f.window->windowTitle(), caption);  // still names the catalogue
     QMenu* again = f.window->menuBar()->findChild<QMenu*>("LngItem");
-    QCOMPARE(again->title(), QString("Language"));
+    QCOMPARE(again->title(), QString("&Language"));
     f.window->close();
     QCOMPARE(f.registry.ReadText("Language"), std::string("english.lng"));
     // The shipped files were complete: switching wrote nothing into them.

@@ -36,6 +36,7 @@
 #include "gui/TSearchForm.h"
 #include "gui/dir_list_model.h"
 #include "gui/disc_list_model.h"
+#include "gui/mnemonics.h"
 #include "platform/environment.h"
 #include "settings/registry.h"
 #include "shell/text.h"
@@ -634,8 +635,9 @@ void MainWindowTest::openAndNewDatabaseCommandsUseTheChooser() {
     return answer;
   };
 
-  QCOMPARE(f.window->programMenu()->title(), QString("[Program]"));
-  QCOMPARE(f.window->openDatabaseAction()->text(), QString("Otevřít databázi..."));
+  // Captions as written, with one letter of each underlined.
+  QCOMPARE(f.window->programMenu()->title(), QString("[&Program]"));
+  QCOMPARE(f.window->openDatabaseAction()->text(), QString("&Otevřít databázi..."));
   f.window->openDatabaseAction()->trigger();
   QCOMPARE(requests, QList<bool>{false});
   QCOMPARE(f.window->windowTitle(), QString("QEL Rondotheka - jina.big"));
@@ -654,7 +656,7 @@ void MainWindowTest::openAndNewDatabaseCommandsUseTheChooser() {
 
   const QString freshPath = f.path("nova.big");
   answer = freshPath;
-  QCOMPARE(f.window->newDatabaseAction()->text(), QString("Nová databáze..."));
+  QCOMPARE(f.window->newDatabaseAction()->text(), QString("&Nová databáze..."));
   f.window->newDatabaseAction()->trigger();
   QCOMPARE(requests, (QList<bool>{false, true, true}));
   QCOMPARE(f.window->windowTitle(), QString("QEL Rondotheka - nova.big"));
@@ -696,7 +698,7 @@ void MainWindowTest::quitClosesTheWindow() {
   Fixture f;
   f.useSampleCatalogue();
   QVERIFY(f.open());
-  QCOMPARE(f.window->quitAction()->text(), QString("Konec"));
+  QCOMPARE(f.window->quitAction()->text(), QString("&Konec"));
   f.window->quitAction()->trigger();
   QVERIFY(!f.window->isVisible());
 }
@@ -731,14 +733,20 @@ void MainWindowTest::menusHaveTheirCommandsInOrder() {
   for (int m = 0; m < menus.size(); ++m) {
     QMenu* menu = menus[m]->menu();
     QVERIFY(menu != nullptr);
-    QCOMPARE(menu->title(), expected[m].first);
+    QCOMPARE(rondo::gui::WithoutMnemonic(menu->title()), expected[m].first);
     QStringList entries;
+    QSet<QChar> letters;  // each entry has its own underlined letter
     for (QAction* action : menu->actions()) {
       if (action->isSeparator()) {
         entries << "-";
         continue;
       }
-      entries << action->text();
+      entries << rondo::gui::WithoutMnemonic(action->text());
+      const qsizetype amp = action->text().indexOf('&');
+      QVERIFY2(amp >= 0 && amp + 1 < action->text().size(), qPrintable(action->text()));
+      const QChar letter = action->text()[amp + 1].toLower();
+      QVERIFY2(!letters.contains(letter), qPrintable(action->text()));
+      letters.insert(letter);
       QVERIFY2(action->isEnabled(), qPrintable(action->text()));
       QVERIFY(!action->objectName().isEmpty());
       QVERIFY2(!names.contains(action->objectName()), qPrintable(action->objectName()));
@@ -794,7 +802,7 @@ void MainWindowTest::toolBarAndDiscContextMenu() {
   QCOMPARE(menu->pos(), global);
   QStringList entries;
   for (QAction* action : menu->actions()) {
-    entries << action->text();
+    entries << rondo::gui::WithoutMnemonic(action->text());
     QVERIFY(action->isEnabled());
   }
   QCOMPARE(entries, (QStringList{"Přidat...", "Ubrat, zrušit multiskupinu...", "Půjčit...",
