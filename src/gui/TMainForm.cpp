@@ -54,6 +54,7 @@
 #include "gui/disc_list_model.h"
 #include "gui/icon_cache.h"
 #include "gui/qt_text.h"
+#include "gui/qt_translations.h"
 #include "platform/environment.h"
 #include "platform/linux_file_tree.h"
 #include "settings/group_kinds.h"
@@ -311,11 +312,13 @@ void TMainForm::startLanguage() {
     language_->setMenu(menuBar());
     connect(language_, &TLngINISupp::languageChanged, this, [this](const QString& name) {
       languageFile_ = ToUtf8(name);
+      UseQtTranslations(name);
       // The caption names the open catalogue, not a fixed text.
       updateCaption();
     });
   }
   SetMainLngSupp(language_);
+  UseQtTranslations(FromUtf8(languageFile_));
   language_->setFileName(FromUtf8(languageFile_));
   language_->Apply(this);
 }
