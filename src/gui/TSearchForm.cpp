@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTreeView>
 #include <QUrl>
@@ -57,15 +59,10 @@ Control* Persisted(Control* control, const char* valueName) {
   return control;
 }
 
-// The folder of the program when it may write there, else the user's data
-// folder (created when missing).
-QString DefaultProgramFolder() {
-  const QString own = QCoreApplication::applicationDirPath();
-  if (QFileInfo(own).isWritable())
-    return own;
-  const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  QDir().mkpath(data);
-  return data;
+// The user's documents folder, or the home folder when there is none.
+QString DocumentsFolder() {
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return documents.isEmpty() ? QDir::homePath() : documents;
 }
 
 // The first selected entry of a list, or nullptr.
@@ -83,8 +80,14 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
     : QDialog(parent), engine_(engine), registry_(registry) {
   setObjectName(QStringLiteral("TSearchForm"));
   setWindowTitle(QStringLiteral("Vyhledávání..."));
-  programFolder = DefaultProgramFolder();
-  openInViewer = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  exportFolder = DocumentsFolder();
+  openInViewer = [](const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  };
+  chooseExportFile = [this](const QString& proposed) {
+    return QFileDialog::getSaveFileName(this, QStringLiteral("Export výsledků hledání"), proposed,
+                                        QStringLiteral("Text (*.txt);;Všechny soubory (*)"));
+  };
   model_ = new SearchResultsModel(engine_, this);
 
   pattern_ = new QLineEdit(this);
@@ -451,12 +454,19 @@ void TSearchForm::newGroup() {
 }
 
 void TSearchForm::exportToViewer() {
-  const QString path = QDir(programFolder).filePath(QStringLiteral("Hledani.txt"));
-  QFile file(path);
+  const QString path =
+      chooseExportFile
+          ? chooseExportFile(QDir(exportFolder).filePath(QStringLiteral("Hledani.txt")))
+          : QString();
+  if (path.isEmpty())
+    return;
+  // Written whole or not at all: an old file of that name stays until the
+  // new one is complete.
+  QSaveFile file(path);
   const auto fail = [this, &file] {
     showMessage(QString::fromUtf8(kFailurePrefix) + file.errorString());
   };
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  if (!file.open(QIODevice::WriteOnly)) {
     fail();
     return;
   }
@@ -468,13 +478,14 @@ void TSearchForm::exportToViewer() {
       return;
     }
   }
-  if (!file.flush()) {
+  if (!file.commit()) {
     fail();
     return;
   }
-  file.close();
-  if (openInViewer)
-    openInViewer(path);
+  if (!openInViewer || !openInViewer(path)) {
+    showMessage(QStringLiteral("Výsledky hledání jsou uloženy v souboru „") + path +
+                QStringLiteral("“. Program, který by ho otevřel, se nenašel."));
+  }
 }
 
 void TSearchForm::done(int result) {

@@ -36,11 +36,14 @@ class TSearchForm : public QDialog, public SearchHost {
   TSearchForm(Engine& engine, Registry& registry, QWidget* parent = nullptr);
   ~TSearchForm() override;
 
-  // Opens the export file in the desktop's text viewer; tests replace it.
-  std::function<void(const QString& path)> openInViewer;
-  // The folder "Hledani.txt" is written to: the program's own folder when
-  // it may be written to, else the user's data folder.
-  QString programFolder;
+  // Opens the export file in the desktop's viewer for it; false when none
+  // took it. Tests replace it.
+  std::function<bool(const QString& path)> openInViewer;
+  // Asks where the export goes, proposing a path; "" when the user
+  // cancelled. The default is the save dialog; tests replace it.
+  std::function<QString(const QString& proposed)> chooseExportFile;
+  // The folder proposed for "Hledani.txt": the user's documents folder.
+  QString exportFolder;
   // Called with every record read, before the window lets its events run
   // (tests press buttons in the middle of a search from here).
   std::function<void()> recordHook;

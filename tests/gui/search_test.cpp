@@ -362,9 +362,18 @@ class SearchWindowTest : public QObject {
     Fixture f;
     TSearchForm form(f.engine, f.registry);
     form.show();
-    form.programFolder = f.dir.path();
-    QStringList opened;
-    form.openInViewer = [&opened](const QString& path) { opened << path; };
+    form.exportFolder = f.dir.path();
+    QStringList proposed, opened;
+    QString answer = f.dir.path() + "/vysledky.txt";
+    form.chooseExportFile = [&](const QString& path) {
+      proposed << path;
+      return answer;
+    };
+    bool viewer = true;
+    form.openInViewer = [&](const QString& path) {
+      opened << path;
+      return viewer;
+    };
     Search(form, "abc");
 
     QStringList items;
@@ -378,19 +387,32 @@ class SearchWindowTest : public QObject {
     });
     QTest::mouseClick(form.exportButton(), Qt::LeftButton);
     QCOMPARE(items, QStringList{"> Notepad"});
-    QCOMPARE(opened, QStringList{f.dir.path() + "/Hledani.txt"});
-    QFile file(opened.first());
+    // Hledani.txt in the documents folder is proposed; the chosen file is
+    // written and opened.
+    QCOMPARE(proposed, QStringList{f.dir.path() + "/Hledani.txt"});
+    QCOMPARE(opened, QStringList{answer});
+    QFile file(answer);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QString("\\Léto abc\r\n\\Léto abc\\Moře\\abc.jpg\r\n\\ABC.txt\r\n"
                                      "\\Hry abc\r\n\\abc.exe\r\n\\abc\r\n")
                                  .toUtf8());
+    QVERIFY(f.host.messages.empty());
 
-    // A folder that cannot take the file: the reason is shown, nothing opens.
-    form.programFolder = f.dir.path() + "/chybí";
+    // No viewer: it says where the file is.
+    viewer = false;
     form.exportToViewer();
-    QCOMPARE(opened.size(), 1);
     QCOMPARE(f.host.messages.size(), std::size_t{1});
-    QVERIFY(QString::fromStdString(f.host.messages[0]).startsWith("Chyba: "));
+    QVERIFY(QString::fromStdString(f.host.messages[0]).contains(answer));
+    // Cancelled: nothing written or opened.
+    answer.clear();
+    form.exportToViewer();
+    QCOMPARE(opened.size(), 2);
+    // A folder that cannot take the file: the reason is shown, nothing opens.
+    answer = f.dir.path() + "/chybí/x.txt";
+    form.exportToViewer();
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(f.host.messages.size(), std::size_t{2});
+    QVERIFY(QString::fromStdString(f.host.messages[1]).startsWith("Chyba: "));
   }
 
   void anUnreadableCatalogueIsReported() {
