@@ -736,7 +736,7 @@ void TMainForm::openSettings() {
   {
     TOnForm form(registry_, this);
     form.exec();
-    // The window saves its controls as it goes.
+    // "O.K." has stored the values; Escape has left them as they were.
   }
   applyFontSize();
 }

@@ -99,6 +99,7 @@ TOnForm::TOnForm(Registry& registry, QWidget* parent)
   note_->setReadOnly(true);
   note_->setToolTip(QStringLiteral("Informace o verzích"));
   note_->setPlainText(QString::fromUtf8(kLanguageNote));
+  note_->setTabChangesFocus(true);  // read only: Tab moves on
 
   auto* pathsGrid = new QGridLayout(paths);
   pathsGrid->addWidget(new QLabel(QStringLiteral("Při spuštění otevřít:"), paths), 0, 0, 1, 2);
@@ -208,7 +209,7 @@ TOnForm::TOnForm(Registry& registry, QWidget* parent)
       else
         QMessageBox::warning(this, windowTitle(), message);
     }
-    // Closed either way; the controls are saved as they are.
+    // Closed either way; the controls are saved as they are (accept).
     accept();
   });
 
@@ -225,18 +226,17 @@ TOnForm::TOnForm(Registry& registry, QWidget* parent)
   ApplyLanguage(this);
 }
 
-TOnForm::~TOnForm() {
+void TOnForm::accept() {
   // A window that never showed never loaded its controls: saving them would
   // put the defaults over the stored values.
-  if (!loaded_)
-    return;
-  try {
-    SavePersistedControls(this, registry_);
-  } catch (const std::exception& e) {
-    qWarning("Settings not saved: %s", e.what());
-  } catch (...) {
-    qWarning("Settings not saved");
+  if (loaded_) {
+    try {
+      SavePersistedControls(this, registry_);
+    } catch (const std::exception& e) {
+      qWarning("Settings not saved: %s", e.what());
+    }
   }
+  QDialog::accept();
 }
 
 void TOnForm::showEvent(QShowEvent* event) {

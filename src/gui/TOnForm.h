@@ -1,6 +1,7 @@
 // The settings window "Nastaveni": a tree of three pages (paths, fonts,
 // options) whose controls all keep their values in the settings. Loaded when
-// shown, saved when the window is destroyed; there is no cancel.
+// shown, saved by "O.K."; Escape closes the window and the stored values
+// stay as they were.
 #pragma once
 
 #include <QDialog>
@@ -24,7 +25,8 @@ class TOnForm : public QDialog {
 
  public:
   explicit TOnForm(Registry& registry, QWidget* parent = nullptr);
-  ~TOnForm() override;  // saves every persisted control
+  // Saves every persisted control, then closes.
+  void accept() override;
 
   // The file chooser behind "..."; tests replace it. Empty = cancelled.
   std::function<QString()> chooseFile;

@@ -494,6 +494,7 @@ void DialogsTest::settingsEmptiedSpinKeepsStoredValue() {
     Replace(edit, QStringLiteral("20"));
     Replace(edit, typed);
     QCOMPARE(form.fontSize()->value(), 20);
+    QTest::mouseClick(form.okButton(), Qt::LeftButton);
   };
   settings.registry.WriteText("VelikostFontu", "12");
   typeFontSize(QString());  // an emptied edit saves nothing
@@ -538,6 +539,30 @@ void DialogsTest::settingsCheckBoxSurvivesReopening() {
   Show(form);
   QVERIFY(form.showBorrowed()->isChecked());
   QVERIFY(!form.maximizeSearch()->isChecked());
+
+  // Escape leaves every stored value as it was, whatever the window shows.
+  QTest::mouseClick(form.showBorrowed(), Qt::LeftButton);
+  form.fontSize()->setValue(30);
+  Replace(form.databasePath()->lineEdit(), QStringLiteral("/jinde/cd.big"));
+  QTest::keyClick(form.databasePath(), Qt::Key_Escape);
+  QVERIFY(!form.isVisible());
+  QCOMPARE(form.result(), int(QDialog::Rejected));
+  QCOMPARE(again.Read("", "ZobrazovatMePujcene"), Stored("1"));
+  QCOMPARE(again.Read("", "VelikostFontu"), Stored("8"));
+  QCOMPARE(again.Read("", "Cesta"), Stored(rondo::platform::DefaultCataloguePath()));
+
+  // Tab goes through the paths page from top to bottom, then the buttons.
+  Show(form);
+  form.tree()->setFocus();
+  QStringList chain;
+  for (QWidget* w = form.tree(); chain.size() < 8; w = w->nextInFocusChain()) {
+    if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+        w->focusProxy() == nullptr && w->window() == &form)
+      chain << (qobject_cast<QPushButton*>(w) ? qobject_cast<QPushButton*>(w)->text()
+                                              : w->objectName());
+  }
+  QCOMPARE(chain, (QStringList{"pageTree", "databasePath", "...", "startGroup", "languageNote", "<",
+                               ">", "O.K."}));
 }
 
 QTEST_MAIN(DialogsTest)
