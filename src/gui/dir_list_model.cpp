@@ -53,7 +53,10 @@ QVariant DirListModel::data(const QModelIndex& index, int role) const {
         case kDirIconFile:
           return icons_.fileIcon(item.Caption());
         default:
-          return {};
+          // "Skryté položky!" and the like: a blank picture, so the rows
+          // keep the height of rows with icons (the view takes every row's
+          // height from the first one).
+          return icons_.blankIcon();
       }
     default:
       return {};

@@ -1,8 +1,7 @@
 #include "gui/disc_list_model.h"
 #include "gui/qt_text.h"
 
-#include <QApplication>
-#include <QStyle>
+#include "gui/icon_cache.h"
 
 #include "shell/text.h"
 
@@ -15,11 +14,13 @@ DiscListModel::DiscListModel(const DiscList& list, QObject* parent)
   for (std::size_t i = 0; i < kDiscColumnCount; ++i) {
     headers_[i] = FromUtf8(kDiscListColumns[i].caption);
   }
-  // Built once and shared by every row.
-  QStyle* style = QApplication::style();
-  discIcon_ = style->standardIcon(QStyle::SP_DriveCDIcon);
-  audioCdIcon_ = style->standardIcon(QStyle::SP_MediaVolume);
-  multigroupIcon_ = style->standardIcon(QStyle::SP_DirIcon);
+  // Built once and shared by every row; drawn, so sharp at any scale.
+  discIcon_ = DiscIcon();
+  audioCdIcon_ = AudioDiscIcon();
+  multigroupIcon_ = MultigroupIcon();
+  // A row without a picture (".." of a multigroup) gets a blank one, so
+  // that every row keeps the height of a row with an icon.
+  noIcon_ = BlankIcon();
 }
 
 int DiscListModel::rowCount(const QModelIndex& parent) const {
@@ -54,9 +55,8 @@ QVariant DiscListModel::data(const QModelIndex& index, int role) const {
       }
       return {};
     case Qt::DecorationRole:
-      if (column == kColDescription && list_.rows[row].icon != kNoIcon) {
+      if (column == kColDescription)
         return IconFor(list_.rows[row].icon);
-      }
       return {};
     default:
       return {};

@@ -7,11 +7,27 @@
 #include <QFileIconProvider>
 #include <QIcon>
 #include <QMimeDatabase>
+#include <QPainter>
 #include <QString>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 
 namespace rondo::gui {
+
+// An icon drawn by a function on a square of designSize × designSize
+// logical units, scaled to whatever size and screen scale it is asked for,
+// so it stays sharp at 150 % and 200 %. Disabled, it is drawn faded.
+QIcon PaintedIcon(std::function<void(QPainter&)> draw, double designSize = 24.0);
+// A transparent icon: rows without a picture take the same height and
+// indent as rows with one.
+QIcon BlankIcon();
+// The disc list's pictures: a data disc, an audio disc, a multigroup.
+QIcon DiscIcon();
+QIcon AudioDiscIcon();
+QIcon MultigroupIcon();
+// The program's own picture: the window icon of every window.
+QIcon ApplicationIcon();
 
 class IconCache {
  public:
@@ -21,6 +37,8 @@ class IconCache {
   const QIcon& folderIcon() const { return folder_; }
   // The plain file icon: files whose type is unknown get it.
   const QIcon& genericFileIcon() const { return file_; }
+  // Nothing to see, the size of an icon.
+  const QIcon& blankIcon() const { return blank_; }
   // The icon of a file named name (UTF-8, no path); built at the first
   // request for its extension.
   const QIcon& fileIcon(std::string_view name);
@@ -38,6 +56,7 @@ class IconCache {
   QFileIconProvider provider_;
   QIcon folder_;
   QIcon file_;
+  QIcon blank_ = BlankIcon();
   std::unordered_map<QString, QIcon> byExtension_;
 };
 

@@ -525,8 +525,13 @@ void MainWindowTest::doubleClickOpensMultigroupAndUpRowReturns() {
   QCOMPARE(Cell(f.model(), 0, 0), QString(".."));
   QCOMPARE(Captions(f.model()), (QSet<QString>{"..", "Archiv díl 1", "Archiv díl 2"}));
   QCOMPARE(f.window->discCountLabel()->text(), QString("3"));
-  // The ".." row has no icon; the members show plain sizes.
-  QVERIFY(!f.model().data(f.model().index(0, 0), Qt::DecorationRole).isValid());
+  // The ".." row has a blank picture, so the members' icons keep their
+  // room; the members show plain sizes.
+  QCOMPARE(f.model().data(f.model().index(0, 0), Qt::DecorationRole).value<QIcon>().cacheKey(),
+           f.window->discModel()->IconFor(rondo::kNoIcon).cacheKey());
+  QTreeView* view = f.window->discView();
+  QVERIFY(view->visualRect(f.model().index(0, 0)).height() >=
+          view->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, view));
   const int member = RowOf(f.model(), "Archiv díl 1");
   QCOMPARE(Cell(f.model(), member, rondo::kColCdSize), QString("650000"));
 
