@@ -118,11 +118,9 @@ void DrawBadge(QPainter& painter, const QColor& colour, bool plus) {
     painter.drawLine(QPointF(c.x(), c.y() - 3), QPointF(c.x(), c.y() + 3));
 }
 
-QIcon ToolIcon(ToolPicture picture) {
-  QPixmap pixmap(24, 24);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
+// Drawn for the size and scale asked, so the pictures stay sharp on a
+// scaled screen.
+void DrawToolPicture(QPainter& painter, ToolPicture picture) {
   switch (picture) {
     case ToolPicture::kAdd:
       DrawDisc(painter, QRectF(1, 1, 18, 18));
@@ -156,8 +154,10 @@ QIcon ToolIcon(ToolPicture picture) {
       break;
     }
   }
-  painter.end();
-  return QIcon(pixmap);
+}
+
+QIcon ToolIcon(ToolPicture picture) {
+  return PaintedIcon([picture](QPainter& painter) { DrawToolPicture(painter, picture); });
 }
 
 // A setting that must be a whole number in [low, high]; empty otherwise.

@@ -71,20 +71,15 @@ class PaintedIconEngine : public QIconEngine {
     painter->restore();
   }
 
+  // QIcon asks for the size in device pixels on a scaled screen and marks
+  // the scale on the result itself.
   QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-    return scaledPixmap(size, mode, state, 1.0);
-  }
-
-  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                       qreal scale) override {
-    const QSize device = size * scale;
-    QPixmap pixmap(device.isEmpty() ? QSize(1, 1) : device);
+    QPixmap pixmap(size.isEmpty() ? QSize(1, 1) : size);
     pixmap.fill(Qt::transparent);
-    if (!device.isEmpty()) {
+    if (!size.isEmpty()) {
       QPainter painter(&pixmap);
-      paint(&painter, QRect(QPoint(0, 0), device), mode, state);
+      paint(&painter, QRect(QPoint(0, 0), size), mode, state);
     }
-    pixmap.setDevicePixelRatio(scale);
     return pixmap;
   }
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "gui/TMainForm.h"
+#include "gui/icon_cache.h"
 #include "platform/environment.h"
 #include "platform/linux_drives.h"
 #include "platform/linux_file_tree.h"
@@ -14,6 +15,8 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Rondotheka"));
   QApplication::setOrganizationName(QStringLiteral("QEL Software"));
   QApplication::setApplicationVersion(QStringLiteral("4.4"));
+  // Every window shows the program's own picture.
+  QApplication::setWindowIcon(rondo::gui::ApplicationIcon());
   rondo::platform::UseUserLocale();
 
   rondo::FileRegistry registry(rondo::platform::RegistryFilePath());

@@ -794,6 +794,11 @@ void MainWindowTest::toolBarAndDiscContextMenu() {
     QCOMPARE(button->toolTip(), tools[i].second);
     QVERIFY(button->isEnabled());
     QVERIFY(!button->icon().isNull());
+    // Drawn for the screen's scale: sharp at 150 % and 200 %.
+    for (const qreal scale : {1.5, 2.0}) {
+      const QPixmap picture = button->icon().pixmap(QSize(24, 24), scale);
+      QCOMPARE(picture.size(), QSize(24, 24) * scale);
+    }
   }
 
   // The right button on the disc list: the menu at the mouse position.
