@@ -261,6 +261,11 @@ TPridaniCDForm::TPridaniCDForm(Engine& engine, Registry& registry, Drives& drive
   showExplorer(false, QString());
   mediaTimer_->start();
   resize(820, 640);
+  // Tab goes from the chosen groups through the buttons between the lists.
+  QWidget::setTabOrder(chosenGroups_, addGroup_);
+  QWidget::setTabOrder(addGroup_, removeGroup_);
+  QWidget::setTabOrder(removeGroup_, newGroup_);
+  QWidget::setTabOrder(newGroup_, availableGroups_);
   ApplyLanguage(this);
 }
 

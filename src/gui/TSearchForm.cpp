@@ -268,6 +268,11 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
     if (menu.exec(QCursor::pos()) == notepad)
       exportToViewer();
   });
+  // Tab goes from the chosen groups through the buttons between the lists.
+  QWidget::setTabOrder(chosen_, add_);
+  QWidget::setTabOrder(add_, remove_);
+  QWidget::setTabOrder(remove_, fresh_);
+  QWidget::setTabOrder(fresh_, available_);
   ApplyLanguage(this);
 }
 

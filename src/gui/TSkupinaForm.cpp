@@ -122,6 +122,11 @@ TSkupinaForm::TSkupinaForm(Registry& registry, QWidget* parent)
   for (const std::string& group : groups)
     available_->addItem(QString::fromStdString(group));
   resize(420, 260);
+  // Tab goes from the chosen list through the buttons between the lists.
+  QWidget::setTabOrder(chosen_, add_);
+  QWidget::setTabOrder(add_, remove_);
+  QWidget::setTabOrder(remove_, new_);
+  QWidget::setTabOrder(new_, available_);
   ApplyLanguage(this);
 }
 

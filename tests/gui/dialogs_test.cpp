@@ -194,6 +194,10 @@ void DialogsTest::lendPromptCloses() {
   Show(form);
   QTest::mouseClick(form.cancelButton(), Qt::LeftButton);
   QCOMPARE(form.result(), int(QDialog::Rejected));
+  Show(form);
+  QTest::keyClick(form.edit(), Qt::Key_Escape);
+  QVERIFY(!form.isVisible());
+  QCOMPARE(form.result(), int(QDialog::Rejected));
 }
 
 void DialogsTest::promptsRefuseWhatCannotBeStored() {
@@ -299,6 +303,19 @@ void DialogsTest::pickerMovesGroupsByButtons() {
   QTest::mouseClick(form.removeButton(), Qt::LeftButton);
   QCOMPARE(form.chosen(), QStringList{kUnassigned});
   QCOMPARE(Texts(form.availableList()), (QStringList{"Klasika", "Rock"}));
+
+  // Tab passes the buttons between the lists on its way; Escape cancels.
+  QWidget* expected[] = {form.chosenList(), form.addButton(), form.removeButton(), form.newButton(),
+                         form.availableList()};
+  for (std::size_t i = 0; i + 1 < std::size(expected); ++i) {
+    QWidget* next = expected[i]->nextInFocusChain();
+    while (!(next->focusPolicy() & Qt::TabFocus))
+      next = next->nextInFocusChain();
+    QCOMPARE(next, expected[i + 1]);
+  }
+  QTest::keyClick(form.chosenList(), Qt::Key_Escape);
+  QVERIFY(!form.isVisible());
+  QCOMPARE(form.result(), int(QDialog::Rejected));
 }
 
 void DialogsTest::pickerNewNameIsOfferedNotRegistered() {
