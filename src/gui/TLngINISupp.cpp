@@ -36,6 +36,22 @@ std::string Utf8(const QString& text) {
   return text.toUtf8().toStdString();
 }
 
+// The group names with a meaning of their own, as stored, and their keys in
+// the file's "GroupNames" section. The catalogue and the settings keep the
+// stored names whatever the language; only what is shown changes.
+constexpr const char* kGroupNamesSection = "GroupNames";
+struct GroupName {
+  const char* key;
+  const char* stored;
+};
+constexpr GroupName kGroupNames[] = {
+    {"All", "All"},
+    {"Pujcene", "Půjčené"},
+    {"Nepujcene", "Nepůjčené"},
+    {"Nezarazeno", "Nezařazeno"},
+    {"Vse", "Vše"},
+};
+
 // Names that stand for texts the program sets itself, and Qt's own parts.
 bool Skipped(const QString& name) {
   return name.isEmpty() || name.contains(QStringLiteral("666")) ||
@@ -193,6 +209,14 @@ void ApplyLanguage(QWidget* form) {
     g_main->Apply(form);
 }
 
+QString ShownGroupName(const QString& stored) {
+  return g_main != nullptr ? g_main->shownGroupName(stored) : stored;
+}
+
+QString TLngINISupp::shownGroupName(const QString& stored) const {
+  return groupNames_.value(stored, stored);
+}
+
 TLngINISupp::TLngINISupp(const QString& folder, QObject* parent)
     : QObject(parent), folder_(folder) {
   while (folder_.endsWith(QLatin1Char('/')) && folder_.size() > 1)
@@ -226,9 +250,18 @@ void TLngINISupp::complete(LngFile& file) {
       file.AddMissing(section, Utf8(c.key), Utf8(c.text));
     }
   }
+  for (const GroupName& name : kGroupNames)
+    file.AddMissing(kGroupNamesSection, name.key, name.stored);
 }
 
 void TLngINISupp::applyFile(const LngFile& file, QWidget* form) {
+  groupNames_.clear();
+  for (const GroupName& name : kGroupNames) {
+    const auto shown = file.Value(kGroupNamesSection, name.key);
+    // An empty text would leave a button or a list row blank.
+    if (shown && !shown->empty())
+      groupNames_.insert(QString::fromUtf8(name.stored), FromUtf8(*shown));
+  }
   for (QWidget* window : ProgramWindows(form)) {
     const std::string section = Utf8(SectionOf(window));
     // Only the window being applied gets its caption: the others may show

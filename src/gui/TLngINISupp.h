@@ -6,6 +6,7 @@
 // and offers the ".lng" files of the program's folder in a "Language" menu.
 #pragma once
 
+#include <QHash>
 #include <QMenu>
 #include <QMenuBar>
 #include <QObject>
@@ -50,6 +51,12 @@ class TLngINISupp : public QObject {
   // and key/text pairs), as the completion would write them.
   static QString SectionOf(const QWidget* window);
 
+  // The text shown for a group name the program itself gives meaning to
+  // ("All", "Půjčené", "Nepůjčené", "Nezařazeno", "Vše"), from the
+  // "GroupNames" section of the file last applied; any other name, and
+  // every name before a file was applied, is shown as it is stored.
+  QString shownGroupName(const QString& stored) const;
+
  signals:
   // A language was chosen from the menu; name is the file name.
   void languageChanged(const QString& name);
@@ -62,6 +69,7 @@ class TLngINISupp : public QObject {
 
   QString folder_;
   QString fileName_;
+  QHash<QString, QString> groupNames_;  // stored name -> text shown
   QPointer<QMenuBar> menu_;
   QPointer<QMenu> popupMenu_;
   QPointer<QMenu> languageMenu_;
@@ -74,5 +82,7 @@ TLngINISupp* MainLngSupp();
 void SetMainLngSupp(TLngINISupp* supp);
 // What every window calls at the end of its construction.
 void ApplyLanguage(QWidget* form);
+// The main instance's shownGroupName; the stored name without one.
+QString ShownGroupName(const QString& stored);
 
 }  // namespace rondo::gui

@@ -315,6 +315,13 @@ void TMainForm::startLanguage() {
       UseQtTranslations(name);
       // The caption names the open catalogue, not a fixed text.
       updateCaption();
+      // "All", "Půjčené" and "Nepůjčené" are shown in the new language;
+      // the filter and the menu entries keep their stored names.
+      setGroupCaption(FromUtf8(engine_.GroupFilter));
+      for (QAction* action : groupMenu_->actions()) {
+        if (!action->isSeparator())
+          action->setText(WithoutMnemonics(ShownGroupName(action->data().toString())));
+      }
     });
   }
   SetMainLngSupp(language_);
@@ -767,7 +774,7 @@ void TMainForm::rebuildGroupMenu() {
       continue;
     }
     const QString name = QString::fromStdString(entry);
-    QAction* action = groupMenu_->addAction(WithoutMnemonics(name));
+    QAction* action = groupMenu_->addAction(WithoutMnemonics(ShownGroupName(name)));
     action->setData(name);
     connect(action, &QAction::triggered, this, [this, name] { chooseGroup(name); });
   }
@@ -787,7 +794,7 @@ void TMainForm::chooseGroup(const QString& group) {
 }
 
 void TMainForm::setGroupCaption(const QString& group) {
-  groupButton_->setText(WithoutMnemonics(group));
+  groupButton_->setText(WithoutMnemonics(ShownGroupName(group)));
 }
 
 void TMainForm::manageGroups() {

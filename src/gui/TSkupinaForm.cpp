@@ -32,6 +32,19 @@ QPushButton* NarrowButton(const QString& text, QWidget* parent) {
   return button;
 }
 
+// An entry shows a name in the interface's language ("Nezařazeno" is
+// translated) and keeps the stored name for the caller.
+void AddEntry(QListWidget* list, const QString& stored) {
+  auto* item = new QListWidgetItem(ShownGroupName(stored));
+  item->setData(Qt::UserRole, stored);
+  list->addItem(item);
+}
+
+QString StoredName(const QListWidgetItem* item) {
+  const QVariant stored = item->data(Qt::UserRole);
+  return stored.isValid() ? stored.toString() : item->text();
+}
+
 // The one selected entry of a single-selection list, or null.
 QListWidgetItem* SelectedEntry(QListWidget* list) {
   const QList<QListWidgetItem*> selected = list->selectedItems();
@@ -45,7 +58,7 @@ bool MoveSelected(QListWidget* from, QListWidget* to) {
   QListWidgetItem* item = SelectedEntry(from);
   if (item == nullptr)
     return false;
-  to->addItem(item->text());
+  to->addItem(item->clone());
   delete from->takeItem(from->row(item));
   from->clearSelection();
   return true;
@@ -65,7 +78,7 @@ TSkupinaForm::TSkupinaForm(Registry& registry, QWidget* parent)
   chosen_->setObjectName(QStringLiteral("chosenList"));
   chosen_->setToolTip(QStringLiteral("Vybrané skupiny"));
   chosen_->setSelectionMode(QAbstractItemView::SingleSelection);
-  chosen_->addItem(Unassigned());
+  AddEntry(chosen_, Unassigned());
 
   available_ = new QListWidget(frame);
   available_->setObjectName(QStringLiteral("availableList"));
@@ -120,7 +133,7 @@ TSkupinaForm::TSkupinaForm(Registry& registry, QWidget* parent)
     qWarning("Group list unreadable: %s", e.what());
   }
   for (const std::string& group : groups)
-    available_->addItem(QString::fromStdString(group));
+    AddEntry(available_, QString::fromStdString(group));
   resize(420, 260);
   // Tab goes from the chosen list through the buttons between the lists.
   QWidget::setTabOrder(chosen_, add_);
@@ -133,15 +146,16 @@ TSkupinaForm::TSkupinaForm(Registry& registry, QWidget* parent)
 QStringList TSkupinaForm::chosen() const {
   QStringList texts;
   for (int row = 0; row < chosen_->count(); ++row)
-    texts.append(chosen_->item(row)->text());
+    texts.append(StoredName(chosen_->item(row)));
   return texts;
 }
 
 void TSkupinaForm::setChosen(const QStringList& groups) {
   chosen_->clear();
-  chosen_->addItems(groups);
+  for (const QString& group : groups)
+    AddEntry(chosen_, group);
   if (chosen_->count() == 0)
-    chosen_->addItem(Unassigned());
+    AddEntry(chosen_, Unassigned());
 }
 
 QString TSkupinaForm::storedGroups() const {
@@ -156,14 +170,14 @@ QString TSkupinaForm::storedGroups() const {
 void TSkupinaForm::addSelected() {
   MoveSelected(available_, chosen_);
   // "<" always drops the placeholder, even when nothing was selected to move.
-  if (chosen_->count() > 0 && chosen_->item(0)->text() == Unassigned())
+  if (chosen_->count() > 0 && StoredName(chosen_->item(0)) == Unassigned())
     delete chosen_->takeItem(0);
 }
 
 void TSkupinaForm::removeSelected() {
   MoveSelected(chosen_, available_);
   if (chosen_->count() == 0)
-    chosen_->addItem(Unassigned());
+    AddEntry(chosen_, Unassigned());
 }
 
 void TSkupinaForm::addNewName() {
@@ -172,7 +186,7 @@ void TSkupinaForm::addNewName() {
       TRenameForm::ask(this, QStringLiteral("Nové jméno..."), QStringLiteral("Nové jméno:"),
                        QString(), TypedField::kGroupName);
   if (name)
-    available_->addItem(*name);
+    AddEntry(available_, *name);
 }
 
 }  // namespace rondo::gui

@@ -18,8 +18,8 @@ class TSkupinaForm : public QDialog {
  public:
   explicit TSkupinaForm(Registry& registry, QWidget* parent = nullptr);
 
-  // The chosen list as shown, "Nezařazeno" included when it is the
-  // placeholder.
+  // The names of the chosen list as stored, "Nezařazeno" included when it
+  // is the placeholder (whatever the language shows for it).
   QStringList chosen() const;
   // Replaces the chosen list (an empty list shows "Nezařazeno").
   void setChosen(const QStringList& groups);

@@ -4,14 +4,17 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "gui/TLngINISupp.h"
 #include "gui/TMainForm.h"
 #include "gui/TRenameForm.h"
+#include "gui/TSkupinaForm.h"
 #include "gui/mnemonics.h"
 #include "settings/lng_file.h"
 #include "support/catalogue_builder.h"
@@ -119,6 +122,24 @@ class LanguageTest : public QObject {
     // Windows opened later speak the same language.
     gui::TRenameForm rename(f.window.get());
     QCOMPARE(rename.windowTitle(), QString("New name..."));
+
+    // So do the group names the program gives meaning to; what is stored
+    // and filtered by keeps the Czech name.
+    QStringList entries;
+    for (QAction* a : f.window->groupMenu()->actions())
+      entries << a->text();
+    QCOMPARE(entries.mid(0, 3), (QStringList{"All", "Lent", "Not lent"}));
+    f.window->groupMenu()->actions().at(1)->trigger();
+    QCOMPARE(f.window->groupButton()->text(), QString("Lent"));
+    QCOMPARE(f.window->engine().GroupFilter, std::string("Půjčené"));
+    gui::TSkupinaForm picker(f.registry, f.window.get());
+    QCOMPARE(picker.chosenList()->item(0)->text(), QString("Unassigned"));
+    QCOMPARE(picker.chosen(), QStringList{"Nezařazeno"});
+    picker.chosenList()->setCurrentRow(0);
+    picker.removeButton()->click();
+    picker.availableList()->setCurrentRow(picker.availableList()->count() - 1);
+    picker.addButton()->click();
+    QCOMPARE(picker.storedGroups(), QString());  // still no group
   }
 
   void theLanguageMenuSwitchesTheWindow() {
@@ -138,7 +159,10 @@ class LanguageTest : public QObject {
     // Qt's own buttons follow: Czech now, English after the switch.
     const auto yes = [] { return QCoreApplication::translate("QPlatformTheme", "&Yes"); };
     QVERIFY2(yes() != "&Yes", qPrintable(yes()));
+    f.window->groupMenu()->actions().at(2)->trigger();
+    QCOMPARE(f.window->groupButton()->text(), QString("Nepůjčené"));
     menu->actions().at(1)->trigger();
+    QCOMPARE(f.window->groupButton()->text(), QString("Not lent"));
     QCOMPARE(yes(), QString("&Yes"));
     QCOMPARE(f.text("actionAddCd"), QString("Add..."));
     QCOMPARE(f.window->languageFile(), std::string("english.lng"));
