@@ -1,17 +1,27 @@
 // Renders every window of the program to PNG files, for the documentation
 // and for a look at the windows without a desktop:
 //
-//   render_windows OUTPUT_FOLDER
+//   render_windows OUTPUT_FOLDER [FONT_SIZE [NAME_SUFFIX]]
+//
+// FONT_SIZE (points) is the font of every window and of the main window's
+// lists; NAME_SUFFIX is added to every file name ("main-window@2x-16pt").
+// The scale comes from Qt (QT_SCALE_FACTOR). A window that does not fit on
+// the screen's available area is reported on the standard error.
 //
 // Runs on any Qt platform; scripts/render-windows uses "offscreen". The
 // windows work on a small catalogue made here, with settings kept in
 // memory, so nothing of the user's is read or changed.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QScreen>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <cstdio>
@@ -145,11 +155,22 @@ void WriteCatalogue(const std::string& path) {
   file.Sync();
 }
 
+QString g_suffix;
+
 bool Save(QWidget& widget, const QDir& folder, const char* name) {
   if (!widget.isVisible())
     widget.show();
   QCoreApplication::processEvents();
-  const QString path = folder.filePath(QString::fromLatin1(name) + ".png");
+  if (const QScreen* screen = widget.screen()) {
+    const QRect area = screen->availableGeometry();
+    const QRect frame = widget.frameGeometry();
+    if (!area.contains(frame)) {
+      std::fprintf(stderr, "render_windows: %s: %dx%d at %d,%d is not within the screen's %dx%d\n",
+                   name, frame.width(), frame.height(), frame.x(), frame.y(), area.width(),
+                   area.height());
+    }
+  }
+  const QString path = folder.filePath(QString::fromLatin1(name) + g_suffix + ".png");
   if (!widget.grab().save(path)) {
     std::fprintf(stderr, "render_windows: cannot write %s\n", qPrintable(path));
     return false;
@@ -177,10 +198,23 @@ void SelectRow(QTreeView* view, int row) {
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: render_windows OUTPUT_FOLDER\n");
+  if (argc < 2 || argc > 4) {
+    std::fprintf(stderr, "usage: render_windows OUTPUT_FOLDER [FONT_SIZE [NAME_SUFFIX]]\n");
     return 2;
   }
+  int fontSize = 0;
+  if (argc >= 3) {
+    fontSize = std::atoi(argv[2]);
+    if (fontSize < 1 || fontSize > 200) {
+      std::fprintf(stderr, "render_windows: %s is not a font size\n", argv[2]);
+      return 2;
+    }
+    QFont font = QApplication::font();
+    font.setPointSize(fontSize);
+    QApplication::setFont(font);
+  }
+  if (argc == 4)
+    g_suffix = QString::fromLocal8Bit(argv[3]);
   QDir folder(QString::fromLocal8Bit(argv[1]));
   if (!folder.mkpath(QStringLiteral("."))) {
     std::fprintf(stderr, "render_windows: cannot create %s\n", argv[1]);
@@ -201,6 +235,8 @@ int main(int argc, char* argv[]) {
   rondo::MemoryRegistry registry;
   registry.WriteText("Cesta", catalogue);
   registry.WriteText("VerzeProgramu", rondo::gui::kApplicationTitle);
+  if (fontSize > 0)
+    registry.WriteText("VelikostFontu", std::to_string(fontSize));
   for (const char* group : {"Hry", "Filmy", "Hudba", "Fotky", "Zálohy", "Software", "Výuka"})
     rondo::RegisterGroup(registry, group);
 
@@ -242,14 +278,54 @@ int main(int argc, char* argv[]) {
     info.loadDetails();
     ok = Save(info, folder, "database-info") && ok;
 
-    // Windows not pictured, made so their texts reach the language file.
-    rondo::gui::TSearchForm search(window.engine(), registry, &window);
+    {
+      rondo::gui::TSearchForm search(window.engine(), registry, &window);
+      search.show();
+      search.patternEdit()->setText(QStringLiteral("*.jpg"));
+      search.startOrStop();
+      ok = Save(search, folder, "search") && ok;
+      search.hide();
+    }
+
+    // A small folder stands for a disc in the drive.
+    const QString disc = work.filePath(QStringLiteral("Dovolená 2023"));
+    QDir(disc).mkpath(QStringLiteral("Fotky"));
+    for (const char* name : {"Fotky/IMG_0001.jpg", "Fotky/IMG_0002.jpg", "čti mě.txt"}) {
+      QFile file(disc + QLatin1Char('/') + QString::fromUtf8(name));
+      if (file.open(QIODevice::WriteOnly))
+        file.write(QByteArray(4096, 'x'));
+    }
     rondo::platform::LinuxDrives drives;
     rondo::platform::LinuxFileTree tree;
-    rondo::gui::TPridaniCDForm adding(window.engine(), registry, drives, tree, &window);
+    {
+      rondo::gui::TPridaniCDForm adding(window.engine(), registry, drives, tree, &window);
+      adding.messageHook = [](const QString&) {};
+      adding.prepare();
+      adding.show();
+      adding.useFolder(disc);
+      adding.mediaTimer()->stop();
+      adding.nameEdit()->setText(QStringLiteral("Dovolená 2023"));
+      ok = Save(adding, folder, "add-disc") && ok;
+      for (int page = 1; page < adding.pages()->count(); ++page) {
+        adding.pages()->setCurrentIndex(page);
+        const std::string name = "add-disc-page" + std::to_string(page + 1);
+        ok = Save(adding, folder, name.c_str()) && ok;
+      }
+      adding.hide();
+    }
+    {
+      rondo::gui::TKontrolaForm check(drives, registry, &window);
+      check.messageHook = [](const QString&) {};
+      check.show();
+      check.refreshTimer()->stop();
+      check.addFolder(disc);
+      check.startOrStop();
+      ok = Save(check, folder, "surface-check") && ok;
+      check.hide();
+    }
+    // Windows not pictured, made so their texts reach the language file.
     rondo::gui::TInformaceForm informace(&window);
     rondo::gui::TPrepocetForm recalculation(&window);
-    rondo::gui::TKontrolaForm check(drives, registry, &window);
     window.close();
   }
   rondo::gui::SetMainLngSupp(&language);
