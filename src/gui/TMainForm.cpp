@@ -50,11 +50,13 @@
 #include "gui/TSplashForm.h"
 #include "gui/TSpravaSkupForm.h"
 #include "gui/catalogue_watch.h"
+#include "gui/column_layout.h"
 #include "gui/dir_list_model.h"
 #include "gui/disc_list_model.h"
 #include "gui/icon_cache.h"
 #include "gui/qt_text.h"
 #include "gui/qt_translations.h"
+#include "gui/window_placement.h"
 #include "platform/environment.h"
 #include "platform/linux_file_tree.h"
 #include "settings/group_kinds.h"
@@ -75,6 +77,11 @@ constexpr const char* kForeignDirectoriesSetting = "ZobrAdresare";
 constexpr const char* kProgramPathSetting = "AppPath";
 constexpr const char* kProgramVersionSetting = "VerzeProgramu";
 constexpr const char* kLanguageSetting = "Language";
+// The user's column widths and the disc list's order.
+constexpr const char* kDiscColumnsSetting = "SloupceSeznamuCD";
+constexpr const char* kDirColumnsSetting = "SloupceSeznamuAdresaru";
+constexpr const char* kDiscSortSetting = "RazeniSeznamuCD";
+constexpr const char* kDiscSortDescendingSetting = "RazeniSeznamuCDSestupne";
 
 // Prefix of the messages about failed operations.
 constexpr const char* kFailurePrefix = "Chyba: ";
@@ -291,6 +298,8 @@ TMainForm::TMainForm(Registry& registry, QWidget* parent)
   chooseDatabaseFile = [this](bool newDatabase) { return defaultChooseDatabaseFile(newDatabase); };
   engine_.Settings = &registry_;
   lockWait_ = new LockWaitWindow(this);
+  // Every window of the program opens where the user left it.
+  qApp->installEventFilter(new WindowPlacement(registry_, this));
   watcher_ = new CatalogueWatcher(this);
   connect(watcher_, &CatalogueWatcher::changed, this, &TMainForm::catalogueChangedOutside);
 
@@ -553,13 +562,20 @@ void TMainForm::buildCentralWidget() {
   SetUpListView(discView_);
   discView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   discView_->setModel(model_);
-  for (std::size_t i = 0; i < kDiscColumnCount; ++i)
-    discView_->header()->resizeSection(static_cast<int>(i), kDiscListColumns[i].width);
+  std::vector<int> widths;
+  for (const auto& column : kDiscListColumns)
+    widths.push_back(column.width);
+  discColumns_ = new ColumnLayout(discView_, widths, kDiscColumnsSetting);
+  discColumns_->Fit();
   discView_->installEventFilter(this);
   connect(discView_, &QAbstractItemView::doubleClicked, this, &TMainForm::openSelectedDisc);
   discView_->header()->setSectionsClickable(true);
   connect(discView_->header(), &QHeaderView::sectionClicked, this, [this](int column) {
-    guarded([this, column] { engine_.ClickDiscColumn(column); });
+    guarded([this, column] {
+      engine_.ClickDiscColumn(column);
+      registry_.WriteInteger(kDiscSortSetting, engine_.DiscSortColumn);
+      registry_.WriteBool(kDiscSortDescendingSetting, engine_.DiscSortDescending);
+    });
     finishPendingResets();
   });
   connect(discView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -570,8 +586,11 @@ void TMainForm::buildCentralWidget() {
   SetUpListView(dirView_);
   dirView_->setSelectionMode(QAbstractItemView::SingleSelection);
   dirView_->setModel(dirModel_);
-  for (std::size_t i = 0; i < kDirColumnCount; ++i)
-    dirView_->header()->resizeSection(static_cast<int>(i), kDirListColumns[i].width);
+  widths.clear();
+  for (const auto& column : kDirListColumns)
+    widths.push_back(column.width);
+  dirColumns_ = new ColumnLayout(dirView_, widths, kDirColumnsSetting);
+  dirColumns_->Fit();
   dirView_->header()->setSectionsClickable(true);
   dirView_->installEventFilter(this);
   connect(dirView_, &QAbstractItemView::doubleClicked, this, &TMainForm::openSelectedItem);
@@ -697,6 +716,15 @@ void TMainForm::start() {
   setGroupCaption(group);
   engine_.GroupFilter = ToUtf8(group);
 
+  guarded([this] {
+    discColumns_->Load(registry_);
+    dirColumns_->Load(registry_);
+    const auto column = registry_.ReadInteger(kDiscSortSetting);
+    if (column >= 0 && static_cast<std::size_t>(column) < kDiscColumnCount) {
+      engine_.DiscSortColumn = static_cast<int>(column);
+      engine_.DiscSortDescending = registry_.ReadBool(kDiscSortDescendingSetting);
+    }
+  });
   applyFontSize();
   // On a first start the catalogue and its folders are not there yet.
   if (createCatalogue(engine_.DatabasePath))
@@ -759,6 +787,8 @@ void TMainForm::applyFontSize() {
     font.setPointSize(*size);
     view->setFont(font);
   }
+  discColumns_->Fit();
+  dirColumns_->Fit();
 }
 
 void TMainForm::rebuildGroupMenu() {
@@ -1329,6 +1359,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   hide();
   guarded([this] {
     registry_.WriteText(kLanguageSetting, languageFile_);
+    discColumns_->Save(registry_);
+    dirColumns_->Save(registry_);
     clearLists();
     engine_.BlockCache = MemoryStream();
     engine_.LoadedSerial.clear();
@@ -1384,6 +1416,7 @@ void TMainForm::DiscListChanged() {
                       [this](int row) { return model_->ListRow(row); });
   ShowSortIndicator(discView_, engine_.DiscsSorted, engine_.DiscSortColumn,
                     engine_.DiscSortDescending);
+  discColumns_->Fit();
 }
 
 void TMainForm::DirListAboutToChange() {
@@ -1394,6 +1427,7 @@ void TMainForm::DirListChanged() {
   dirModel_->EndReset();
   ShowEngineSelection(dirView_, engine_.Dirs.rows);
   ShowSortIndicator(dirView_, engine_.DirsSorted, engine_.SortColumn, engine_.SortDescending);
+  dirColumns_->Fit();
 }
 
 void TMainForm::PathLabelChanged(const std::string& text) {

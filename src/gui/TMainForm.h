@@ -39,6 +39,7 @@ namespace rondo::gui {
 class DirListModel;
 class DiscListModel;
 class IconCache;
+class ColumnLayout;
 class TQELCheckBox;
 
 // The application title: message boxes carry it and "VerzeProgramu" holds
@@ -138,6 +139,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   DiscListModel* discModel() const { return model_; }
   DirListModel* dirModel() const { return dirModel_; }
   IconCache& iconCache() const { return *icons_; }
+  ColumnLayout* discColumns() const { return discColumns_; }
+  ColumnLayout* dirColumns() const { return dirColumns_; }
   QTreeView* discView() const { return discView_; }
   QTreeView* dirView() const { return dirView_; }
   QLineEdit* discFilter() const { return filterEdit_; }
@@ -304,6 +307,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   QStackedWidget* listStack_ = nullptr;
   QTreeView* discView_ = nullptr;
   QTreeView* dirView_ = nullptr;
+  // Column widths of the two lists: fitted to their texts, or the user's.
+  ColumnLayout* discColumns_ = nullptr;
+  ColumnLayout* dirColumns_ = nullptr;
   // "Filtr:" above the disc list.
   QLineEdit* filterEdit_ = nullptr;
   // The search window, kept with its results for the next search.
