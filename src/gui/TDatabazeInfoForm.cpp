@@ -178,7 +178,8 @@ void TDatabazeInfoForm::loadDetails() {
     return;
   groups_->clear();
   for (const auto& g : details.groups) {
-    auto* item = new QTreeWidgetItem(groups_, {FromUtf8(g.group), QString::number(g.discs)});
+    auto* item =
+        new QTreeWidgetItem(groups_, {ShownGroupName(FromUtf8(g.group)), QString::number(g.discs)});
     item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
   }
   const Extreme* rows[] = {&details.largestFile, &details.largestDir, &details.mostFiles};

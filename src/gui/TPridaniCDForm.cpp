@@ -70,6 +70,22 @@ QString Unassigned() {
   return FromUtf8(kUnassignedGroup);
 }
 
+// "Nezařazeno" in the chosen groups stands for no group: shown in the
+// interface language, stored as it is.
+QListWidgetItem* PlaceholderItem() {
+  auto* item = new QListWidgetItem(ShownGroupName(Unassigned()));
+  item->setData(Qt::UserRole, Unassigned());
+  return item;
+}
+
+bool IsPlaceholder(const QListWidgetItem* item) {
+  return item->data(Qt::UserRole).toString() == Unassigned();
+}
+
+QString StoredName(const QListWidgetItem* item) {
+  return IsPlaceholder(item) ? Unassigned() : item->text();
+}
+
 // Seconds as H:MM:SS.
 QString ClockText(long long seconds) {
   if (seconds < 0)
@@ -327,7 +343,7 @@ void TPridaniCDForm::buildProcessingPage(QWidget* page) {
   chosenGroups_->setObjectName(QStringLiteral("chosenGroupsList"));
   chosenGroups_->setToolTip(QStringLiteral("Vybrané skupiny"));
   chosenGroups_->setSelectionMode(QAbstractItemView::SingleSelection);
-  chosenGroups_->addItem(Unassigned());
+  chosenGroups_->addItem(PlaceholderItem());
   availableGroups_ = new QListWidget(groupBox);
   availableGroups_->setObjectName(QStringLiteral("availableGroupsList"));
   availableGroups_->setToolTip(QStringLiteral("Skupiny k výběru"));
@@ -898,7 +914,7 @@ void TPridaniCDForm::elapsedTick() {
 std::vector<std::string> TPridaniCDForm::chosenGroups() const {
   std::vector<std::string> groups;
   for (int row = 0; row < chosenGroups_->count(); ++row)
-    groups.push_back(ToUtf8(chosenGroups_->item(row)->text()));
+    groups.push_back(ToUtf8(StoredName(chosenGroups_->item(row))));
   return groups;
 }
 
@@ -1092,7 +1108,7 @@ void TPridaniCDForm::addSelectedGroup() {
   chosenGroups_->addItem(item->text());
   delete availableGroups_->takeItem(availableGroups_->row(item));
   availableGroups_->clearSelection();
-  if (chosenGroups_->count() > 1 && chosenGroups_->item(0)->text() == Unassigned())
+  if (chosenGroups_->count() > 1 && IsPlaceholder(chosenGroups_->item(0)))
     delete chosenGroups_->takeItem(0);
 }
 
@@ -1102,12 +1118,12 @@ void TPridaniCDForm::removeSelectedGroup() {
     return;
   QListWidgetItem* item = selected.first();
   // The placeholder is no group and never goes to the list to choose from.
-  if (item->text() != Unassigned())
+  if (!IsPlaceholder(item))
     availableGroups_->addItem(item->text());
   delete chosenGroups_->takeItem(chosenGroups_->row(item));
   chosenGroups_->clearSelection();
   if (chosenGroups_->count() == 0)
-    chosenGroups_->addItem(Unassigned());
+    chosenGroups_->addItem(PlaceholderItem());
 }
 
 void TPridaniCDForm::addNewGroup() {
