@@ -30,6 +30,7 @@
 #include "gui/QELControls.h"
 #include "gui/TLngINISupp.h"
 #include "gui/TRenameForm.h"
+#include "gui/column_layout.h"
 #include "gui/search_results_model.h"
 #include "settings/group_kinds.h"
 
@@ -155,6 +156,9 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   itemCount_ = new QLabel(QString::fromLatin1(kNone), this);
   // Values the program fills in: "666" keeps them out of language files.
   currentDisc_->setObjectName(QStringLiteral("currentDiscLabel666"));
+  // A long disc name is cut, it does not widen the window while searching.
+  currentDisc_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  currentDisc_->setMinimumWidth(currentDisc_->fontMetrics().averageCharWidth() * 12);
   discCount_->setObjectName(QStringLiteral("discCountLabel666"));
   itemCount_->setObjectName(QStringLiteral("itemCountLabel666"));
   found_ = new QLabel(QStringLiteral("0"), this);
@@ -173,8 +177,11 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   results_->setSortingEnabled(false);
   results_->setSelectionBehavior(QAbstractItemView::SelectRows);
   results_->setAllColumnsShowFocus(true);
-  for (std::size_t c = 0; c < kSearchColumnCount; ++c)
-    results_->header()->resizeSection(static_cast<int>(c), kSearchColumns[c].width);
+  std::vector<int> widths;
+  for (const auto& column : kSearchColumns)
+    widths.push_back(column.width);
+  columns_ = new ColumnLayout(results_, widths, "SloupceHledani");
+  columns_->Fit();
   results_->header()->setSectionsClickable(true);
   results_->header()->setSortIndicatorShown(false);
   results_->installEventFilter(this);
@@ -237,6 +244,7 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   resize(1000, 600);
 
   LoadPersistedControls(this, registry_);
+  columns_->Load(registry_);
   depth_->setEnabled(limitedDepth_->isChecked());
   optionsChanged();
 
@@ -402,6 +410,7 @@ void TSearchForm::search() {
   }
 
   syncView();
+  columns_->Fit();
   found_->setText(QString::number(engine_.Found.size()));
   stop();
   if (closeAfterSearch_) {
@@ -503,6 +512,7 @@ void TSearchForm::done(int result) {
   }
   hide();
   SavePersistedControls(this, registry_);
+  columns_->Save(registry_);
   QDialog::done(result);
 }
 

@@ -24,6 +24,7 @@ class QTreeView;
 
 namespace rondo::gui {
 
+class ColumnLayout;
 class SearchResultsModel;
 class TQELCheckBox;
 class TQELRadioButton;
@@ -168,6 +169,8 @@ class TSearchForm : public QDialog, public SearchHost {
   QLabel* found_ = nullptr;
   QProgressBar* gauge_ = nullptr;
   QTreeView* results_ = nullptr;
+  // The result columns' widths: fitted to the hits, or the user's.
+  ColumnLayout* columns_ = nullptr;
   QPushButton* start_ = nullptr;
   QPushButton* export_ = nullptr;
   QPushButton* close_ = nullptr;

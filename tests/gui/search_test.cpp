@@ -128,7 +128,17 @@ class SearchWindowTest : public QObject {
     form.patternEdit()->clear();
     QVERIFY(!form.startButton()->isEnabled());
 
+    const QSize size = form.size();
     Search(form, "abc");
+    // The window keeps its size while it searches; the columns fit the hits.
+    QCOMPARE(form.size(), size);
+    const QFontMetrics metrics(form.resultView()->font());
+    for (int c = 0; c < 10; ++c) {
+      for (int r = 0; r < form.resultView()->model()->rowCount(); ++r)
+        QVERIFY(
+            form.resultView()->header()->sectionSize(c) >
+            metrics.horizontalAdvance(form.resultView()->model()->index(r, c).data().toString()));
+    }
     QCOMPARE(form.patternEdit()->text(), QString("*abc*"));
     QCOMPARE(Column(form), kAllHits);
     QCOMPARE(form.foundLabel()->text(), QString("6"));
