@@ -53,6 +53,21 @@ QString AllGroups() {
   return QString::fromUtf8(kAllGroups.data(), static_cast<qsizetype>(kAllGroups.size()));
 }
 
+// A group list's entry: shown in the interface language, searched by the
+// name stored in the catalogue.
+void AddGroupItem(QListWidget* list, const QString& stored, int row = -1) {
+  auto* item = new QListWidgetItem(ShownGroupName(stored));
+  item->setData(Qt::UserRole, stored);
+  if (row < 0)
+    list->addItem(item);
+  else
+    list->insertItem(row, item);
+}
+
+QString StoredName(const QListWidgetItem* item) {
+  return item->data(Qt::UserRole).toString();
+}
+
 template <typename Control>
 Control* Persisted(Control* control, const char* valueName) {
   control->zzRegPath = ProgramRegPath();
@@ -135,12 +150,12 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   // The groups: "Vybrané:" limits the discs searched, "Vše" meaning every
   // disc; "K výběru:" offers the lending states and the known groups.
   chosen_ = new QListWidget(this);
-  chosen_->addItem(AllGroups());
+  AddGroupItem(chosen_, AllGroups());
   available_ = new QListWidget(this);
   for (const auto& name : ReadGroupList(registry_))
-    available_->addItem(QString::fromStdString(name));
-  available_->insertItem(0, QStringLiteral("Nepůjčené"));
-  available_->insertItem(0, QStringLiteral("Půjčené"));
+    AddGroupItem(available_, QString::fromStdString(name));
+  AddGroupItem(available_, QStringLiteral("Nepůjčené"), 0);
+  AddGroupItem(available_, QStringLiteral("Půjčené"), 0);
   available_->setCurrentRow(0);
   add_ = new QPushButton(QStringLiteral("<"), this);
   remove_ = new QPushButton(QStringLiteral(">"), this);
@@ -297,7 +312,7 @@ void TSearchForm::optionsChanged() {
   options_.cache = cache_->isChecked();
   options_.groups.clear();
   for (int i = 0; i < chosen_->count(); ++i)
-    options_.groups.push_back(chosen_->item(i)->text().toStdString());
+    options_.groups.push_back(StoredName(chosen_->item(i)).toStdString());
   ++version_;
 }
 
@@ -440,10 +455,10 @@ void TSearchForm::addGroup() {
   QListWidgetItem* item = FirstSelected(available_);
   if (item == nullptr)
     return;
-  const QString name = item->text();
+  const QString name = StoredName(item);
   delete available_->takeItem(available_->row(item));
-  chosen_->addItem(name);
-  if (chosen_->item(0)->text() == AllGroups())
+  AddGroupItem(chosen_, name);
+  if (StoredName(chosen_->item(0)) == AllGroups())
     delete chosen_->takeItem(0);
   optionsChanged();
 }
@@ -452,11 +467,11 @@ void TSearchForm::removeGroup() {
   QListWidgetItem* item = FirstSelected(chosen_);
   if (item == nullptr)
     return;
-  const QString name = item->text();
+  const QString name = StoredName(item);
   delete chosen_->takeItem(chosen_->row(item));
-  available_->addItem(name);
+  AddGroupItem(available_, name);
   if (chosen_->count() == 0)
-    chosen_->addItem(AllGroups());
+    AddGroupItem(chosen_, AllGroups());
   optionsChanged();
 }
 
@@ -464,7 +479,7 @@ void TSearchForm::newGroup() {
   const std::optional<QString> name =
       TRenameForm::ask(this, QStringLiteral("Nové jméno..."), QStringLiteral("Nové jméno:"));
   if (name)
-    available_->addItem(*name);
+    AddGroupItem(available_, *name);
 }
 
 void TSearchForm::exportToViewer() {

@@ -14,6 +14,7 @@
 #include "gui/TLngINISupp.h"
 #include "gui/TMainForm.h"
 #include "gui/TRenameForm.h"
+#include "gui/TSearchForm.h"
 #include "gui/TSkupinaForm.h"
 #include "gui/mnemonics.h"
 #include "settings/lng_file.h"
@@ -135,6 +136,10 @@ class LanguageTest : public QObject {
     gui::TSkupinaForm picker(f.registry, f.window.get());
     QCOMPARE(picker.chosenList()->item(0)->text(), QString("Unassigned"));
     QCOMPARE(picker.chosen(), QStringList{"Nezařazeno"});
+    // The search window offers them shown, and searches by the stored name.
+    gui::TSearchForm search(f.window->engine(), f.registry, f.window.get());
+    QCOMPARE(search.availableList()->item(0)->text(), QString("Lent"));
+    QCOMPARE(search.availableList()->item(0)->data(Qt::UserRole).toString(), QString("Půjčené"));
     picker.chosenList()->setCurrentRow(0);
     picker.removeButton()->click();
     picker.availableList()->setCurrentRow(picker.availableList()->count() - 1);
