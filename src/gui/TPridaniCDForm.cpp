@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTabWidget>
@@ -65,6 +66,21 @@ constexpr const char* kNoValue = "---";
 constexpr const char* kCountdownStart = "3";
 constexpr const char* kZeroTime = "0:00:00";
 constexpr const char* kCommentPrompt = "Zadejte komentář:";
+
+// A page that scrolls when the window cannot be as large as the page wants
+// (a large font on a small screen) instead of squeezing its controls into
+// each other; otherwise exactly as large as the page.
+class PageArea : public QScrollArea {
+ public:
+  PageArea(QWidget* page, QWidget* parent) : QScrollArea(parent) {
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setWidget(page);
+  }
+  QSize sizeHint() const override {
+    return widget()->sizeHint() + QSize(2 * frameWidth(), 2 * frameWidth());
+  }
+};
 
 QString Unassigned() {
   return FromUtf8(kUnassignedGroup);
@@ -247,12 +263,12 @@ TPridaniCDForm::TPridaniCDForm(Engine& engine, Registry& registry, Drives& drive
   auto* processing = new QWidget(pages_);
   auto* items = new QWidget(pages_);
   auto* explorer = new QWidget(pages_);
-  pages_->addTab(processing, QStringLiteral("Zpracovávání"));
-  pages_->addTab(items, QStringLiteral("Komentáře a Adresářové skupiny"));
-  pages_->addTab(explorer, QStringLiteral("Průzkumník"));
   buildProcessingPage(processing);
   buildItemsPage(items);
   buildExplorerPage(explorer);
+  pages_->addTab(new PageArea(processing, pages_), QStringLiteral("Zpracovávání"));
+  pages_->addTab(new PageArea(items, pages_), QStringLiteral("Komentáře a Adresářové skupiny"));
+  pages_->addTab(new PageArea(explorer, pages_), QStringLiteral("Průzkumník"));
 
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("statusLabel"));

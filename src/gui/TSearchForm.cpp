@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -212,20 +213,28 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
 
   // Layout: the options, the groups and the progress side by side above the
   // result list, the buttons below it.
+  // The boxes one above the other and the check boxes two by two, so that
+  // the options stay readable at a large font beside the groups.
   auto* options = new QGridLayout;
   options->addWidget(patternLabel, 0, 0);
-  options->addWidget(pattern_, 0, 1, 1, 3);
+  options->addWidget(pattern_, 0, 1);
   options->addWidget(depthBox, 1, 0, 1, 2);
-  options->addWidget(kindBox, 1, 2, 1, 2);
-  options->addWidget(dirGroups_, 2, 0);
-  options->addWidget(cache_, 2, 1);
-  options->addWidget(case_, 2, 2);
-  options->addWidget(wrap_, 2, 3);
+  options->addWidget(kindBox, 2, 0, 1, 2);
+  options->addWidget(dirGroups_, 3, 0);
+  options->addWidget(cache_, 3, 1);
+  options->addWidget(case_, 4, 0);
+  options->addWidget(wrap_, 4, 1);
   auto* groupButtons = new QVBoxLayout;
   groupButtons->addWidget(add_);
   groupButtons->addWidget(remove_);
   groupButtons->addWidget(fresh_);
   groupButtons->addStretch();
+  // The group lists are as wide as their longest name.
+  for (QListWidget* list : {chosen_, available_}) {
+    list->setMinimumWidth(std::max(list->sizeHintForColumn(0), 0) + 2 * list->frameWidth() +
+                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                          list->fontMetrics().averageCharWidth() * 2);
+  }
   auto* groups = new QGridLayout;
   groups->addWidget(new QLabel(QStringLiteral("Vybrané:"), this), 0, 0);
   groups->addWidget(new QLabel(QStringLiteral("K výběru:"), this), 0, 2);
