@@ -242,9 +242,16 @@ int main(int argc, char* argv[]) {
 
   // The language file every window completes as it is made: with
   // RONDO_LANGUAGE_FOLDER set, the program's Czech template is written there.
+  // Otherwise the shipped language files (beside this tool) are used, so
+  // the windows look as the program's do, language menu included.
   QString languageFolder = work.path();
-  if (const char* folderName = std::getenv("RONDO_LANGUAGE_FOLDER"))
+  if (const char* folderName = std::getenv("RONDO_LANGUAGE_FOLDER")) {
     languageFolder = QString::fromLocal8Bit(folderName);
+  } else {
+    const QDir own(QCoreApplication::applicationDirPath());
+    for (const QString& name : own.entryList({QStringLiteral("*.lng")}, QDir::Files))
+      QFile::copy(own.filePath(name), QDir(languageFolder).filePath(name));
+  }
   rondo::gui::TLngINISupp language(languageFolder);
   language.warningHook = [](const QString&) {};
   language.setFileName(QStringLiteral("czech.lng"));
