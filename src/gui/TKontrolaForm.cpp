@@ -29,6 +29,7 @@
 #include "gui/TLngINISupp.h"
 #include "gui/TMainForm.h"
 #include "gui/TPrepocetForm.h"
+#include "gui/column_layout.h"
 #include "gui/qt_text.h"
 #include "platform/environment.h"
 #include "platform/linux_file_tree.h"
@@ -129,7 +130,10 @@ TKontrolaForm::TKontrolaForm(Drives& drives, Registry& registry, QWidget* parent
   driveList_->setSelectionMode(QAbstractItemView::SingleSelection);
   driveList_->setSelectionBehavior(QAbstractItemView::SelectRows);
   driveList_->setAllColumnsShowFocus(true);
-  driveList_->header()->resizeSection(kCheckColRoot, 150);
+  std::vector<int> widths(kCheckColumnCount, 60);
+  widths[kCheckColRoot] = 150;
+  columns_ = new ColumnLayout(driveList_, widths, "SloupceKontroly");
+  columns_->Load(registry_);
   for (int column = kCheckColFiles; column < kCheckColumnCount; ++column)
     driveList_->headerItem()->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
   folder_ = new QPushButton(QStringLiteral("Jiná složka..."), driveBox);
@@ -317,6 +321,7 @@ void TKontrolaForm::rebuildList() {
     }
     builtSerials_.push_back(medium.serial);
   }
+  columns_->Fit();
 }
 
 void TKontrolaForm::refreshDrives() {
@@ -465,6 +470,11 @@ void TKontrolaForm::statsTick() {
 void TKontrolaForm::leaving() {
   running_ = false;
   refreshTimer_->stop();
+  try {
+    columns_->Save(registry_);
+  } catch (const std::exception&) {
+    // Widths that cannot be kept are chosen again next time.
+  }
   if (walking_ && testAttribute(Qt::WA_DeleteOnClose)) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     deleteWhenDone_ = true;

@@ -139,6 +139,8 @@ class TKontrolaForm : public QDialog {
 
   QListWidget* errors_ = nullptr;
   QTreeWidget* driveList_ = nullptr;
+  // The drive list's column widths: fitted to the rows, or the user's.
+  class ColumnLayout* columns_ = nullptr;
   QPushButton* folder_ = nullptr;
   QLabel* file_ = nullptr;
   QLabel* rate_ = nullptr;
