@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "catalogue/messages.h"
 #include "catalogue/statistics.h"
@@ -20,6 +22,23 @@
 namespace rondo::gui {
 
 namespace {
+
+// Each column as wide as its caption and texts need in the list's font,
+// never narrower than its usual width.
+void FitColumns(QTreeWidget* list, const std::vector<int>& minimum) {
+  QHeaderView* header = list->header();
+  const QFontMetrics metrics = list->fontMetrics();
+  const int padding = metrics.averageCharWidth() * 2;
+  for (int column = 0; column + 1 < header->count(); ++column) {
+    int width = column < static_cast<int>(minimum.size()) ? minimum[column] : 0;
+    width = std::max(width, header->sectionSizeHint(column));
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+      width = std::max(width,
+                       metrics.horizontalAdvance(list->topLevelItem(row)->text(column)) + padding);
+    }
+    header->resizeSection(column, width);
+  }
+}
 
 QTreeWidget* MakeList(const QStringList& columns, QWidget* parent) {
   auto* list = new QTreeWidget(parent);
@@ -73,8 +92,8 @@ TDatabazeInfoForm::TDatabazeInfoForm(Engine& engine, std::function<void(Operatio
   extremes_->setObjectName(QStringLiteral("extremeList"));
   for (const char* row : {"Největší soubor", "Největší adresář", "CD s nejvíce soubory"})
     new QTreeWidgetItem(extremes_, {QString::fromUtf8(row), QString(), QString()});
-  extremes_->setColumnWidth(0, 150);
-  extremes_->setColumnWidth(1, 300);
+  FitColumns(groups_, {0, 0});
+  FitColumns(extremes_, {150, 300});
   extremeLayout->addWidget(extremes_);
 
   details_ = new QPushButton(QStringLiteral("Načíst detaily"), this);
@@ -188,6 +207,8 @@ void TDatabazeInfoForm::loadDetails() {
     item->setText(1, FromUtf8(rows[i]->path));
     item->setText(2, FromUtf8(rows[i]->value).trimmed());
   }
+  FitColumns(groups_, {0, 0});
+  FitColumns(extremes_, {150, 300});
   if (!details.damageReports.empty() && message_) {
     QString reports;
     for (const auto& r : details.damageReports)
