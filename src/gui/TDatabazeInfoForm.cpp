@@ -17,28 +17,12 @@
 #include "catalogue/statistics.h"
 #include "gui/TLngINISupp.h"
 #include "gui/TPrepocetForm.h"
+#include "gui/column_layout.h"
 #include "gui/qt_text.h"
 
 namespace rondo::gui {
 
 namespace {
-
-// Each column as wide as its caption and texts need in the list's font,
-// never narrower than its usual width.
-void FitColumns(QTreeWidget* list, const std::vector<int>& minimum) {
-  QHeaderView* header = list->header();
-  const QFontMetrics metrics = list->fontMetrics();
-  const int padding = metrics.averageCharWidth() * 2;
-  for (int column = 0; column + 1 < header->count(); ++column) {
-    int width = column < static_cast<int>(minimum.size()) ? minimum[column] : 0;
-    width = std::max(width, header->sectionSizeHint(column));
-    for (int row = 0; row < list->topLevelItemCount(); ++row) {
-      width = std::max(width,
-                       metrics.horizontalAdvance(list->topLevelItem(row)->text(column)) + padding);
-    }
-    header->resizeSection(column, width);
-  }
-}
 
 QTreeWidget* MakeList(const QStringList& columns, QWidget* parent) {
   auto* list = new QTreeWidget(parent);
@@ -92,8 +76,8 @@ TDatabazeInfoForm::TDatabazeInfoForm(Engine& engine, std::function<void(Operatio
   extremes_->setObjectName(QStringLiteral("extremeList"));
   for (const char* row : {"Největší soubor", "Největší adresář", "CD s nejvíce soubory"})
     new QTreeWidgetItem(extremes_, {QString::fromUtf8(row), QString(), QString()});
-  FitColumns(groups_, {0, 0});
-  FitColumns(extremes_, {150, 300});
+  FitTreeWidgetColumns(groups_, {0, 0});
+  FitTreeWidgetColumns(extremes_, {150, 300});
   extremeLayout->addWidget(extremes_);
 
   details_ = new QPushButton(QStringLiteral("Načíst detaily"), this);
@@ -207,8 +191,8 @@ void TDatabazeInfoForm::loadDetails() {
     item->setText(1, FromUtf8(rows[i]->path));
     item->setText(2, FromUtf8(rows[i]->value).trimmed());
   }
-  FitColumns(groups_, {0, 0});
-  FitColumns(extremes_, {150, 300});
+  FitTreeWidgetColumns(groups_, {0, 0});
+  FitTreeWidgetColumns(extremes_, {150, 300});
   if (!details.damageReports.empty() && message_) {
     QString reports;
     for (const auto& r : details.damageReports)

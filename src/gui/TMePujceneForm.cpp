@@ -18,6 +18,7 @@
 #include "catalogue/messages.h"
 #include "gui/TLngINISupp.h"
 #include "gui/catalogue_watch.h"
+#include "gui/column_layout.h"
 #include "gui/qt_text.h"
 #include "settings/group_kinds.h"
 #include "shell/dates.h"
@@ -204,6 +205,7 @@ void TMePujceneForm::reload() {
     item->setIcon(0, IconFor(IconOf(disc)));
     item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
   }
+  FitTreeWidgetColumns(list_, {180});
   count_->setText(QString::number(list_->topLevelItemCount()));
   if (loaded.strayBytes != 0 && message_)
     message_(FromUtf8(msg::BorrowedStrayBytes(listPath_, loaded.strayBytes)));

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QStyle>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <algorithm>
 #include <charconv>
 #include <sstream>
@@ -106,6 +107,25 @@ void ColumnLayout::Save(Registry& registry) const {
   for (std::size_t i = 0; i < userWidths_.size(); ++i)
     text += (i > 0 ? "," : "") + std::to_string(userWidths_[i]);
   registry.WriteText(setting_, text);
+}
+
+void FitTreeWidgetColumns(QTreeWidget* list, const std::vector<int>& minimum) {
+  QHeaderView* header = list->header();
+  const QFontMetrics metrics = list->fontMetrics();
+  const int padding = metrics.averageCharWidth() * 2;
+  for (int column = 0; column + 1 < header->count(); ++column) {
+    int width = column < static_cast<int>(minimum.size()) ? minimum[column] : 0;
+    width = std::max(width, header->sectionSizeHint(column));
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+      const QTreeWidgetItem* item = list->topLevelItem(row);
+      int needed = metrics.horizontalAdvance(item->text(column)) + padding;
+      if (!item->icon(column).isNull())
+        needed += list->iconSize().isValid() ? list->iconSize().width() + padding
+                                             : metrics.height() + padding;
+      width = std::max(width, needed);
+    }
+    header->resizeSection(column, width);
+  }
 }
 
 }  // namespace rondo::gui

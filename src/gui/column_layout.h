@@ -9,6 +9,7 @@
 #include <vector>
 
 class QTreeView;
+class QTreeWidget;
 
 namespace rondo {
 class Registry;
@@ -50,5 +51,10 @@ class ColumnLayout : public QObject {
   int userFont_ = 0;
   bool fitting_ = false;
 };
+
+// For a small list filled at once (a QTreeWidget): each column but the last
+// as wide as its caption and texts need in the list's font (with room for an
+// icon in the first), never narrower than minimum's width for it.
+void FitTreeWidgetColumns(QTreeWidget* list, const std::vector<int>& minimum);
 
 }  // namespace rondo::gui
