@@ -50,6 +50,10 @@ constexpr qint64 kSyncCostShare = 4;
 // The gauge counts in thousandths of the current disc's block.
 constexpr int kGaugeSteps = 1000;
 
+// The column and order the results were last sorted by.
+constexpr const char* kSortSetting = "RazeniHledani";
+constexpr const char* kSortDescendingSetting = "RazeniHledaniSestupne";
+
 QString AllGroups() {
   return QString::fromUtf8(kAllGroups.data(), static_cast<qsizetype>(kAllGroups.size()));
 }
@@ -434,6 +438,7 @@ void TSearchForm::search() {
   }
 
   syncView();
+  applyRememberedSort();
   columns_->Fit();
   found_->setText(QString::number(engine_.Found.size()));
   stop();
@@ -545,6 +550,19 @@ void TSearchForm::sortResults(int column) {
   if (searching_)
     return;
   model_->clickColumn(column);
+  showSortIndicator();
+  // The next search, also in the next run, is shown in this order.
+  if (const std::optional<std::size_t> sorted = engine_.Found.SortColumn()) {
+    try {
+      registry_.WriteInteger(kSortSetting, static_cast<std::int64_t>(*sorted));
+      registry_.WriteBool(kSortDescendingSetting, engine_.Found.SortDescending());
+    } catch (const std::exception&) {
+      // Not remembered; the sort itself is done.
+    }
+  }
+}
+
+void TSearchForm::showSortIndicator() {
   const std::optional<std::size_t> sorted = engine_.Found.SortColumn();
   results_->header()->setSortIndicatorShown(sorted.has_value());
   if (sorted) {
@@ -552,6 +570,23 @@ void TSearchForm::sortResults(int column) {
         engine_.Found.SortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder;
     results_->header()->setSortIndicator(static_cast<int>(*sorted), order);
   }
+}
+
+void TSearchForm::applyRememberedSort() {
+  std::int64_t column = -1;
+  bool descending = false;
+  try {
+    if (!registry_.Read("", kSortSetting))
+      return;  // never sorted: the order found
+    column = registry_.ReadInteger(kSortSetting);
+    descending = registry_.ReadBool(kSortDescendingSetting);
+  } catch (const std::exception&) {
+    return;
+  }
+  if (column < 0 || column >= static_cast<std::int64_t>(kSearchColumnCount))
+    return;
+  model_->sortBy(static_cast<int>(column), descending);
+  showSortIndicator();
 }
 
 void TSearchForm::showHitAt(const QModelIndex& index) {

@@ -107,6 +107,10 @@ class TSearchForm : public QDialog, public SearchHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void showSortIndicator();
+  // Sorts new results as the user last sorted results, also in an earlier
+  // run; they stay in the order found until the user first sorts.
+  void applyRememberedSort();
   struct Options {
     std::string pattern;
     SearchKind kind = SearchKind::kAll;

@@ -94,9 +94,20 @@ void SearchResultsModel::rowsAppended() {
 void SearchResultsModel::clickColumn(int column) {
   if (column < 0 || static_cast<std::size_t>(column) >= kSearchColumnCount)
     return;
+  reorder([this, column] { return engine_.Found.ClickColumn(static_cast<std::size_t>(column)); });
+}
+
+void SearchResultsModel::sortBy(int column, bool descending) {
+  if (column < 0 || static_cast<std::size_t>(column) >= kSearchColumnCount)
+    return;
+  reorder([this, column, descending] {
+    return engine_.Found.Sort(static_cast<std::size_t>(column), descending);
+  });
+}
+
+void SearchResultsModel::reorder(const std::function<std::vector<std::size_t>()>& sort) {
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-  const std::vector<std::size_t> order =
-      engine_.Found.ClickColumn(static_cast<std::size_t>(column));
+  const std::vector<std::size_t> order = sort();
   std::vector<int> placeOf(order.size());
   for (std::size_t now = 0; now < order.size(); ++now)
     placeOf[order[now]] = static_cast<int>(now);

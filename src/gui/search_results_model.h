@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <functional>
+#include <vector>
 
 #include "catalogue/disc_list.h"
 #include "catalogue/engine.h"
@@ -35,8 +37,13 @@ class SearchResultsModel : public QAbstractTableModel {
   // (the same column again reverses them); the selection moves with its
   // rows.
   void clickColumn(int column);
+  // Sorts by a column in the order given (the order remembered from the
+  // last run), keeping the selection with its rows.
+  void sortBy(int column, bool descending);
 
  private:
+  // Applies the order sort makes (for each row's new place, its old one).
+  void reorder(const std::function<std::vector<std::size_t>()>& sort);
   Engine& engine_;
   // File icons by extension; disc rows use the disc list's own icons.
   mutable IconCache icons_;

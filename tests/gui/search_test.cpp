@@ -519,6 +519,15 @@ class SearchWindowTest : public QObject {
     });
     window.command("actionSearch")->trigger();
     QCOMPARE(again, sorted);
+
+    // A new window, as in the next run: its search comes in the order last
+    // chosen, with the indicator.
+    TSearchForm fresh(window.engine(), registry);
+    fresh.show();
+    Search(fresh, "abc");
+    QCOMPARE(Column(fresh), sorted);
+    QVERIFY(fresh.resultView()->header()->isSortIndicatorShown());
+    QCOMPARE(fresh.resultView()->header()->sortIndicatorSection(), 1);
   }
 
   void theSearchStartModeEndsWithTheWindow() {
