@@ -191,10 +191,11 @@ int CatalogueTarget(const std::uint8_t* data, std::size_t size) {
 
   // The recalculation writes, so it runs on a copy. It changes only the
   // subtree lengths, so the copy must list exactly as the original did.
+  // Copied through the streams, which retry a read or write a signal
+  // interrupts (the kernel copy of copy_file gave up on those).
   const std::string copy = ScratchPath("kopie.big");
-  std::error_code ec;
-  std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing, ec);
-  Check(!ec, "cannot copy the catalogue: " + ec.message());
+  const std::string original = ReadFile(path);
+  WriteFile(copy, reinterpret_cast<const std::uint8_t*>(original.data()), original.size());
   engine.DatabasePath = copy;
   engine.RecalcSerial = "All";
   Guarded([&] { engine.RunOperation(OperationCode::kRecalculateStructure); });
