@@ -206,6 +206,9 @@ class Engine {
   void RecalculateStructure(FileStream& file);
   void SearchContents(FileStream& file);
   void RemoveCds(FileStream& file);
+  // Opens a stored disc at its root: its block is read unless it is the one
+  // cached, and the directory list shows the root.
+  void OpenDiscRoot(const std::string& serial, const std::string& caption);
   void ChangeLending(FileStream& file, OperationCode code);
   // The lending dialog, asked before the lock is taken so that other
   // programs need not wait while the user types. False: nothing to do.

@@ -229,8 +229,11 @@ Engine::Opened Engine::OpenSelectedDisc() {
     RunOperation(OperationCode::kShowMultigroup);
     return Opened::kMultigroup;
   }
-  const std::string serial = row->cells[kColSerial];
-  const std::string caption = row->Caption();
+  OpenDiscRoot(row->cells[kColSerial], row->Caption());
+  return Opened::kDisc;
+}
+
+void Engine::OpenDiscRoot(const std::string& serial, const std::string& caption) {
   if (serial != LoadedSerial) {
     LoadedSerial = serial;
     LoadedDiscName = caption;
@@ -246,7 +249,6 @@ Engine::Opened Engine::OpenSelectedDisc() {
   DirStack.assign(1, TOneDir{"*Top*", "0 B"});
   CurrentDepth = 0;
   RunOperation(OperationCode::kShowDiscRoot);
-  return Opened::kDisc;
 }
 
 }  // namespace rondo

@@ -2,6 +2,7 @@
 // losing the user's place.
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "catalogue/engine.h"
 
@@ -53,10 +54,9 @@ bool Engine::RefreshFromFile(bool browsing) {
     LeaveBrowsing();
     return false;
   }
-  RunOperation(OperationCode::kLoadCdBlock);  // the block as it is now
-  DirStack.assign(1, path.empty() ? TOneDir{"*Top*", "0 B"} : path.front());
-  CurrentDepth = 0;
-  RunOperation(OperationCode::kShowDiscRoot);
+  // The block as it is now: read again, not taken from the cache.
+  const std::string serial = std::exchange(LoadedSerial, std::string());
+  OpenDiscRoot(serial, LoadedDiscName);
   for (std::size_t level = 1; level < path.size(); ++level) {
     // The folder of that name; of two alike, the one at the same place.
     DirRow* found = nullptr;

@@ -44,20 +44,7 @@ Engine::HitShown Engine::ShowSearchHit(const SearchResults::Place& place) {
     return HitShown::kDiscList;
   }
 
-  if (place.serial != LoadedSerial) {
-    LoadedSerial = place.serial;
-    LoadedDiscName = place.disc;
-    try {
-      RunOperation(OperationCode::kLoadCdBlock);
-    } catch (...) {
-      LoadedSerial.clear();
-      BlockCache.Clear();
-      throw;
-    }
-  }
-  DirStack.assign(1, TOneDir{"*Top*", "0 B"});
-  CurrentDepth = 0;
-  RunOperation(OperationCode::kShowDiscRoot);
+  OpenDiscRoot(place.serial, place.disc);
   if (place.kind == SearchRowKind::kDisc)
     return HitShown::kBrowsed;
   for (const std::string& folder : place.folders) {

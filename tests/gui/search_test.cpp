@@ -57,6 +57,13 @@ void WriteCatalogue(const QString& path) {
   catalogue.Save(path.toStdString());
 }
 
+// The settings of a main window that opens that catalogue, written in dir.
+void OpenCatalogueIn(const QTemporaryDir& dir, MemoryRegistry& registry) {
+  WriteCatalogue(dir.path() + "/k.big");
+  registry.WriteText("Cesta", (dir.path() + "/k.big").toStdString());
+  registry.WriteText("VerzeProgramu", gui::kApplicationTitle);
+}
+
 const QStringList kAllHits = {"Léto abc", "abc.jpg", "ABC.txt", "Hry abc", "abc.exe", "abc"};
 
 struct Fixture {
@@ -441,10 +448,8 @@ class SearchWindowTest : public QObject {
   void theMainWindowOpensIt() {
     for (const bool maximised : {true, false}) {
       QTemporaryDir dir;
-      WriteCatalogue(dir.path() + "/k.big");
       MemoryRegistry registry;
-      registry.WriteText("Cesta", (dir.path() + "/k.big").toStdString());
-      registry.WriteText("VerzeProgramu", gui::kApplicationTitle);
+      OpenCatalogueIn(dir, registry);
       registry.WriteBool("MaximalizovatHledani", maximised);
       gui::TMainForm window(registry);
       window.splashMilliseconds = 0;
@@ -472,10 +477,8 @@ class SearchWindowTest : public QObject {
 
   void aHitIsShownInItsPlaceAndTheResultsStay() {
     QTemporaryDir dir;
-    WriteCatalogue(dir.path() + "/k.big");
     MemoryRegistry registry;
-    registry.WriteText("Cesta", (dir.path() + "/k.big").toStdString());
-    registry.WriteText("VerzeProgramu", gui::kApplicationTitle);
+    OpenCatalogueIn(dir, registry);
     gui::TMainForm window(registry);
     window.splashMilliseconds = 0;
     window.quitOnClose = false;
@@ -532,10 +535,8 @@ class SearchWindowTest : public QObject {
 
   void theSearchStartModeEndsWithTheWindow() {
     QTemporaryDir dir;
-    WriteCatalogue(dir.path() + "/k.big");
     MemoryRegistry registry;
-    registry.WriteText("Cesta", (dir.path() + "/k.big").toStdString());
-    registry.WriteText("VerzeProgramu", gui::kApplicationTitle);
+    OpenCatalogueIn(dir, registry);
     gui::TMainForm window(registry);
     window.splashMilliseconds = 0;
     window.quitOnClose = false;
