@@ -318,44 +318,37 @@ void StoreScannedEntry(const std::string& databasePath, const std::vector<std::u
     progress.Log("Nelze otevřít odkládací soubor!");
     throw;
   }
+  // The file has its header by now (a new one was given it above).
   const std::uint64_t oldSize = file->Size();
-  if (oldSize != 0) {
-    file->Seek(0);
-    if (!ReadDatabaseHeader(*file).IsCurrentFormat()) {
-      throw DamagedCatalogue("Databáze má jiný formát; disk do ní nelze uložit.");
-    }
-    // The new entry must be reachable: every entry before it has to fit.
-    CheckEntries(*file);
-    if (refuseStoredSerial) {
-      MemoryStream head(std::vector<std::uint8_t>(
-          entry.begin(), entry.begin() + std::min<std::size_t>(entry.size(), kCdHeaderSize)));
-      const CdHeader stored = ReadCdHeader(head);
-      EntryWalker walker(*file);
-      CdHeader h;
-      while (walker.Next(h)) {
-        if (h.Serial.Text() == stored.Serial.Text()) {
-          throw IoError("CD je již v databázi! (" + ToUtf8(h.Serial.Text()) +
-                        "; mezitím ho uložil jiný program)");
-        }
+  file->Seek(0);
+  if (!ReadDatabaseHeader(*file).IsCurrentFormat()) {
+    throw DamagedCatalogue("Databáze má jiný formát; disk do ní nelze uložit.");
+  }
+  // The new entry must be reachable: every entry before it has to fit.
+  CheckEntries(*file);
+  if (refuseStoredSerial) {
+    MemoryStream head(std::vector<std::uint8_t>(
+        entry.begin(), entry.begin() + std::min<std::size_t>(entry.size(), kCdHeaderSize)));
+    const CdHeader stored = ReadCdHeader(head);
+    EntryWalker walker(*file);
+    CdHeader h;
+    while (walker.Next(h)) {
+      if (h.Serial.Text() == stored.Serial.Text()) {
+        throw IoError("CD je již v databázi! (" + ToUtf8(h.Serial.Text()) +
+                      "; mezitím ho uložil jiný program)");
       }
     }
   }
 
   progress.Log("Ukládám...");
-  if (!file->Writable()) {
-    throw IoError("nelze zapisovat do „" + databasePath + "“: soubor je otevřen jen pro čtení");
-  }
   // The catalogue with the new entry is written beside the old one and
   // renamed over it: a failure or a crash part-way through never leaves a
   // half-written entry at the end (the walk would refuse the whole file).
   // The kernel copies the old entries, often without moving their bytes.
   ReplacementFile replacement(lock->Target());
   FileStream& out = replacement.Stream();
-  out.Reserve(std::max<std::uint64_t>(oldSize, kDatabaseHeaderSize) + entry.size());
-  if (oldSize == 0)  // a missing or empty file gets its header
-    WriteDatabaseHeader(out, DatabaseHeader::Current());
-  else
-    file->CopyRangeTo(out, 0, oldSize);
+  out.Reserve(oldSize + entry.size());
+  file->CopyRangeTo(out, 0, oldSize);
   constexpr std::size_t kChunk = 256 * 1024;
   std::uint64_t done = 0;
   while (done < entry.size()) {
