@@ -99,6 +99,10 @@ class Engine {
   // Ends browsing: empties the directory list, DirStack and the path label.
   void LeaveBrowsing();
 
+  // Opens a stored disc at its root: its block is read unless it is the one
+  // cached, and the directory list shows the root.
+  void OpenDiscRoot(const std::string& serial, const std::string& caption);
+
   // Another program changed the catalogue: the disc list (or the shown
   // multigroup) is listed again with the same discs selected, and the
   // browsed disc is read again and entered down the same folders as far as
@@ -206,9 +210,6 @@ class Engine {
   void RecalculateStructure(FileStream& file);
   void SearchContents(FileStream& file);
   void RemoveCds(FileStream& file);
-  // Opens a stored disc at its root: its block is read unless it is the one
-  // cached, and the directory list shows the root.
-  void OpenDiscRoot(const std::string& serial, const std::string& caption);
   void ChangeLending(FileStream& file, OperationCode code);
   // The lending dialog, asked before the lock is taken so that other
   // programs need not wait while the user types. False: nothing to do.

@@ -318,11 +318,7 @@ int OpenDiscRoot(Engine& engine, CliHost& host, const std::string& serial, std::
         << " je multiskupina; její členy vypíše příkaz members.\n";
     return kExitFailed;
   }
-  engine.LoadedSerial = serial;
-  engine.RunOperation(OperationCode::kLoadCdBlock);
-  engine.DirStack.assign(1, TOneDir{std::string(kTopDirName), std::string(kTopDirSize)});
-  engine.CurrentDepth = 0;
-  engine.RunOperation(OperationCode::kShowDiscRoot);
+  engine.OpenDiscRoot(serial, serial);
   return kExitOk;
 }
 
