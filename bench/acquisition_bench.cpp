@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adding discs: scanning a real tree of 100,000 files in 5,000 directories
 // against `find` over the same tree, recalculating the structure of a
 // 100,000-item disc, and the duplicate check on a 10,000-disc catalogue.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Browsing a big disc: listing the root and a directory at depth 5 of a
 // disc with 100,000 items, and sorting 100,000 rows by every column.
 #include <benchmark/benchmark.h>

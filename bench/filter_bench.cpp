@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter field above the disc list: narrowing 10,000 disc rows to the
 // ones that hold the typed text, as the window does at every keystroke.
 #include <benchmark/benchmark.h>

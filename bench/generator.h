@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A synthetic catalogue for benchmarks: discs with nested directories,
 // realistic Czech names, groups, lending states, multigroups and comments.
 // The same options and seed always give the same bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Listing the discs of a 10,000-disc catalogue (the "All" group, a group
 // name and the lent discs), as the main window does at every refresh.
 #include <benchmark/benchmark.h>

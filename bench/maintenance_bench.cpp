@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Removing one disc from a 500 MB catalogue against `cp` of the same file,
 // and the in-place lending change, which must not depend on block sizes.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rondo-gen: writes a synthetic catalogue.
 //   rondo-gen OUT.big [--discs N] [--items N] [--seed N]
 #include <charconv>

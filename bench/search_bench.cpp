@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Searching a catalogue of ten million items (about 500 MB) for "*abc*",
 // with and without the cache option, against `LC_ALL=C grep -c abc` over
 // the same file. Also reports the peak memory of a search.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's start on a 10,000-disc catalogue: from constructing the
 // window to the disc list on screen (settings read, group menu built, discs
 // listed, window shown and painted). And the directory list showing a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list of borrowed discs: loading, removing and appending must keep
 // every whole record and every stray byte they do not concern.
 #include <cstring>

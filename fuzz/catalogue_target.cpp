@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue reader: every operation that only reads the file, browsing
 // through the discs' trees, the search, the statistics, and the structure
 // recalculation on a copy.

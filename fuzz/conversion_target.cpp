@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader of the previous format: a file it converts must open and list
 // in the current format without a complaint.
 #include <string>

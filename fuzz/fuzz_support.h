@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the fuzz targets share: a private scratch folder, whole-file reads
 // and writes, and the way a broken promise is reported (an abort, which
 // libFuzzer and the replay test both see as a failure).

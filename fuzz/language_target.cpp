@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Language files: what is read survives writing and reading again, and a
 // key added is read back with the text it was added with.
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The libFuzzer entry point; RONDO_FUZZ_TARGET names the target function.
 #include "targets.h"
 

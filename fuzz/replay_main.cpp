@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays saved inputs through a target without libFuzzer: every file given,
 // and every file of every folder given (in name order), is fed to the target
 // function RONDO_FUZZ_TARGET names. Fails when no input was found.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fuzz targets: each takes one input, runs a reader of untrusted bytes
 // over it and checks what the reader promises. Damage reported the normal
 // way (an exception derived from std::exception, a message to the host) is

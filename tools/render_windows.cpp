@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders every window of the program to PNG files, for the documentation
 // and for a look at the windows without a desktop:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives as the add-disc window and the surface check see them. On Linux a
 // "drive" is a mounted volume, known by its mount point; any folder can be
 // scanned as a disc too.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the scanner needs to know about a disc's directories: their entries in
 // the order the file system returns them, with size, attributes and time.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquisition/scan_request_check.h"
 
 #include "settings/group_kinds.h"

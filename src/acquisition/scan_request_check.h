@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts typed for a disc before it is scanned, checked before anything
 // is read, registered or stored.
 #pragma once

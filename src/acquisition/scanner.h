@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turning the tree below a drive root (or any folder) into one complete disc
 // entry in memory, in exactly the bytes in which it is appended to the
 // catalogue: the header, then every directory followed at once by its whole

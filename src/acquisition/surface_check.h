@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The surface check: every file of a medium is read from the first byte to
 // the last, so that a scratched disc shows which files can no longer be
 // read. The data read is thrown away; only the counts and the failures

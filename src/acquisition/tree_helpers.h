@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers over the file tree and the drives that the add-disc window
 // and the surface check share.
 #pragma once

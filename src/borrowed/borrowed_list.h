@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list of discs borrowed from other people: its own small file of
 // fixed 159-byte records in the program's folder, independent of the
 // catalogue.

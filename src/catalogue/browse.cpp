@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Browsing a stored disc: caching its data block, listing its root or one of
 // its directories, moving through the tree and sorting the rows.
 #include <algorithm>

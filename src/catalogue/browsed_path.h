@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The directories that enclose an item of a disc's block, followed through a
 // walk of the block in order, and compared with the browsed path (DirStack).
 // The browsed directory and the item chosen in it are found again by where

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform's locale-aware text order, as sort keys: computing one key per
 // row and comparing keys is far cheaper than comparing texts with the locale
 // at every step of a sort.

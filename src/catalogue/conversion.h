@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converting a catalogue of the previous format (versions 3.x: no file
 // header, 249-byte disc heads, directory records without the subtree
 // length) into the current format, in place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The directory list of a browsed disc as data: rows of display texts with
 // their kind, the numeric size for sorting and the selection.
 #pragma once

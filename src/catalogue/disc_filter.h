@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter field above the disc list: the rows whose description, serial,
 // label or groups hold the typed text, without regard to letter case.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disc list as data: rows of display texts with their icon and
 // selection. The GUI shows it through a model; the command line prints it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue engine: every catalogue action is one RunOperation(code)
 // call that opens the catalogue file, checks its header, carries out the one
 // operation, writes the results into the lists and closes the file again. No

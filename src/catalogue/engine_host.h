@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the engine needs from whoever shows its results: the main window,
 // the command line, or a test's scripted fake.
 #pragma once

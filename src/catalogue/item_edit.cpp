@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Comments and groups of the files and directories of a browsed disc. The
 // changed record changes length, so the catalogue is written anew beside
 // itself and renamed over the old one: a failure leaves the old file whole.

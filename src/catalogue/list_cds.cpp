@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disc list: listing the discs of the selected group, listing a
 // multigroup's members, the duplicate test, and opening a row.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Changing stored discs: removing them (and dissolving multigroups), lending,
 // renaming, their groups, creating multigroups and importing group names.
 #include <algorithm>

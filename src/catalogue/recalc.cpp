@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The address structure of a disc: for every directory the byte length of
 // the items inside it, so that the search can step over a whole subtree.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Showing again what another program changed in the open catalogue, without
 // losing the user's place.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Engine operation 10: the content search, and the rows it finds.
 #include "catalogue/search.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Searching every stored name for a wildcard pattern, limited by the groups
 // of discs and directories and by tree depth. The search window (or the
 // command line) supplies the options and receives the rows.

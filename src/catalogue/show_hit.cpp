@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From a search hit to its place: the disc opened, its folders entered by
 // name, the hit selected.
 #include "catalogue/engine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The statistics window's figures. The quick figures come from one walk over
 // the disc heads; the details read every disc's items once.
 #include "catalogue/statistics.h"

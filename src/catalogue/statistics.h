@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures about the whole catalogue: the quick ones from the disc heads and
 // the details that need every disc's items.
 #pragma once

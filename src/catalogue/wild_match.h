@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wildcard matching of names: "*" matches any run of characters (also an
 // empty one), "?" exactly one character, everything else only itself. With
 // MatchCase off both texts are upper-cased first, which changes only the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rondotheka-cli: the catalogue from the command line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Controls that keep their own value in the settings: each knows its key
 // path (zzRegPath, one key name per entry, below the settings root), its
 // value name (zzValueName) and its default, and loads and saves itself when

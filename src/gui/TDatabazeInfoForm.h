@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Informace o databázi...": the figures of the open catalogue, computed
 // when the window is shown, and on request the details read from every
 // disc's items.

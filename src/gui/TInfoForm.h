@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The information windows of the help menu: "Co je nového..." and
 // "O aplikaci...". Both show the version, what the program does and where
 // it keeps its things: the settings file, the open catalogue and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Informace" window: every status line of a running disc scan, in a
 // small window that stays above the others at the top-left of the screen so
 // the user can follow the work while doing something else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The surface check window: choose a disc (an optical drive, a removable
 // medium or any folder) and have every file on it read, with the files that
 // cannot be read listed on the left. What the catalogue knows about the disc

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Language files: every text of every window can be replaced from an INI
 // file beside the program, one section per window ("MainForm",
 // "SearchForm", ...) and one key per control. Applying a file first adds

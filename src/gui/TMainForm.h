@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the disc list of the chosen group with the group
 // selector above it and the database facts below it; a double click on a
 // disc puts the directory list of the stored disc in the disc list's place.

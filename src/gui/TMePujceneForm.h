@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Mnou půjčená CD...": the discs borrowed from other people, kept in their
 // own small file, with the entry dialog "Přidaní půjčeného CD...".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings window "Nastaveni": a tree of three pages (paths, fonts,
 // options) whose controls all keep their values in the settings. Loaded when
 // shown, saved by "O.K."; Escape closes the window and the stored values

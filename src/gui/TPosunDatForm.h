@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress window of a comment or group change of a file or directory:
 // while the data after the changed record moves, one bar shows it being
 // read and one shows it being written out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress window of the structure recalculation: which disc is being
 // recalculated and three bars for reading its items, computing the lengths
 // and writing them back. "Zrušit" asks first; a Yes makes the engine stop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Převod databáze": converts a catalogue of the previous format (3.x) into
 // the current one, in place.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The add-disc window: pick a drive (a mounted volume, or any folder through
 // "..."), name the disc, choose its groups and press "Start". The disc is
 // scanned, appended to the catalogue, its directory structure recalculated

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one-line text prompt: first written for lending ("Pujčit komu?"),
 // re-captioned by the commands that need a single text from the user.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name prompt: one edit field with "OK" and "Cancel". Callers may
 // change the caption and the label. Every result other than Cancel takes the
 // text as typed (no trimming, empty allowed).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search window "Vyhledávání...": a wildcard pattern, the depth, the
 // kind of items, the groups of discs, and the list of everything found in
 // the whole catalogue. The window is the search's host: the engine reads the

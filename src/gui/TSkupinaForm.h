@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The group picker: the chosen groups on the left, the group list on the
 // right, "<" and ">" to move a group across, "N" for a new name.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up window: the program's name and version on a borderless
 // panel that stays on top, centred on the screen, while the main window
 // gets ready behind it.

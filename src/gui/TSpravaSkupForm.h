@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Group management: the group list with "Nová" and "Smazat".
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Living beside other programs that use the same catalogue: a window shown
 // while a change waits for another program's change, and a watch on the
 // open catalogue file that says when another program changed it.

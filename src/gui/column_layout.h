@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The widths of a list's columns: each column is as wide as its caption and
 // its text need in the list's font, never narrower than its usual width;
 // a column the user has sized by hand keeps that width, also in the next

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The directory list of a browsed disc as the main window's second table
 // shows it. Like the disc list, the rows live in the engine (its DirList);
 // the model reads them for the rows the view paints, and the icons come from

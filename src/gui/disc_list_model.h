@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disc list as the main window's table shows it. The rows live in the
 // engine's DiscList; the model only reads them, so a list of a hundred
 // thousand discs costs nothing beyond the rows the view actually paints.

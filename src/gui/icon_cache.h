@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small icons of the directory list. A catalogue may hold hundreds of
 // thousands of files, so a file's icon is decided by its name's extension
 // alone and looked up once per extension; every row with that extension

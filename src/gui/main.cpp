@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program: one main window over the catalogue named in the
 // user's settings, adding discs from the machine's mounted volumes. A first
 // argument "add" starts with adding a disc, "search" with the search.

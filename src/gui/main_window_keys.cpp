@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's keyboard: shortcuts of the commands, and Space, Enter
 // and Backspace in the lists.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Menu captions stay as written; one letter of each is underlined so that
 // Alt and that letter opens the menu or chooses the command.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program keeps its texts in UTF-8 std::strings; Qt wants QStrings.
 #pragma once
 

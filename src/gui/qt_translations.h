@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Qt's own texts (the Yes/No buttons, the file dialogs, the edit fields'
 // context menus) in the language of the program's language file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search results as the search window's table shows them. The rows live
 // in the engine's SearchResults; every text is made when it is painted, so
 // a million rows cost no more than the rows on screen.

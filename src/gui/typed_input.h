@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Edit fields for texts the catalogue stores: they take no more characters
 // than the field holds (code page 1250 has one byte per character), and
 // their window refuses, with the reason, what cannot be stored at all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every window of the program opens where and as large as the user left
 // it, and never larger than the screen it opens on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Facts the program takes from the Linux desktop: where its settings and
 // data live, where the program itself is, and how the user's locale writes
 // dates and numbers.

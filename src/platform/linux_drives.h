@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mounted volumes of a Linux machine as drives. What the kernel and udev
 // say is read from files (/proc/self/mountinfo, /sys, /run/udev/data) whose
 // places can be changed, so a test can lay out a machine of its own.

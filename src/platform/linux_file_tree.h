@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Listing directories of a disc on Linux for the scanner.
 #pragma once
 

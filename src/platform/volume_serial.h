@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Volume serials and labels read from the bytes of a medium, so that a disc
 // scanned here gets the serial Windows shows for it. Everything here works on
 // bytes, on an open file or on a path, never on a mounted file system, so a

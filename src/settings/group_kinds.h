@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The group list: the names under the settings key "Druhy CD". Only the
 // names mean anything; the data is "none" or empty.
 #pragma once

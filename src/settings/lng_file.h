@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A language file: INI text in code page 1250, one section per window, one
 // "name = text" line per control. Reading is forgiving: lines that are
 // neither a section header nor "key=value" are kept but mean nothing, the

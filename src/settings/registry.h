@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's settings: named values under the key
 // "Software\QEL Software\Rondotheka" and its subkeys (such as "Druhy CD").
 // Missing values read as empty text, false or 0.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OLE Automation date-times: the day count since 1899-12-30 and the time of
 // day as a fraction of a day.
 //

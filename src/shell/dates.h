@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Date-times as the catalogue stores them: OLE Automation doubles, whole days
 // since 1899-12-30 and the time of day as the fraction, in local time.
 #pragma once

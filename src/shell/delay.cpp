@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waiting without freezing the window.
 
 #include "shell/delay.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixed-width fields, the character arrays of item records, flag bits,
 // group lists in comments and the label counter.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixed-width text fields and the character arrays of item records.
 #pragma once
 

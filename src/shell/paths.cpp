@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Splitting path texts into the folder part and the last name.
 
 #include "shell/paths.h"

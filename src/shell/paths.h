@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Path texts. The program works with the platform's own separator; the
 // helpers take it as an argument so the same rules serve "\" and "/".
 #pragma once

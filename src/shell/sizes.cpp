@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Size texts: the integer form used in lists ("1 kB") and the fractional
 // form used in the disc summaries ("    1.50 kB").
 

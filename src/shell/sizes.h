@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Size texts shown everywhere in the program.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Code page 1250 <-> UTF-8 and the program's ASCII-only letter case rules.
 //
 // The catalogue files keep every text as single bytes of Windows code page

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts as the catalogue stores them (single-byte code page 1250) and the
 // conversions to and from UTF-8, which is what the file system, the GUI and
 // the command line speak.

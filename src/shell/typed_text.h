@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts the user types for the catalogue: whether they can be stored as they
 // are. The catalogue holds code page 1250 in fields of fixed width, and it
 // uses ";" between group names and "^" between an item's comment and its

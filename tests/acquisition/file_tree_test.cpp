@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Listing real directories: attributes, links, times, and the counting walk.
 #include <fcntl.h>
 #include <gtest/gtest.h>

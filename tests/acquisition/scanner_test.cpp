@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scanning a tree into a disc entry, byte for byte, and storing it.
 #include "acquisition/scanner.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The surface check over real folders, with failures of the medium put in
 // between the check and the file system, and the catalogue lookup.
 #include "acquisition/surface_check.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The borrowed-discs file: its records, adding and removing, and a damaged
 // file that loses nothing.
 #include "borrowed/borrowed_list.h"

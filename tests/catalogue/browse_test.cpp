@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Browsing a stored disc: listing, visibility, moving through the tree,
 // sorting and damaged blocks.
 #include <gtest/gtest.h>

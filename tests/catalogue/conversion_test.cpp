@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converting 3.x catalogues: the bytes of the result, the refusals of files
 // that are no 3.x catalogue, and an old file that survives every failure.
 #include "catalogue/conversion.h"

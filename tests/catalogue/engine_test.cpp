@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine frame: opening, creating, the header check, the old-format
 // question, damaged files and unusable paths.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Changing the comment or the groups of a browsed item.
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disc list: filters, the twelve columns, multigroups and opening rows.
 #include <gtest/gtest.h>
 

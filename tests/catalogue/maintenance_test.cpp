@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Removing, lending, renaming, regrouping discs, multigroups and the group
 // import.
 #include <gtest/gtest.h>

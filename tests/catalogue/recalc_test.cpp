@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The structure recalculation: every directory's SubtreeLength, written in
 // place, nothing else changed.
 #include <gtest/gtest.h>

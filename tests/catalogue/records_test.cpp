@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record writers must produce the golden bytes exactly, and the readers
 // must give back every field.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The content search: what it finds, where it looks and what it skips.
 #include "catalogue/search.h"
 

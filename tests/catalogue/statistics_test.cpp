@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The statistics figures from the disc heads and the details from every
 // disc's items.
 #include "catalogue/statistics.h"

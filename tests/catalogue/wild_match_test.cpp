@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wildcard matcher against a literal transcription of its recursive
 // definition.
 #include "catalogue/wild_match.h"

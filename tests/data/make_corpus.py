@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the seed inputs of the fuzz targets into corpus/<target>/: small
 valid and damaged files built with the golden files' field tables. Files
 whose names start with "crash-" are inputs that once broke the program; they

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes catalogues that are damaged in one place each (or odd but legal),
 built field by field like make_golden.py. The damaged-catalogue tests run
 every operation against them; run this only to change the set."""

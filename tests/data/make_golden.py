@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the golden record files byte by byte from the file format's field
 tables, independently of the program's own writers. Run it only when the
 format itself changes; the tests compare the writers' output with these

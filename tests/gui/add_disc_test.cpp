@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adding discs: the add-disc window over folders in a temporary directory
 // that FakeDrives presents as drives, storing into a real catalogue file
 // through the main window's engine; the automatic mode driven tick by tick;

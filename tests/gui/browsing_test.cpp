@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Browsing a stored disc in the main window with real clicks: the
 // directory list in the disc list's place, entering directories and going
 // back up, the path label, hidden items, column sorting, the check box

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The statistics window, the version conversion and the borrowed-discs
 // windows, opened from the main window on real files.
 #include <QComboBox>

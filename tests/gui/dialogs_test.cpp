@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small windows with real clicks over a real settings file: the name
 // and text prompts, the group picker and group management, the controls
 // that keep their values in the settings and the settings window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disc commands of the main window on a real catalogue: remove (with its
 // question), lend, return, clear, rename, change groups, create a multigroup
 // and import groups.

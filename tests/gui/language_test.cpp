@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Language files with the real windows: a missing file is created complete,
 // a translation lacking a text shows it in Czech and gains it, the Language
 // menu switches the whole window, and broken files do no harm.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window over real catalogue files: listing, the group menu,
 // the menus and tool bar, opening multigroups with real clicks, switching
 // databases, closing, the command-line start and the failures the window

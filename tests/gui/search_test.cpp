@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search window: its options and what they keep, the group lists,
 // running and stopping a search, closing in the middle of one, the export,
 // and how the main window opens it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's start-up and the windows it opens itself: the
 // settings window on a first start and for a missing catalogue (driven as
 // the user would drive it), the splash, group management and the

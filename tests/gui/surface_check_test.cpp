@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The surface check window over folders that FakeDrives presents as drives,
 // with a real catalogue set in the registry, failures of the medium put in
 // between the window and the files, and the two ways into the window.

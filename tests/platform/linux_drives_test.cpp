@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drive list, drive types and volumes of a Linux machine, laid out by the
 // tests as mountinfo text, a fake sysfs tree and a fake udev database.
 #include "platform/linux_drives.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Volume serials and labels read from ISO 9660 descriptors, boot sectors and
 // udev identifiers.
 #include "platform/volume_serial.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every operation that writes, failed at each of its writing steps in turn
 // and killed at random moments: the files afterwards are the old ones (or
 // the finished ones) and open cleanly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every operation against catalogues damaged in one place: it says so (a
 // message or an exception) or copes soundly, and never writes into a
 // catalogue whose entries do not fit together.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Several programs on one catalogue, and catalogues that are links, special
 // files or read-only: every change happens whole or is refused with a
 // message, and nothing else is touched.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Language files as text: forgiving reading, writing that keeps what was
 // there, code page 1250 on disk.
 #include "settings/lng_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives as a test sets them up: any folder can be a drive, with the label,
 // serial and medium the test chooses. Ejecting takes the medium out.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scripted host: answers confirmations from a queue and records every
 // question and message the engine shows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as the window tests start it: over a catalogue in a
 // temporary folder, without the splash, its questions (answered with
 // `answer`) and messages recorded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disc list holding only the given serials, each selected, as if the
 // user had picked them: what every disc command works on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One interface for the catalogue file and for an in-memory copy of a disc's
 // data block, so the same record readers and writers serve both.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Assembling a whole disc entry in memory: the header, then the items in
 // pre-order, with BlockSize set to the final length. The scanner produces
 // its entries this way; so do the catalogue generator and the tests.

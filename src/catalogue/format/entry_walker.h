@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walking the disc entries from the first one to the end of the file, with
 // every length checked before it is trusted.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The records of the catalogue file, their in-memory forms, and the readers
 // and writers that move them field by field through a ByteStream.
 //

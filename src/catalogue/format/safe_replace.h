@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a whole file without ever leaving it half-written: the new
 // content goes to a temporary file in the same folder, is flushed to the
 // medium and then renamed over the original in one step. Until Commit the

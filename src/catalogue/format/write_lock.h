@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One writer at a time. Every change of a catalogue, of the borrowed-discs
 // list or of the settings file holds a WriteLock from reading the file to
 // renaming its replacement over it. Readers never take it: they see the old
