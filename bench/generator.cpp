@@ -51,8 +51,10 @@ std::string Name(Random& r, bool file) {
     name += r.Chance(50) ? " " : "_";
     name += r.Pick(kWords);
   }
-  if (r.Chance(40))
-    name += " " + std::to_string(1990 + r.Below(35));
+  if (r.Chance(40)) {
+    name += ' ';
+    name += std::to_string(1990 + r.Below(35));
+  }
   if (file)
     name += r.Pick(kExtensions);
   return name;
@@ -64,8 +66,10 @@ std::string Comment(Random& r) {
   std::string comment = r.Chance(50) ? std::string(r.Pick(kWords)) : std::string();
   comment += "^";
   comment += r.Pick(kGroups);
-  if (r.Chance(30))
-    comment += ";" + std::string(r.Pick(kGroups));
+  if (r.Chance(30)) {
+    comment += ';';
+    comment += r.Pick(kGroups);
+  }
   return comment;
 }
 
@@ -144,8 +148,10 @@ GeneratedCatalogue GenerateCatalogue(const std::string& path, const GeneratorOpt
       h.VolumeLabel.Set(ToCp1250(r.Chance(5) ? "Audio CD" : "CD_" + std::to_string(disc)));
       h.Description.Set(ToCp1250(Name(r, false) + " " + std::to_string(disc)));
       std::string groups(r.Pick(kGroups));
-      if (r.Chance(25))
-        groups += ";" + std::string(r.Pick(kGroups));
+      if (r.Chance(25)) {
+        groups += ';';
+        groups += r.Pick(kGroups);
+      }
       h.Groups.Set(ToCp1250(groups));
       const std::uint32_t lending = r.Below(10);
       if (lending == 0)

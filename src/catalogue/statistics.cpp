@@ -190,8 +190,12 @@ DatabaseDetails LoadDatabaseDetails(
       names[level - 1] = item.Name.chars;
       const auto itemPath = [&] {
         std::string p = discLabel;
-        for (const auto& n : names)
-          p += "\\" + ToUtf8(CharArrayToStr(TDynamicArray{n}));
+        for (const auto& n : names) {
+          // Appended piece by piece: no temporary "\name" string to build
+          // (GCC 12 warned about its copy overlapping at -O3).
+          p += '\\';
+          p += ToUtf8(CharArrayToStr(TDynamicArray{n}));
+        }
         return p;
       };
       if (directory) {
