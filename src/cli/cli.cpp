@@ -30,6 +30,7 @@
 #include "shell/dates.h"
 #include "shell/text.h"
 #include "shell/typed_text.h"
+#include "version.h"
 
 namespace rondo {
 
@@ -99,8 +100,6 @@ constexpr const char* kUsage =
     "kódovou stránku 1250, skupina se znakem ; nebo ^, komentář se znakem ^),\n"
     "se odmítne s kódem 2 a nic se nezmění.\n"
     "Návratové kódy: 0 úspěch, 1 odpověď ne, 2 chybné argumenty, 3 chyba databáze.\n";
-
-constexpr const char* kVersion = "rondotheka-cli (QEL Rondotheka 4.4)\n";
 
 // How long a change waits while another program changes the same file.
 constexpr std::chrono::milliseconds kDefaultLockWait{5000};
@@ -982,7 +981,7 @@ int RunCli(const std::vector<std::string>& args, Registry& registry, std::ostrea
       return kExitOk;
     }
     if (a.words.empty() && arg == "--version") {
-      out << kVersion;
+      out << "rondotheka-cli (QEL Rondotheka " << kVersion << ")\n" << kLicenseNotice;
       return kExitOk;
     }
     if (a.words.empty() && arg == "--db") {

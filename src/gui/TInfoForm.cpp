@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "gui/TLngINISupp.h"
+#include "version.h"
 
 namespace rondo::gui {
 
@@ -24,9 +25,15 @@ QString FactsTable(const ProgramFacts& facts) {
          row(QStringLiteral("Složka programu:"), facts.programFolder) + QStringLiteral("</table>");
 }
 
+// "QEL Rondotheka 4.4" and what follows it, as a heading.
+QString Heading(const QString& tail = QString()) {
+  return QStringLiteral("<h2>QEL Rondotheka ") + QString::fromUtf8(kVersion) + tail +
+         QStringLiteral("</h2>");
+}
+
 QString AboutText(const ProgramFacts& facts) {
-  return QStringLiteral(
-             "<h2>QEL Rondotheka 4.4</h2>"
+  return Heading() +
+         QStringLiteral(
              "<p>Katalog osobní sbírky disků: CD, DVD, Blu-ray, flash disků, složek i obrazů "
              "ISO. Program projde celý adresářový strom vloženého disku a uloží ho do jediného "
              "souboru databáze. Později, bez disku v mechanice, si můžete CD prohlížet po "
@@ -35,12 +42,15 @@ QString AboutText(const ProgramFacts& facts) {
          FactsTable(facts) +
          QStringLiteral(
              "<p>Databáze je jeden soubor se stejným formátem jako u starších verzí "
-             "programu; lze ji kdykoli zkopírovat nebo zálohovat.</p>");
+             "programu; lze ji kdykoli zkopírovat nebo zálohovat.</p>"
+             "<p>Rondotheka je svobodný software: smíte ji šířit a upravovat podle "
+             "podmínek GNU General Public License verze 3 nebo (podle své volby) kterékoli "
+             "novější verze. Program je šířen BEZ JAKÉKOLI ZÁRUKY.</p>");
 }
 
 QString WhatsNewText(const ProgramFacts& facts) {
-  return QStringLiteral(
-             "<h2>QEL Rondotheka 4.4 - co je nového</h2>"
+  return Heading(QStringLiteral(" - co je nového")) +
+         QStringLiteral(
              "<ul>"
              "<li>Program běží na Linuxu s prostředím Qt 6.</li>"
              "<li>Nastavení se ukládají do textového souboru místo registrů Windows.</li>"

@@ -10,10 +10,13 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "acquisition/drives.h"
 #include "acquisition/file_tree.h"
@@ -22,6 +25,7 @@
 #include "gui/TPosunDatForm.h"
 #include "gui/TPrepocetForm.h"
 #include "settings/registry.h"
+#include "version.h"
 
 class QAction;
 class QItemSelection;
@@ -43,9 +47,18 @@ class IconCache;
 class ColumnLayout;
 class TQELCheckBox;
 
-// The application title: message boxes carry it and "VerzeProgramu" holds
-// the one that last ran.
-inline constexpr const char* kApplicationTitle = "QEL Rondotheka 4.4";
+// The application title, "QEL Rondotheka <version>": message boxes carry it
+// and "VerzeProgramu" holds the one that last ran. Put together at compile
+// time so that it stays a plain C string.
+inline constexpr auto kApplicationTitleText = [] {
+  constexpr std::string_view kName = "QEL Rondotheka ";
+  constexpr std::string_view kNumber = kVersion;
+  std::array<char, kName.size() + kNumber.size() + 1> text{};
+  std::copy(kName.begin(), kName.end(), text.begin());
+  std::copy(kNumber.begin(), kNumber.end(), text.begin() + kName.size());
+  return text;
+}();
+inline constexpr const char* kApplicationTitle = kApplicationTitleText.data();
 // The window caption is this followed by the file name of the database.
 inline constexpr const char* kWindowCaptionPrefix = "QEL Rondotheka - ";
 // Shown when no database is configured yet, before the settings open.

@@ -10,8 +10,25 @@
 #include <QVBoxLayout>
 
 #include "gui/TLngINISupp.h"
+#include "version.h"
 
 namespace rondo::gui {
+
+namespace {
+
+// "Verze 4.4": the word from the language file, the number always this
+// program's, also when the file was completed by an older version.
+QString WithVersion(QString text) {
+  qsizetype end = text.size();
+  while (end > 0 && (text[end - 1].isDigit() || text[end - 1] == QLatin1Char('.')))
+    --end;
+  text.truncate(end);
+  if (!text.isEmpty() && !text.endsWith(QLatin1Char(' ')))
+    text += QLatin1Char(' ');
+  return text + QString::fromUtf8(kVersion);
+}
+
+}  // namespace
 
 TSplashForm::TSplashForm(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -34,7 +51,7 @@ TSplashForm::TSplashForm(QWidget* parent)
   title_->setFont(titleFont);
   layout->addWidget(title_);
 
-  version_ = new QLabel(QStringLiteral("Verze 4.4"), this);
+  version_ = new QLabel(WithVersion(QStringLiteral("Verze")), this);
   QFont versionFont = version_->font();
   versionFont.setPointSize(versionFont.pointSize() + 2);
   version_->setFont(versionFont);
@@ -50,6 +67,7 @@ TSplashForm::TSplashForm(QWidget* parent)
     label->setPalette(palette);
   }
   ApplyLanguage(this);
+  version_->setText(WithVersion(version_->text()));
 }
 
 void TSplashForm::centreOnScreen() {

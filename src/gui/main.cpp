@@ -10,12 +10,13 @@
 #include "platform/linux_drives.h"
 #include "platform/linux_file_tree.h"
 #include "settings/registry.h"
+#include "version.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Rondotheka"));
   QApplication::setOrganizationName(QStringLiteral("QEL Software"));
-  QApplication::setApplicationVersion(QStringLiteral("4.4"));
+  QApplication::setApplicationVersion(QString::fromUtf8(rondo::kVersion));
   // Every window shows the program's own picture.
   QApplication::setWindowIcon(rondo::gui::ApplicationIcon());
   rondo::platform::UseUserLocale();
