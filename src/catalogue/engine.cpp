@@ -232,6 +232,9 @@ void Engine::Dispatch(OperationCode code, FileStream& file, bool& result) {
     case OperationCode::kSearch:
       SearchContents(file);
       break;
+    case OperationCode::kFindDuplicates:
+      FindDuplicateFiles(file);
+      break;
     case OperationCode::kRecalculateStructure:
       RecalculateStructure(file);
       break;

@@ -16,6 +16,7 @@
 
 #include "catalogue/dir_list.h"
 #include "catalogue/disc_list.h"
+#include "catalogue/duplicates.h"
 #include "catalogue/engine_host.h"
 #include "catalogue/format/byte_stream.h"
 #include "catalogue/format/records.h"
@@ -48,6 +49,8 @@ enum class OperationCode : int {
   kDatabaseStatistics = 17,
   kChangeItemComment = 18,
   kChangeItemGroups = 19,
+  // Files stored on more than one disc (the duplicates window).
+  kFindDuplicates = 20,
 };
 
 // How the user's locale writes dates, times and decimal numbers.
@@ -193,6 +196,10 @@ class Engine {
   SearchHost* Search = nullptr;
   SearchResults Found;
 
+  // The window (or command) that runs operation 20, and the groups found.
+  DuplicateHost* DuplicateSearch = nullptr;
+  DuplicateReport Duplicates;
+
   // What operation 17 found last.
   DatabaseStatistics Statistics;
 
@@ -210,6 +217,7 @@ class Engine {
   void ShowDirectory();
   void RecalculateStructure(FileStream& file);
   void SearchContents(FileStream& file);
+  void FindDuplicateFiles(FileStream& file);
   void RemoveCds(FileStream& file);
   void ChangeLending(FileStream& file, OperationCode code);
   // The lending dialog, asked before the lock is taken so that other

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "catalogue/block_reader.h"
 #include "catalogue/collation.h"
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
@@ -21,70 +22,6 @@ namespace {
 std::string CommentPart(const std::string& comment) {
   const std::size_t caret = comment.find('^');
   return caret == std::string::npos ? std::string() : comment.substr(0, caret);
-}
-
-// Item records of one disc's block, from memory. With the cache the whole
-// block is read at once; without it the block is read in windows, so memory
-// stays small whatever the disc.
-class BlockReader {
- public:
-  static constexpr std::size_t kWindow = 1 << 20;
-  static constexpr std::uint64_t kLargestCached = 32u << 20;
-
-  BlockReader(FileStream& file, std::uint64_t start, std::uint64_t length, bool cache)
-      : file_(file), start_(start), length_(length) {
-    window_ = cache && length <= kLargestCached ? static_cast<std::size_t>(length) : kWindow;
-  }
-
-  // n contiguous bytes at the read position, or nullptr when the block ends
-  // before them.
-  const std::uint8_t* Need(std::size_t n) {
-    if (position_ + n > length_)
-      return nullptr;
-    if (position_ < bufferStart_ || position_ + n > bufferStart_ + buffer_.size()) {
-      bufferStart_ = position_;
-      const std::uint64_t size = std::min<std::uint64_t>(std::max(window_, n), length_ - position_);
-      buffer_.resize(static_cast<std::size_t>(size));
-      file_.Seek(start_ + position_);
-      file_.Read(buffer_.data(), buffer_.size());
-    }
-    return buffer_.data() + (position_ - bufferStart_);
-  }
-  void Skip(std::uint64_t n) { position_ += n; }
-  // The whole block when it is read in one piece (which is most discs).
-  std::optional<std::string_view> WholeBlock() {
-    if (length_ > window_)
-      return std::nullopt;
-    const std::uint64_t keep = position_;
-    position_ = 0;
-    const std::uint8_t* all = Need(static_cast<std::size_t>(length_));
-    position_ = keep;
-    return std::string_view(reinterpret_cast<const char*>(all), static_cast<std::size_t>(length_));
-  }
-  std::uint64_t Position() const { return position_; }
-
- private:
-  FileStream& file_;
-  std::uint64_t start_;
-  std::uint64_t length_;
-  std::size_t window_;
-  std::vector<std::uint8_t> buffer_;
-  std::uint64_t bufferStart_ = 0;
-  std::uint64_t position_ = 0;
-};
-
-std::uint32_t Le32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-         std::uint32_t{p[3]} << 24;
-}
-
-double LeDouble(const std::uint8_t* p) {
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i)
-    bits = bits << 8 | p[i];
-  double value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
 }
 
 // The options of the window as last read, the pattern compiled.
@@ -123,28 +60,9 @@ bool IsLent(const CdHeader& h) {
   return !lending.empty() && lending.bytes.find(kReturnedMark) == std::string::npos;
 }
 
-// Whether a disc passes the chosen groups: "Vše" passes everything; "Půjčené"
-// and "Nepůjčené" mean lent and not lent, as in the disc list; any other
-// entry passes a disc whose groups text contains it.
+// Whether a disc passes the chosen groups: "Vše" passes everything.
 bool DiscPasses(const SearchOptions& o, const CdHeader& h) {
-  if (o.allDiscs)
-    return true;
-  const std::string groups =
-      o.matchCase ? h.Groups.Text().bytes : AsciiLower(h.Groups.Text().bytes);
-  for (const auto& g : o.groups) {
-    if (g == ToCp1250(kGroupLent)) {
-      if (IsLent(h))
-        return true;
-    } else if (g == ToCp1250(kGroupNotLent)) {
-      if (!IsLent(h))
-        return true;
-    } else {
-      const std::string wanted = o.matchCase ? g.bytes : AsciiLower(g.bytes);
-      if (groups.find(wanted) != std::string::npos)
-        return true;
-    }
-  }
-  return false;
+  return o.allDiscs || DiscInChosenGroups(h, o.groups, o.matchCase);
 }
 
 bool DirectoryPasses(const SearchOptions& o, const TDynamicArray& comment) {
@@ -163,6 +81,26 @@ std::string WrapPattern(const std::string& pattern) {
   if (!pattern.empty() && (pattern.front() == '*' || pattern.back() == '*'))
     return pattern;
   return "*" + pattern + "*";
+}
+
+// "Půjčené" and "Nepůjčené" mean lent and not lent, as in the disc list;
+// any other entry passes a disc whose groups text contains it.
+bool DiscInChosenGroups(const CdHeader& h, const std::vector<Cp1250Text>& chosen, bool matchCase) {
+  const std::string groups = matchCase ? h.Groups.Text().bytes : AsciiLower(h.Groups.Text().bytes);
+  for (const auto& g : chosen) {
+    if (g == ToCp1250(kGroupLent)) {
+      if (IsLent(h))
+        return true;
+    } else if (g == ToCp1250(kGroupNotLent)) {
+      if (!IsLent(h))
+        return true;
+    } else {
+      const std::string wanted = matchCase ? g.bytes : AsciiLower(g.bytes);
+      if (groups.find(wanted) != std::string::npos)
+        return true;
+    }
+  }
+  return false;
 }
 
 void SearchResults::Clear() {
@@ -453,14 +391,14 @@ void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
       std::string_view itemName(reinterpret_cast<const char*>(r), p.NameLength);
       itemName = itemName.substr(0, itemName.find('\0'));
       const std::uint8_t* q = r + p.NameLength;
-      const std::uint32_t size = Le32(q);
-      const std::uint32_t attributes = Le32(q + 4);
+      const std::uint32_t size = ReadLe32(q);
+      const std::uint32_t attributes = ReadLe32(q + 4);
       q += 8;
       const std::uint8_t* commentAt = q;
       q += p.CommentLength;
-      const double time = LeDouble(q);
+      const double time = ReadLeDouble(q);
       const std::uint8_t level = q[8];
-      const std::uint32_t subtree = directory ? Le32(q + 9) : 0;
+      const std::uint32_t subtree = directory ? ReadLe32(q + 9) : 0;
       block.Skip(length);
 
       // The enclosing directories, one element per level.

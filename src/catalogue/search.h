@@ -16,6 +16,8 @@
 
 namespace rondo {
 
+struct CdHeader;
+
 enum class SearchKind { kAll, kDirectories, kFiles };
 
 // "Vše" in the chosen group list means every disc.
@@ -187,5 +189,10 @@ class FixedSearchHost : public SearchHost {
 // search: wraps a typed pattern in "*" when it neither begins nor ends with
 // one.
 std::string WrapPattern(const std::string& pattern);
+
+// Whether a disc belongs to the chosen groups (code page 1250, "Vše"
+// already ruled out), as the search limits discs; without matchCase the
+// names are compared with ASCII letters lowered.
+bool DiscInChosenGroups(const CdHeader& h, const std::vector<Cp1250Text>& chosen, bool matchCase);
 
 }  // namespace rondo

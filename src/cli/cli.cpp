@@ -22,6 +22,7 @@
 #include "catalogue/format/errors.h"
 #include "catalogue/messages.h"
 #include "catalogue/statistics.h"
+#include "cli/cli_duplicates.h"
 #include "platform/environment.h"
 #include "platform/linux_drives.h"
 #include "platform/linux_file_tree.h"
@@ -80,6 +81,11 @@ constexpr const char* kUsage =
     "  item-groups SERIAL CESTA [SKUPINA...]  nové skupiny souboru nebo adresáře\n"
     "  stats [--details]    informace o databázi: popisek, tabulátor, hodnota;\n"
     "                       --details přidá počty CD ve skupinách a extrémy\n"
+    "  duplicates [--min-size BAJTY] [--by name|name+size|name+size+time]\n"
+    "      [--group G]...   soubory uložené na více CD (výchozí --by name+size),\n"
+    "                       skupiny podle místa, které zabírají navíc: číslo\n"
+    "                       skupiny, velikost, jméno, serial, popis CD, umístění,\n"
+    "                       čas; jeden řádek za každou kopii\n"
     "  convert CESTA        převede databázi verze 3.x na současný formát\n"
     "  check KOŘEN          přečte všechny soubory pod KOŘENEM (kontrola povrchu),\n"
     "                       vypíše řádek za každý nečitelný soubor či adresář a\n"
@@ -871,9 +877,9 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     return kExitOk;
   }
   static const std::set<std::string> kCommands = {
-      "list",   "members",    "exists",        "ls",      "add",         "recalc",
-      "search", "lend",       "return",        "clear",   "rename",      "set-groups",
-      "remove", "multigroup", "import-groups", "comment", "item-groups", "stats"};
+      "list",          "members", "exists",      "ls",     "add",        "recalc", "search",
+      "lend",          "return",  "clear",       "rename", "set-groups", "remove", "multigroup",
+      "import-groups", "comment", "item-groups", "stats",  "duplicates"};
   if (kCommands.count(command) == 0) {
     return Usage(err, "neznámý příkaz: " + command);
   }
@@ -892,6 +898,21 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     return SearchCatalogue(a, engine, host, out, err);
   if (command == "stats")
     return Statistics(a, engine, host, out, err);
+  if (command == "duplicates") {
+    std::string problem;
+    const auto options = ParseDuplicateArguments(a.words, problem);
+    if (!options)
+      return Usage(err, problem);
+    FixedDuplicateHost duplicates;
+    duplicates.options = *options;
+    engine.DuplicateSearch = &duplicates;
+    engine.RunOperation(OperationCode::kFindDuplicates);
+    engine.DuplicateSearch = nullptr;
+    if (host.OldFormat())
+      return OldFormat(err, engine.DatabasePath);
+    PrintDuplicates(engine.Duplicates, engine.Format(), out);
+    return host.Failed() ? kExitFailed : kExitOk;
+  }
   if (kDiscCommands.count(command) != 0)
     return ChangeDiscs(a, engine, host, registry, out, err);
   if (command == "add")
