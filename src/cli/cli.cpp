@@ -23,6 +23,7 @@
 #include "catalogue/messages.h"
 #include "catalogue/statistics.h"
 #include "cli/cli_duplicates.h"
+#include "images/disc_image.h"
 #include "platform/environment.h"
 #include "platform/linux_drives.h"
 #include "platform/linux_file_tree.h"
@@ -57,11 +58,12 @@ constexpr const char* kUsage =
     "                       \"/\"), šest sloupců seznamu adresářů seřazených podle\n"
     "                       jména; --all ukáže i položky jiných skupin, --group\n"
     "                       vybere skupinu (výchozí All)\n"
-    "  add KOŘEN [--name TEXT] [--group G]... [--comment CESTA TEXT]...\n"
+    "  add KOŘEN|OBRAZ [--name TEXT] [--group G]... [--comment CESTA TEXT]...\n"
     "      [--dir-groups CESTA SKUPINY]... [--no-structure] [--serial XXXX-XXXX]\n"
     "      [--label TEXT] [--allow-duplicate]\n"
-    "                       prozkoumá KOŘEN (přípojný bod nebo složku), uloží ho\n"
-    "                       jako nové CD, přepočítá jeho strukturu a vypíše serial;\n"
+    "                       prozkoumá KOŘEN (přípojný bod nebo složku) nebo OBRAZ\n"
+    "                       disku (ISO 9660, UDF; bez připojení), uloží ho jako\n"
+    "                       nové CD, přepočítá jeho strukturu a vypíše serial;\n"
     "                       CESTA je úplná cesta položky (KOŘEN/…)\n"
     "  recalc [SERIAL]      přepočítá adresářovou strukturu jednoho nebo všech CD\n"
     "  search VZOR [--kind all|dirs|files] [--depth N] [--group G]... [--case]\n"
@@ -470,15 +472,24 @@ int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registr
     return kExitUsage;
   }
 
-  // A folder that is not there would be stored as an empty disc.
+  // A file is a disc image, read without mounting it; a folder that is
+  // not there would be stored as an empty disc.
   std::error_code ec;
-  if (!std::filesystem::is_directory(request.root, ec)) {
+  std::unique_ptr<images::DiscImage> image;
+  if (std::filesystem::is_regular_file(request.root, ec)) {
+    try {
+      image = std::make_unique<images::DiscImage>(request.root);
+    } catch (const images::ImageError& e) {
+      err << "rondotheka-cli: " << Shown(e.what()) << '\n';
+      return kExitFailed;
+    }
+  } else if (!std::filesystem::is_directory(request.root, ec)) {
     err << "rondotheka-cli: složka „" << Shown(request.root)
         << "“ neexistuje nebo to není složka. Nic nebylo uloženo.\n";
     return kExitFailed;
   }
   platform::LinuxDrives drives;
-  std::optional<VolumeInfo> volume = drives.Volume(request.root);
+  std::optional<VolumeInfo> volume = image ? image->Volume() : drives.Volume(request.root);
   if (!volume) {
     if (!serial) {
       err << "rondotheka-cli: „" << Shown(request.root) << "“ nelze přečíst.\n";
@@ -510,7 +521,13 @@ int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registr
   }
 
   CliScanProgress progress(err);
-  platform::LinuxFileTree tree;
+  platform::LinuxFileTree folder;
+  if (image) {
+    progress.Warn(image->TreeText());
+    for (const std::string& problem : image->Problems())
+      progress.Warn(problem);
+  }
+  FileTree& tree = image ? static_cast<FileTree&>(*image) : folder;
   const ScanResult scanned = ScanDisc(request, tree, registry, progress);
   StoreScannedEntry(engine.DatabasePath, scanned.entry, progress, {}, WaitAtMost(a.wait),
                     !allowDuplicate);
