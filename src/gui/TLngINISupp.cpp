@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -218,11 +219,26 @@ QString TLngINISupp::shownGroupName(const QString& stored) const {
   return groupNames_.value(stored, stored);
 }
 
-TLngINISupp::TLngINISupp(const QString& folder, QObject* parent)
-    : QObject(parent), folder_(folder) {
-  while (folder_.endsWith(QLatin1Char('/')) && folder_.size() > 1)
-    folder_.chop(1);
+namespace {
+
+QString WithoutTrailingSlash(QString folder) {
+  while (folder.endsWith(QLatin1Char('/')) && folder.size() > 1)
+    folder.chop(1);
+  return folder;
 }
+
+}  // namespace
+
+TLngINISupp::TLngINISupp(const QStringList& folders, const QString& writeFolder, QObject* parent)
+    : QObject(parent), writeFolder_(WithoutTrailingSlash(writeFolder)) {
+  for (const QString& folder : folders)
+    folders_ << WithoutTrailingSlash(folder);
+  if (!folders_.contains(writeFolder_))
+    folders_.prepend(writeFolder_);
+}
+
+TLngINISupp::TLngINISupp(const QString& folder, QObject* parent)
+    : TLngINISupp(QStringList{folder}, folder, parent) {}
 
 void TLngINISupp::setMenu(QMenuBar* menu) {
   menu_ = menu;
@@ -233,8 +249,20 @@ void TLngINISupp::setPopupMenu(QMenu* menu) {
 }
 
 void TLngINISupp::setFileName(const QString& name) {
-  const QString tail = QFileInfo(name).fileName();
-  fileName_ = tail.isEmpty() ? QString() : folder_ + QLatin1Char('/') + tail;
+  name_ = QFileInfo(name).fileName();
+}
+
+QString TLngINISupp::fileName() const {
+  return name_.isEmpty() ? QString() : pathOf(name_);
+}
+
+QString TLngINISupp::pathOf(const QString& name) const {
+  for (const QString& folder : folders_) {
+    const QString path = folder + QLatin1Char('/') + name;
+    if (QFileInfo(path).isFile())
+      return path;
+  }
+  return writeFolder_ + QLatin1Char('/') + name;
 }
 
 QString TLngINISupp::SectionOf(const QWidget* window) {
@@ -291,11 +319,10 @@ void TLngINISupp::applyFile(const LngFile& file, QWidget* form) {
 }
 
 void TLngINISupp::ApplyTexts(QWidget* form) {
-  if (fileName_.isEmpty())
+  if (name_.isEmpty())
     return;
   LngFile file;
-  const std::string path = Utf8(fileName_);
-  if (!file.Load(path)) {
+  if (!file.Load(Utf8(pathOf(name_)))) {
     const QString warning = QString::fromUtf8(kWarning);
     if (warningHook) {
       warningHook(warning);
@@ -308,22 +335,25 @@ void TLngINISupp::ApplyTexts(QWidget* form) {
   complete(file);
   file.EraseSection("MainLngSupp");
   if (file.Serialize() != before) {
+    // Into the folder the program writes to, whichever folder the file came
+    // from: an installed file stays as the system has it, and the completed
+    // copy is read before it from now on.
     try {
-      file.Save(path);
+      file.Save(Utf8(writeFolder_ + QLatin1Char('/') + name_));
     } catch (const std::exception&) {
-      // A folder that cannot be written (an installed program): the texts
-      // still apply from what was read.
+      // A folder that cannot be written: the texts still apply from what
+      // was read.
     }
   }
   applyFile(file, form);
 }
 
 void TLngINISupp::Apply(QWidget* form) {
-  if (fileName_.isEmpty())
+  if (name_.isEmpty())
     return;
   ApplyTexts(form);
   LngFile current;
-  current.Load(Utf8(fileName_));
+  current.Load(Utf8(pathOf(name_)));
   buildMenus(current);
   if (menu_ != nullptr)
     AssignMnemonics(menu_->window());  // the language list is new
@@ -331,11 +361,18 @@ void TLngINISupp::Apply(QWidget* form) {
 
 void TLngINISupp::fillMenu(QMenu* menu, const QString& prefix, const LngFile& current) {
   menu->clear();
-  const QStringList files =
-      QDir(folder_).entryList({QStringLiteral("*.lng")}, QDir::Files, QDir::Name);
-  for (const QString& name : files) {
+  // Every name once, in name order, from the first folder that holds it.
+  QMap<QString, QString> files;
+  for (const QString& folder : folders_) {
+    for (const QString& name : QDir(folder).entryList({QStringLiteral("*.lng")}, QDir::Files)) {
+      if (!files.contains(name))
+        files.insert(name, folder + QLatin1Char('/') + name);
+    }
+  }
+  for (auto it = files.cbegin(); it != files.cend(); ++it) {
+    const QString& name = it.key();
     LngFile file;
-    file.Load(Utf8(folder_ + QLatin1Char('/') + name));
+    file.Load(Utf8(it.value()));
     const auto language = file.Value("Language", "Language");
     const auto author = file.Value("Language", "Autor");
     const QString base = QFileInfo(name).completeBaseName();
@@ -345,11 +382,11 @@ void TLngINISupp::fillMenu(QMenu* menu, const QString& prefix, const LngFile& cu
     item->setObjectName(prefix + base);
     item->setProperty(kLanguageMenuProperty, true);
     item->setCheckable(true);
-    item->setChecked(QFileInfo(fileName_).fileName() == name);
-    connect(item, &QAction::triggered, this, [this, base, menu] {
-      setFileName(base + QStringLiteral(".lng"));
+    item->setChecked(name_ == name);
+    connect(item, &QAction::triggered, this, [this, name, menu] {
+      setFileName(name);
       Apply(OwnerWindow(menu));
-      emit languageChanged(QFileInfo(fileName_).fileName());
+      emit languageChanged(name_);
     });
   }
   const auto caption = current.Value("Language", "Jazyk");

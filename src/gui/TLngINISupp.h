@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Language files: every text of every window can be replaced from an INI
-// file beside the program, one section per window ("MainForm",
-// "SearchForm", ...) and one key per control. Applying a file first adds
-// every text the file lacks (so a missing or incomplete file grows into a
-// complete template in the current language), then sets the texts from it,
-// and offers the ".lng" files of the program's folder in a "Language" menu.
+// file, one section per window ("MainForm", "SearchForm", ...) and one key
+// per control. The files are looked for in a list of folders (the program's
+// own, the user's data folder, the installed data folder); a name found in
+// several is read from the first. Applying a file first adds every text the
+// file lacks (so a missing or incomplete file grows into a complete template
+// in the current language, written into the one folder the program writes
+// to), then sets the texts from it, and offers the ".lng" files of all the
+// folders in a "Language" menu.
 #pragma once
 
 #include <QHash>
@@ -13,6 +16,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 
@@ -26,14 +30,22 @@ class TLngINISupp : public QObject {
   Q_OBJECT
 
  public:
-  // folder: the program's folder, where language files live.
+  // folders: where language files are read from, first one first;
+  // writeFolder: where a file completed with new texts is written. A file
+  // written there must be read from there next time, so writeFolder is read
+  // first when it is not among folders.
+  TLngINISupp(const QStringList& folders, const QString& writeFolder, QObject* parent = nullptr);
+  // One folder both to read from and to write to.
   explicit TLngINISupp(const QString& folder, QObject* parent = nullptr);
 
-  // Keeps only the file-name part of name and puts it into the program's
-  // folder. An empty name switches the language files off.
+  // Keeps only the file-name part of name. An empty name switches the
+  // language files off.
   void setFileName(const QString& name);
-  QString fileName() const { return fileName_; }
-  QString folder() const { return folder_; }
+  // The full path the file is read from: in the first folder that holds
+  // it, in writeFolder when none does; empty when switched off.
+  QString fileName() const;
+  QStringList folders() const { return folders_; }
+  QString writeFolder() const { return writeFolder_; }
 
   // The menus that get the "Language" submenu.
   void setMenu(QMenuBar* menu);
@@ -68,8 +80,11 @@ class TLngINISupp : public QObject {
   void buildMenus(const LngFile& file);
   void fillMenu(QMenu* menu, const QString& prefix, const LngFile& current);
 
-  QString folder_;
-  QString fileName_;
+  QString pathOf(const QString& name) const;
+
+  QStringList folders_;
+  QString writeFolder_;
+  QString name_;                        // the file name alone
   QHash<QString, QString> groupNames_;  // stored name -> text shown
   QPointer<QMenuBar> menu_;
   QPointer<QMenu> popupMenu_;

@@ -314,10 +314,21 @@ TMainForm::TMainForm(Registry& registry, QWidget* parent)
 }
 
 void TMainForm::startLanguage() {
-  if (languageFolder.isEmpty())
-    languageFolder = QFileInfo(QString::fromStdString(platform::ProgramPath())).absolutePath();
   if (language_ == nullptr) {
-    language_ = new TLngINISupp(languageFolder, this);
+    if (languageFolder.isEmpty()) {
+      // The folder written to first: made when missing, it is then listed
+      // among the folders read, in its place.
+      QString writeFolder;
+      QStringList folders;
+      guarded([&writeFolder, &folders] {
+        writeFolder = QString::fromStdString(platform::WritableDataFolder());
+        for (const std::string& folder : platform::LanguageFolders())
+          folders << QString::fromStdString(folder);
+      });
+      language_ = new TLngINISupp(folders, writeFolder, this);
+    } else {
+      language_ = new TLngINISupp(languageFolder, this);
+    }
     language_->warningHook = [this](const QString& text) { ShowMessage(ToUtf8(text)); };
     language_->setMenu(menuBar());
     connect(language_, &TLngINISupp::languageChanged, this, [this](const QString& name) {
@@ -683,8 +694,9 @@ void TMainForm::start() {
   showSplash();
   guarded([this] { registry_.WriteText(kProgramPathSetting, platform::ProgramPath()); });
 
-  std::string catalogue;
-  guarded([this, &catalogue] { catalogue = registry_.ReadText(kCataloguePathSetting); });
+  std::string catalogue = commandLineCatalogue();
+  if (catalogue.empty())
+    guarded([this, &catalogue] { catalogue = registry_.ReadText(kCataloguePathSetting); });
   if (catalogue.empty()) {
     ShowMessage(kNoDatabasePrompt);
     openSettings();
@@ -746,6 +758,21 @@ void TMainForm::start() {
     startupBorrowed_ = form;
     form->show();
   }
+}
+
+std::string TMainForm::commandLineCatalogue() {
+  if (startFile.isEmpty())
+    return {};
+  const std::string path = ToUtf8(QFileInfo(startFile).absoluteFilePath());
+  // Opened, never made: a mistyped name must not leave a new catalogue
+  // behind. What cannot be opened is said as the listing would say it.
+  try {
+    OpenCatalogue(path, false);
+  } catch (const std::exception& e) {
+    ShowMessage(kFailurePrefix + std::string(e.what()));
+    return {};
+  }
+  return path;
 }
 
 void TMainForm::guarded(const std::function<void()>& step) {

@@ -88,6 +88,11 @@ class TMainForm : public QMainWindow, public EngineHost {
   // The first command-line argument: "add" starts with adding a disc,
   // "search" with the search. Acted on when the window is first shown.
   QString startArgument;
+  // A catalogue named on the command line ("rondotheka FILE.big"), opened
+  // for this run in place of the one in the settings, which stays the one
+  // opened next time. A file that cannot be opened is reported and the
+  // settings' catalogue opens instead.
+  QString startFile;
 
   // Asks for a database file: the "Nová databáze..." command passes true,
   // "Otevřít databázi..." false. An empty result means the user cancelled.
@@ -108,7 +113,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   std::function<void(QDialog& form)> modalHook;
   // The borrowed-discs list file; the program's own unless set.
   std::string borrowedListPath;
-  // Where the language files are; the program's folder unless set.
+  // One folder the language files are read from and written to; unless
+  // set, the program's folders (platform::LanguageFolders(), written into
+  // platform::WritableDataFolder()).
   QString languageFolder;
 
   // The drives and the file listing the add-disc window works with. The
@@ -274,6 +281,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   std::optional<bool> runOperation(OperationCode code);
   // Runs one step and turns its failure into "Chyba: " + text.
   void guarded(const std::function<void()>& step);
+  // startFile as an absolute path when it opens; empty (the reason said)
+  // when it does not, and when there is none.
+  std::string commandLineCatalogue();
   // Ends a refill that an error cut short, so the views are whole again.
   void finishPendingResets();
   void showDirList();

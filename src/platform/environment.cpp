@@ -4,6 +4,7 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +24,23 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 
 std::string Home() {
   return EnvOr("HOME", "/tmp");
+}
+
+namespace fs = std::filesystem;
+
+// The installed data folder relative to the installed programs, and the
+// absolute one the program was built for; the build gives both from its
+// install directories.
+constexpr const char* kDataFromPrograms = RONDO_DATA_FROM_PROGRAMS;
+constexpr const char* kInstalledData = RONDO_INSTALLED_DATA;
+constexpr const char* kLanguageFileExtension = ".lng";
+
+// The folder without "..", "." and symbolic links when it exists, so that
+// one folder reached two ways is listed once; as given when it does not.
+std::string Canonical(const std::string& folder) {
+  std::error_code error;
+  const fs::path canonical = fs::canonical(folder, error);
+  return error ? fs::path(folder).lexically_normal().string() : canonical.string();
 }
 
 }  // namespace
@@ -84,25 +102,73 @@ std::string ProgramPath() {
   return std::string(buffer.data(), static_cast<std::size_t>(n));
 }
 
+std::string ProgramFolder() {
+  const std::string program = ProgramPath();
+  const auto slash = program.find_last_of('/');
+  return slash == std::string::npos ? std::string() : program.substr(0, slash);
+}
+
+std::vector<std::string> LanguageFolders(const std::string& programFolder) {
+  std::vector<std::string> candidates;
+  if (!programFolder.empty()) {
+    candidates.push_back(programFolder);
+    candidates.push_back(UserDataFolder());
+    candidates.push_back(programFolder + "/" + kDataFromPrograms);
+  } else {
+    candidates.push_back(UserDataFolder());
+  }
+  candidates.push_back(kInstalledData);
+
+  std::vector<std::string> folders;
+  for (const std::string& candidate : candidates) {
+    std::error_code error;
+    if (!fs::is_directory(candidate, error))
+      continue;
+    const std::string folder = Canonical(candidate);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+      folders.push_back(folder);
+  }
+  return folders;
+}
+
+std::vector<std::string> LanguageFolders() {
+  return LanguageFolders(ProgramFolder());
+}
+
+bool IsPortableCopy(const std::string& programFolder) {
+  if (programFolder.empty() || ::access(programFolder.c_str(), W_OK) != 0)
+    return false;
+  const std::string folder = Canonical(programFolder);
+  if (folder == "/usr" || folder.starts_with("/usr/"))
+    return false;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    if (it->path().extension() == kLanguageFileExtension && it->is_regular_file(error))
+      return true;
+  }
+  return false;
+}
+
+std::string WritableDataFolder(const std::string& programFolder) {
+  if (IsPortableCopy(programFolder))
+    return Canonical(programFolder);
+  const std::string data = UserDataFolder();
+  std::error_code error;
+  fs::create_directories(data, error);
+  // A folder that cannot be made is reported by whoever writes into it.
+  return Canonical(data);
+}
+
+std::string WritableDataFolder() {
+  return WritableDataFolder(ProgramFolder());
+}
+
 std::string BorrowedListPath() {
   if (const char* explicitPath = std::getenv("RONDOTHEKA_BORROWED");
       explicitPath != nullptr && *explicitPath != '\0') {
     return explicitPath;
   }
-  const std::string program = ProgramPath();
-  const auto slash = program.find_last_of('/');
-  if (slash != std::string::npos) {
-    const std::string folder = program.substr(0, slash);
-    const std::string beside = folder + "/" + kBorrowedFileName;
-    if (::access(beside.c_str(), W_OK) == 0 ||
-        (::access(beside.c_str(), F_OK) != 0 && ::access(folder.c_str(), W_OK) == 0)) {
-      return beside;
-    }
-  }
-  const std::string data = UserDataFolder();
-  std::error_code ec;
-  std::filesystem::create_directories(data, ec);
-  return data + "/" + kBorrowedFileName;
+  return WritableDataFolder() + "/" + kBorrowedFileName;
 }
 
 }  // namespace rondo::platform

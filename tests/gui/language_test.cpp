@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -201,6 +202,59 @@ class LanguageTest : public QObject {
     QCOMPARE(f.text("actionQuit"), QString::fromUtf8("Pryč"));
     QCOMPARE(f.text("actionAbout"), QString("O aplikaci..."));
     QVERIFY(f.file("czech.lng").Value("MainForm", "actionAbout").has_value());
+  }
+
+  void filesComeFromSeveralFoldersAndAreCompletedInTheWritableOne() {
+    // The user's folder (read first, written to) before an installed one
+    // (only read): each name is read from the first folder that has it.
+    QTemporaryDir dir;
+    const QString user = dir.path() + "/user";
+    const QString installed = dir.path() + "/installed";
+    QVERIFY(QDir().mkpath(user) && QDir().mkpath(installed));
+    QVERIFY(QFile::copy(kShipped + "czech.lng", installed + "/czech.lng"));
+    LngFile own;
+    own.Load((kShipped + "czech.lng").toStdString());
+    own.Set("Language", "Language", "Vlastní");
+    own.Save((user + "/czech.lng").toStdString());
+    // The installed English file lacks the rename window's caption.
+    LngFile english;
+    english.Load((kShipped + "english.lng").toStdString());
+    std::string text = english.Serialize();
+    const std::string line = "[RenameForm]\r\nFormCaption=New name...\r\n";
+    text.replace(text.find(line), line.size(), "[RenameForm]\r\n");
+    QFile out(installed + "/english.lng");
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(text.data(), static_cast<qint64>(text.size()));
+    out.close();
+
+    gui::TLngINISupp supp({user, installed}, user);
+    supp.warningHook = [](const QString& warning) { QFAIL(qPrintable(warning)); };
+    QMenuBar bar;
+    supp.setMenu(&bar);
+    gui::TRenameForm rename;
+    supp.setFileName("english.lng");
+    supp.Apply(&rename);
+    QCOMPARE(rename.windowTitle(), QString("Nové jméno..."));
+    QCOMPARE(rename.findChild<QLabel*>("Label1")->text(), QString("New name:"));
+    // Completed into the user's folder, read from there from now on; the
+    // installed file is left as it was.
+    QCOMPARE(supp.fileName(), user + "/english.lng");
+    LngFile completed;
+    QVERIFY(completed.Load((user + "/english.lng").toStdString()));
+    QCOMPARE(completed.Value("RenameForm", "FormCaption"),
+             std::optional<std::string>("Nové jméno..."));
+    QFile installedEnglish(installed + "/english.lng");
+    QVERIFY(installedEnglish.open(QIODevice::ReadOnly));
+    QCOMPARE(installedEnglish.readAll().toStdString(), text);
+    // The menu offers every name once, the user's Czech file before the
+    // installed one.
+    QMenu* menu = bar.findChild<QMenu*>("LngItem");
+    QVERIFY(menu != nullptr);
+    QStringList items;
+    for (QAction* a : menu->actions())
+      items << a->objectName() + "=" + gui::WithoutMnemonic(a->text());
+    QCOMPARE(items,
+             (QStringList{"czech=Vlastní [QEL Rondotheka]", "english=English [QEL Rondotheka]"}));
   }
 };
 

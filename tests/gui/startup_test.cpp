@@ -5,6 +5,9 @@
 // information windows.
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +33,7 @@
 #include "gui/TSplashForm.h"
 #include "gui/TSpravaSkupForm.h"
 #include "gui/disc_list_model.h"
+#include "gui/start_arguments.h"
 #include "platform/environment.h"
 #include "settings/registry.h"
 #include "support/catalogue_builder.h"
@@ -129,6 +133,9 @@ class StartupTest : public QObject {
   void groupManagementRebuildsTheGroupMenu();
   void informationWindowsTellWhereThingsAre();
   void splashIsUpWhileTheStartRuns();
+  void aCatalogueOnTheCommandLineOpensForThisRunOnly();
+  void commandLineArguments_data();
+  void commandLineArguments();
 
  private:
   QTemporaryDir settingsDir_;
@@ -451,6 +458,105 @@ void StartupTest::splashIsUpWhileTheStartRuns() {
   QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
   QVERIFY(splash.titleLabel()->text().contains("QEL Rondotheka"));
   QVERIFY(splash.versionLabel()->text().contains("4.4"));
+}
+
+void StartupTest::aCatalogueOnTheCommandLineOpensForThisRunOnly() {
+  Fixture f;
+  f.writeCatalogue("katalog.big");
+  rondo::test::DiscSpec other;
+  other.serial = "2222-0002";
+  other.description = "Filmy";
+  rondo::test::CatalogueBytes().AddDisc(other).Save(f.path("jiny.big").toStdString());
+  QFile text(f.path("text.big"));
+  QVERIFY(text.open(QIODevice::WriteOnly));
+  text.write("Nákupní seznam\n");
+  text.close();
+  const std::string configured = f.path("katalog.big").toStdString();
+  f.registry.WriteText("Cesta", configured);
+  f.registry.WriteText("VerzeProgramu", rondo::gui::kApplicationTitle);
+  const QString cwd = QDir::currentPath();
+  QVERIFY(QDir::setCurrent(f.dir.path()));
+  const auto start = [&f](const QString& file) {
+    f.messages.clear();
+    f.createWindow();
+    f.window->startFile = file;
+    f.window->start();
+    f.window->show();
+  };
+
+  // A name relative to the current folder, as a terminal gives it.
+  start("jiny.big");
+  QCOMPARE(f.messages, QStringList());
+  QCOMPARE(f.window->engine().DatabasePath, f.path("jiny.big").toStdString());
+  QCOMPARE(f.window->engine().Discs.rows.size(), std::size_t{1});
+  QCOMPARE(f.window->engine().Discs.rows[0].Caption(), std::string("Filmy"));
+  QVERIFY(f.window->windowTitle().endsWith("jiny.big"));
+  f.window->close();
+  // The settings still name the usual catalogue for the next start.
+  QCOMPARE(f.registry.ReadText("Cesta"), configured);
+
+  // A file that is missing or a folder: said why, nothing made, and the
+  // usual catalogue opens.
+  for (const QString& name : {QString("chybi.big"), f.dir.path()}) {
+    start(name);
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY2(f.messages[0].startsWith("Chyba: ") &&
+                 f.messages[0].contains(QFileInfo(name).absoluteFilePath()),
+             qPrintable(f.messages[0]));
+    QVERIFY(!QFile::exists(f.path("chybi.big")));
+    QCOMPARE(f.window->engine().DatabasePath, configured);
+    QCOMPARE(f.window->engine().Discs.rows[0].Caption(), std::string("Hudba"));
+    f.window->close();
+  }
+
+  // A file that is no catalogue: the listing's message, the file untouched.
+  start("text.big");
+  QCOMPARE(f.messages.size(), 1);
+  QVERIFY2(f.messages[0].contains("hlavička databáze"), qPrintable(f.messages[0]));
+  QVERIFY(f.window->engine().Discs.rows.empty());
+  QVERIFY(text.open(QIODevice::ReadOnly));
+  QCOMPARE(QString::fromUtf8(text.readAll()), QString("Nákupní seznam\n"));
+  f.window->close();
+  QCOMPARE(f.registry.ReadText("Cesta"), configured);
+  QVERIFY(QDir::setCurrent(cwd));
+}
+
+void StartupTest::commandLineArguments_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<int>("action");
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QString>("command");
+  using Action = rondo::gui::StartArguments::Action;
+  const auto row = [](const char* name, QStringList args, Action action, QString file = {},
+                      QString command = {}) {
+    QTest::newRow(name) << args << static_cast<int>(action) << file << command;
+  };
+  row("nothing", {}, Action::kRun);
+  row("command", {"SEARCH"}, Action::kRun, {}, "SEARCH");
+  row("file", {"a.big"}, Action::kRun, "a.big");
+  row("file then command", {"a.big", "search"}, Action::kRun, "a.big", "search");
+  row("command then file", {"add", "a.big"}, Action::kRun, "a.big", "add");
+  row("file named like a command", {"--", "add"}, Action::kRun, "add");
+  row("help wins", {"-platform", "--version", "-h"}, Action::kHelp);
+  row("version past Qt's options", {"-platform", "offscreen", "--version"}, Action::kVersion,
+      "offscreen");
+  row("unknown option", {"--verze"}, Action::kError);
+  row("two files", {"a.big", "b.big"}, Action::kError, "b.big");
+  row("two commands", {"add", "search"}, Action::kError, {}, "search");
+}
+
+void StartupTest::commandLineArguments() {
+  QFETCH(QStringList, args);
+  std::vector<std::string> words;
+  for (const QString& arg : args)
+    words.push_back(arg.toStdString());
+  const rondo::gui::StartArguments parsed = rondo::gui::ParseStartArguments(words);
+  QTEST(static_cast<int>(parsed.action), "action");
+  QTEST(QString::fromStdString(parsed.file), "file");
+  QTEST(QString::fromStdString(parsed.command), "command");
+  // A refusal says why.
+  if (parsed.action == rondo::gui::StartArguments::Action::kError)
+    QVERIFY(!parsed.error.empty());
 }
 
 QTEST_MAIN(StartupTest)
