@@ -18,5 +18,7 @@ int ConversionTarget(const std::uint8_t* data, std::size_t size);
 int BorrowedTarget(const std::uint8_t* data, std::size_t size);
 // A language file; its last bytes also name a key to add.
 int LanguageTarget(const std::uint8_t* data, std::size_t size);
+// A disc image file (ISO 9660, Joliet, Rock Ridge, UDF).
+int ImageTarget(const std::uint8_t* data, std::size_t size);
 
 }  // namespace rondo::fuzz

@@ -102,6 +102,20 @@ std::size_t Characters(const std::string& utf8) {
   }));
 }
 
+// A path as libarchive gives it with its empty and "." names left out and
+// ".." (which only a damaged image holds) made a name of its own.
+std::string CleanPath(const std::string& path) {
+  std::string clean;
+  for (std::size_t b = 0; b <= path.size();) {
+    const std::size_t e = std::min(path.find('/', b), path.size());
+    const std::string part = path.substr(b, e - b);
+    if (!part.empty() && part != ".")
+      clean = Join(clean, part == ".." ? "_" : part);
+    b = e + 1;
+  }
+  return clean;
+}
+
 // One entry as libarchive gives it.
 struct Archived {
   std::string path;
@@ -414,12 +428,8 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
       break;
     }
     const char* raw = archive_entry_pathname(entry);
-    std::string p = raw ? raw : "";
-    while (p.starts_with("./"))
-      p.erase(0, 2);
-    while (p.ends_with('/'))
-      p.pop_back();
-    if (p.empty() || p == ".")
+    const std::string p = CleanPath(raw ? raw : "");
+    if (p.empty())
       continue;
     Archived item;
     item.path = std::move(p);

@@ -109,8 +109,9 @@ class Walker {
         pos = (pos / kIsoBlock + 1) * kIsoBlock;
         continue;
       }
-      const std::size_t nameLen = len > kRecordHead ? Byte(data, pos + 32) : 0;
-      if (len < kRecordHead + 1 || pos + len > data.size() || kRecordHead + nameLen > len) {
+      const bool fits = len > kRecordHead && pos + len <= data.size();
+      const std::size_t nameLen = fits ? Byte(data, pos + 32) : 0;
+      if (!fits || kRecordHead + nameLen > len) {
         Problem(directoryProblems_, "Adresář " + shown + " má poškozený záznam; čten jen po něj.");
         break;
       }
@@ -134,6 +135,16 @@ class Walker {
           name = IsoName(id);
       } else {
         name = IsoName(id);
+      }
+      if (name.empty() || name == "." || name == ".." ||
+          name.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
+        // No file system could show it; kept under a name it can.
+        Problem(nameProblems_, "Položka v adresáři " + shown + " má neplatné jméno „" + name +
+                                   "“; uložena jako „_“.");
+        std::replace(name.begin(), name.end(), '/', '_');
+        std::replace(name.begin(), name.end(), '\0', '_');
+        if (name.empty() || name == "." || name == "..")
+          name = "_";
       }
       if (continued && !records.empty() && records.back().name == name) {
         records.back().extents.push_back(extent);
@@ -163,7 +174,7 @@ class Walker {
   }
 
   void Finish() {
-    for (std::size_t* count : {&directoryProblems_, &fileProblems_}) {
+    for (std::size_t* count : {&directoryProblems_, &fileProblems_, &nameProblems_}) {
       if (*count > kProblemsNamed)
         out_.problems.push_back("… a dalších " + std::to_string(*count - kProblemsNamed) +
                                 " podobných chyb.");
@@ -183,6 +194,7 @@ class Walker {
   std::unordered_set<std::uint64_t> visited_;
   std::size_t directoryProblems_ = 0;
   std::size_t fileProblems_ = 0;
+  std::size_t nameProblems_ = 0;
 };
 
 }  // namespace

@@ -193,7 +193,9 @@ TEST_F(DiscImageTest, ImagesAreStoredAsTheirTreesScannedAsFolders) {
     fs::remove(image);
     // The image goes to the standard output and through cp, which leaves
     // the zeros of the large file out of the image file as holes.
-    const std::string command = "cd '" + dir_.string() + "' && " + c.tool + " " + c.options +
+    // The tools read the names in the locale's character set.
+    const std::string command = "cd '" + dir_.string() + "' && LC_ALL=C.UTF-8 " + c.tool + " " +
+                                c.options +
                                 " -quiet src 2>/dev/null | cp --sparse=always "
                                 "/dev/stdin disc.iso";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
@@ -224,8 +226,8 @@ TEST_F(DiscImageTest, DamagedImagesAreRefusedOrReadAsFarAsTheyGo) {
 
   const fs::path src = MakeTree(false);
   const fs::path image = dir_ / "disc.iso";
-  const std::string command = "xorriso -as mkisofs -J -no-pad -quiet -o '" + image.string() +
-                              "' '" + src.string() + "' 2>/dev/null";
+  const std::string command = "LC_ALL=C.UTF-8 xorriso -as mkisofs -J -no-pad -quiet -o '" +
+                              image.string() + "' '" + src.string() + "' 2>/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
   EXPECT_TRUE(images::LooksLikeDiscImage(image.string()));
   // Cut inside the file data: the tree is whole, the files past the end are
