@@ -35,6 +35,7 @@
 #include "catalogue/format/entry_builder.h"
 #include "catalogue/format/records.h"
 #include "gui/TDatabazeInfoForm.h"
+#include "gui/TDuplicityForm.h"
 #include "gui/TInfoForm.h"
 #include "gui/TInformaceForm.h"
 #include "gui/TKontrolaForm.h"
@@ -139,9 +140,17 @@ void WriteCatalogue(const std::string& path) {
       {"1B22-0A17", "Pelíšky", "Filmy", "Jana", "PELISKY", 702545920},
       {"1B22-0A18", "Učebnice angličtiny", "Výuka", "", "ENGLISH", 153092096},
   };
+  // The backup holds copies of the documents, for the duplicates window.
+  const std::vector<rondo::CatalogueItem> backup = {
+      Item(true, "Cesty", 1, 1203456),
+      Item(false, "mapa.pdf", 2, 1201408),
+      Item(false, "Seznam.TXT", 2, 2048),
+  };
   for (const DiscInfo& disc : plain) {
     rondo::CdHeader h = Header(disc, 120, 14);
-    write(rondo::BuildCdEntry(h, {}, true));
+    write(rondo::BuildCdEntry(
+        h, std::string(disc.serial) == "1B22-0A15" ? backup : std::vector<rondo::CatalogueItem>{},
+        true));
   }
 
   rondo::CdHeader archive =
@@ -152,7 +161,14 @@ void WriteCatalogue(const std::string& path) {
   rondo::CdHeader part =
       Header({"7C00-0002", "Archiv fotek díl 1", "Fotky", "", "ARCH1", 524288000}, 800, 40);
   part.InMultigroup = 1;
-  write(rondo::BuildCdEntry(part, {}, true));
+  // Part of the photos again: the duplicates window has groups to show.
+  const std::vector<rondo::CatalogueItem> archived = {
+      Item(true, "2023", 1, 65363968),
+      Item(false, "IMG_0001.jpg", 2, 3512320),
+      Item(false, "video.mp4", 2, 41402368),
+      Item(false, "panorama.png", 2, 20447232),
+  };
+  write(rondo::BuildCdEntry(part, archived, true));
   file.Sync();
 }
 
@@ -293,6 +309,15 @@ int main(int argc, char* argv[]) {
       search.startOrStop();
       ok = Save(search, folder, "search") && ok;
       search.hide();
+    }
+
+    {
+      rondo::gui::TDuplicityForm duplicates(window.engine(), registry, &window);
+      duplicates.show();
+      duplicates.startOrStop();
+      duplicates.resultView()->expandAll();
+      ok = Save(duplicates, folder, "duplicates") && ok;
+      duplicates.hide();
     }
 
     // A small folder stands for a disc in the drive.

@@ -38,6 +38,7 @@
 #include "catalogue/messages.h"
 #include "gui/QELControls.h"
 #include "gui/TDatabazeInfoForm.h"
+#include "gui/TDuplicityForm.h"
 #include "gui/TInfoForm.h"
 #include "gui/TKontrolaForm.h"
 #include "gui/TLngINISupp.h"
@@ -432,6 +433,9 @@ void TMainForm::buildMenus() {
       addCommand(database, "actionRecalculateStructure",
                  QStringLiteral("Přepočítat adresářovou strukturu u všech CD..."), true);
   connect(recalculate, &QAction::triggered, this, &TMainForm::recalculateAll);
+  QAction* duplicates =
+      addCommand(database, "actionDuplicates", QStringLiteral("Duplicity..."), true);
+  connect(duplicates, &QAction::triggered, this, &TMainForm::showDuplicates);
 
   // Only while a disc is browsed.
   itemsMenu_ = bar->addMenu(QStringLiteral("[Soubory a Adresáře]"));
@@ -1071,7 +1075,12 @@ void TMainForm::searchDatabase() {
 void TMainForm::showSearchHit(std::size_t row) {
   if (row >= engine_.Found.size() || engine_.Busy())
     return;
-  const SearchResults::Place place = engine_.Found.PlaceOf(row);
+  showPlace(engine_.Found.PlaceOf(row));
+}
+
+void TMainForm::showPlace(const SearchResults::Place& place) {
+  if (engine_.Busy())
+    return;
   Engine::HitShown shown = Engine::HitShown::kGone;
   try {
     shown = engine_.ShowSearchHit(place);
@@ -1174,6 +1183,11 @@ void TMainForm::openDatabase(const QString& path) {
     searchForm_ = nullptr;
   }
   engine_.Found.Clear();
+  if (duplicityForm_ != nullptr) {
+    duplicityForm_->deleteLater();
+    duplicityForm_ = nullptr;
+  }
+  engine_.Duplicates.Clear();
 
   updateCaption();
   runOperation(OperationCode::kListCds);

@@ -108,6 +108,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   std::function<std::optional<QStringList>(const QStringList& chosen)> groupsHook;
   // When set, receives the search window instead of it being shown modally.
   std::function<void(class TSearchForm& form)> searchHook;
+  // When set, receives the duplicates window instead of it being shown
+  // modally.
+  std::function<void(class TDuplicityForm& form)> duplicatesHook;
   // When set, receives the statistics, conversion and borrowed-discs windows
   // instead of their being shown modally.
   std::function<void(QDialog& form)> modalHook;
@@ -212,6 +215,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   // Shows a search result row in its place: the disc browsed down to the
   // hit's folder with the hit selected.
   void showSearchHit(std::size_t row);
+  // Shows a place in the catalogue (a search hit, a duplicate's copy) the
+  // same way.
+  void showPlace(const SearchResults::Place& place);
   // A click on a directory-list column header.
   void sortDirList(int column);
   // Rebuilds the group menu (and counts the start, as every build does).
@@ -229,6 +235,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   // "Přidat..." and "V obsahu databáze...".
   void addCd();
   void searchDatabase();
+  // "Duplicity...".
+  void showDuplicates();
   // "Přepočítat adresářovou strukturu u všech CD...".
   void recalculateAll();
   // "Kontrola povrchu CD...".
@@ -338,6 +346,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   QLineEdit* filterEdit_ = nullptr;
   // The search window, kept with its results for the next search.
   class TSearchForm* searchForm_ = nullptr;
+  // The duplicates window, kept with its groups likewise.
+  class TDuplicityForm* duplicityForm_ = nullptr;
   QLabel* pathLabel_ = nullptr;
   QPushButton* groupButton_ = nullptr;
   QMenu* groupMenu_ = nullptr;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The search window: its options and what they keep, the group lists,
 // running and stopping a search, closing in the middle of one, the export,
-// and how the main window opens it.
+// and how the main window opens it; the duplicates window, which shows its
+// copies in their folders the same way.
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <QtTest>
 
 #include "gui/QELControls.h"
+#include "gui/TDuplicityForm.h"
 #include "gui/TMainForm.h"
 #include "gui/TRenameForm.h"
 #include "gui/TSearchForm.h"
@@ -532,6 +534,63 @@ class SearchWindowTest : public QObject {
     QCOMPARE(Column(fresh), sorted);
     QVERIFY(fresh.resultView()->header()->isSortIndicatorShown());
     QCOMPARE(fresh.resultView()->header()->sortIndicatorSection(), 1);
+  }
+
+  void duplicatesAreGroupedAndACopyShownInItsFolder() {
+    QTemporaryDir dir;
+    MemoryRegistry registry;
+    test::CatalogueBytes catalogue;
+    catalogue
+        .AddDisc({.serial = "D-1", .description = "Fotky", .files = 2, .dirs = 1},
+                 {test::Item(true, "Léto", 1, 10), test::Item(false, "moře.jpg", 2, 10),
+                  test::Item(false, "jiné.txt", 1, 3)})
+        .AddDisc({.serial = "D-2", .description = "Záloha", .files = 2, .dirs = 1},
+                 {test::Item(true, "Kopie", 1, 10), test::Item(false, "MOŘE.JPG", 2, 10),
+                  test::Item(false, "jiné.txt", 1, 4)});
+    catalogue.Save((dir.path() + "/k.big").toStdString());
+    registry.WriteText("Cesta", (dir.path() + "/k.big").toStdString());
+    registry.WriteText("VerzeProgramu", gui::kApplicationTitle);
+    gui::TMainForm window(registry);
+    window.splashMilliseconds = 0;
+    window.quitOnClose = false;
+    window.start();
+    window.show();
+
+    QStringList groups;
+    QStringList byName;
+    QStringList copies;
+    window.duplicatesHook = [&](gui::TDuplicityForm& form) {
+      form.show();
+      QAbstractItemModel* model = form.resultView()->model();
+      const auto names = [model] {
+        QStringList texts;
+        for (int r = 0; r < model->rowCount(); ++r)
+          texts << model->index(r, 0).data().toString() + " " +
+                       model->index(r, 3).data().toString();
+        return texts;
+      };
+      form.byName()->setChecked(true);
+      form.startOrStop();
+      byName = names();
+      form.byNameSize()->setChecked(true);
+      form.startOrStop();
+      groups = names();
+      const QModelIndex group = model->index(0, 0);
+      for (int r = 0; r < model->rowCount(group); ++r)
+        copies << model->index(r, 3, group).data().toString();
+      QTreeView* view = form.resultView();
+      view->setCurrentIndex(model->index(1, 0, group));
+      QTest::keyClick(view, Qt::Key_Return);
+    };
+    window.command("actionDuplicates")->trigger();
+    QCOMPARE(byName, QStringList({"moře.jpg 2 CD", "jiné.txt 2 CD"}));
+    QCOMPARE(groups, QStringList{"moře.jpg 2 CD"});
+    QCOMPARE(copies, QStringList({"Fotky", "Záloha"}));
+    QVERIFY(window.browsing());
+    QCOMPARE(window.pathLabel()->text(), QString("[Záloha] \\Kopie"));
+    const QModelIndexList selected = window.dirView()->selectionModel()->selectedRows();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(selected.first().data().toString(), QString("MOŘE.JPG"));
   }
 
   void theSearchStartModeEndsWithTheWindow() {
