@@ -85,8 +85,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   // Whether closing this window ends the application: true for the
   // program's own window, false for windows that tests create.
   bool quitOnClose = true;
-  // The first command-line argument: "add" starts with adding a disc,
-  // "search" with the search. Acted on when the window is first shown.
+  // The command given on the command line: "add" starts with adding a
+  // disc, "search" with the search (and the program ends with the search
+  // window). Acted on when the window is first shown.
   QString startArgument;
   // A catalogue named on the command line ("rondotheka FILE.big"), opened
   // for this run in place of the one in the settings, which stays the one

@@ -91,8 +91,12 @@ snapshot() { (cd "$root" && find . -printf '%p %y %s %T@\n' | sort); }
 snapshot >"$work/before"
 home=$work/home
 mkdir -p "$home"
+# Only what a user's session would give, and the sanitizers' settings of a
+# sanitizer build.
 run() {
-  env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 "$@"
+  env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 \
+    ${ASAN_OPTIONS:+"ASAN_OPTIONS=$ASAN_OPTIONS"} ${LSAN_OPTIONS:+"LSAN_OPTIONS=$LSAN_OPTIONS"} \
+    ${UBSAN_OPTIONS:+"UBSAN_OPTIONS=$UBSAN_OPTIONS"} "$@"
 }
 cli=$root/usr/bin/rondotheka-cli
 out=$(run "$cli" --version) || fail "rondotheka-cli --version"
