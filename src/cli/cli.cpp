@@ -24,6 +24,7 @@
 #include "catalogue/statistics.h"
 #include "cli/cli_duplicates.h"
 #include "images/disc_image.h"
+#include "images/image_surface.h"
 #include "platform/environment.h"
 #include "platform/linux_drives.h"
 #include "platform/linux_file_tree.h"
@@ -89,7 +90,8 @@ constexpr const char* kUsage =
     "                       skupiny, velikost, jméno, serial, popis CD, umístění,\n"
     "                       čas; jeden řádek za každou kopii\n"
     "  convert CESTA        převede databázi verze 3.x na současný formát\n"
-    "  check KOŘEN          přečte všechny soubory pod KOŘENEM (kontrola povrchu),\n"
+    "  check KOŘEN|OBRAZ    přečte všechny soubory pod KOŘENEM nebo v OBRAZU disku\n"
+    "                       (kontrola povrchu),\n"
     "                       vypíše řádek za každý nečitelný soubor či adresář a\n"
     "                       souhrn; kód 1, když se něco přečíst nedalo\n"
     "  borrowed list        mnou půjčená CD (popis, skupina, od koho, datum, počet)\n"
@@ -850,7 +852,21 @@ int CheckSurfaceCommand(const Arguments& a, std::ostream& out, std::ostream& err
     return Usage(err, "check KOŘEN");
   CliSurfaceHost host(out);
   const auto started = std::chrono::steady_clock::now();
-  const SurfaceCheckResult result = CheckSurface(a.words[1], host);
+  // An image file is checked by reading its files where the image records
+  // them.
+  std::error_code ec;
+  SurfaceCheckResult result;
+  if (std::filesystem::is_regular_file(a.words[1], ec)) {
+    try {
+      images::ImageSurfaceFiles image(a.words[1]);
+      result = CheckSurface(a.words[1], host, image);
+    } catch (const images::ImageError& e) {
+      err << "rondotheka-cli: " << Shown(e.what()) << '\n';
+      return kExitFailed;
+    }
+  } else {
+    result = CheckSurface(a.words[1], host);
+  }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (result.rootUnreadable)

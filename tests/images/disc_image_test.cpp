@@ -4,6 +4,8 @@
 // scanned as folders, with the attributes and times an image holds.
 #include "images/disc_image.h"
 
+#include "images/image_surface.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,6 +124,15 @@ std::vector<std::uint8_t> Scan(const std::string& root, FileTree& tree) {
   return ScanDisc(request, tree, registry, progress, now).entry;
 }
 
+class SurfaceHost : public SurfaceCheckHost {
+ public:
+  void File(const std::string&, std::uint64_t) override {}
+  void Block(std::size_t) override {}
+  void Error(const std::string& line) override { errors.push_back(line); }
+  bool Running() override { return true; }
+  std::vector<std::string> errors;
+};
+
 class DiscImageTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -214,8 +225,9 @@ TEST_F(DiscImageTest, ImagesAreStoredAsTheirTreesScannedAsFolders) {
   }
 }
 
-// A file that is not an image, a truncated image and one whose directory
-// lies past its end: a clear message or what could be read, never a crash.
+// A file that is not an image, an image cut short in its files or in its
+// descriptors: a clear message or what could be read, never a crash; the
+// surface check reads the files of a whole image and names those cut off.
 TEST_F(DiscImageTest, DamagedImagesAreRefusedOrReadAsFarAsTheyGo) {
   if (!HaveTool("xorriso"))
     GTEST_SKIP() << "xorriso is not installed";
@@ -230,6 +242,17 @@ TEST_F(DiscImageTest, DamagedImagesAreRefusedOrReadAsFarAsTheyGo) {
                               image.string() + "' '" + src.string() + "' 2>/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
   EXPECT_TRUE(images::LooksLikeDiscImage(image.string()));
+  // The surface check reads every file's bytes from the image: all of them
+  // while it is whole, and it names the files the cut took.
+  const auto check = [&] {
+    images::ImageSurfaceFiles files(image.string());
+    SurfaceHost host;
+    return std::pair(CheckSurface(image.string(), host, files), host.errors);
+  };
+  const auto [whole, none] = check();
+  EXPECT_EQ(whole.errors, 0u);
+  EXPECT_EQ(whole.files, 8u);
+  EXPECT_EQ(whole.bytes, 5u + 6 + 0 + 1 + 11 + 4 + 5000 + 3);
   // Cut inside the file data: the tree is whole, the files past the end are
   // named.
   fs::resize_file(image, fs::file_size(image) - 4 * 2048);
@@ -238,6 +261,11 @@ TEST_F(DiscImageTest, DamagedImagesAreRefusedOrReadAsFarAsTheyGo) {
   std::vector<TreeEntry> root;
   EXPECT_TRUE(cut.List(image.string(), root));
   EXPECT_FALSE(root.empty());
+  const auto [truncated, lines] = check();
+  EXPECT_GT(truncated.errors, 0u);
+  EXPECT_LT(truncated.files, 8u);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(lines.front().starts_with(kCannotReadFile + image.string() + "/")) << lines.front();
   // Cut inside the descriptors: nothing to read.
   fs::resize_file(image, 17 * 2048);
   EXPECT_THROW(images::DiscImage{image.string()}, images::ImageError);
