@@ -105,8 +105,11 @@ void ColumnLayout::Load(Registry& registry) {
 
 void ColumnLayout::Save(Registry& registry) const {
   std::string text = std::to_string(userFont_) + ';';
-  for (std::size_t i = 0; i < userWidths_.size(); ++i)
-    text += (i > 0 ? "," : "") + std::to_string(userWidths_[i]);
+  for (std::size_t i = 0; i < userWidths_.size(); ++i) {
+    if (i > 0)
+      text += ',';
+    text += std::to_string(userWidths_[i]);
+  }
   registry.WriteText(setting_, text);
 }
 

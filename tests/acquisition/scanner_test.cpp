@@ -57,6 +57,13 @@ class RecordingProgress : public ScanProgress {
   std::vector<std::string> warnings;
 };
 
+// "f12": the name of the numbered file n.
+std::string FileName(std::size_t n) {
+  std::string name = "f";
+  name += std::to_string(n);
+  return name;
+}
+
 TreeEntry File(const std::string& name, std::uint64_t size, std::uint32_t attributes = 0x20,
                double time = 40000.5) {
   TreeEntry e;
@@ -275,7 +282,7 @@ TEST_F(ScannerTest, HugeDirectoriesAndEndlessDepthFinishWithOneLineEach) {
   // 70,000 files in one directory: all stored, the count capped once.
   std::vector<TreeEntry> many;
   for (int i = 0; i < 70000; ++i)
-    many.push_back(File("f" + std::to_string(i), 1));
+    many.push_back(File(FileName(i), 1));
   tree.dirs["/cd"] = many;
   ScanResult result = Scan();
   EXPECT_EQ(result.header.FileCount, 65535);
@@ -453,7 +460,7 @@ class StoreTest : public ::testing::Test {
   std::vector<std::uint8_t> Entry(const std::string& serial, std::size_t items = 1) {
     std::vector<CatalogueItem> list;
     for (std::size_t i = 0; i < items; ++i)
-      list.push_back(test::Item(false, "f" + std::to_string(i), 1, 1));
+      list.push_back(test::Item(false, FileName(i), 1, 1));
     return BuildCdEntry(test::MakeHeader({.serial = serial}), list, false);
   }
 

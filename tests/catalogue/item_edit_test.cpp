@@ -275,10 +275,13 @@ TEST_F(ItemEditTest, TheFileEqualsTheModelOfTheShiftForRandomEdits) {
       for (int i = 0; i < n; ++i) {
         const bool directory = random() % 3 == 0;
         std::string comment(random() % 6, 'c');
-        if (random() % 2)
-          comment += "^G" + std::to_string(random() % 3);
-        items.push_back(Item(directory, "n" + std::to_string(unique++),
-                             static_cast<std::uint8_t>(level), 7, comment));
+        if (random() % 2) {
+          comment += "^G";
+          comment += std::to_string(random() % 3);
+        }
+        std::string name = "n";
+        name += std::to_string(unique++);
+        items.push_back(Item(directory, name, static_cast<std::uint8_t>(level), 7, comment));
         if (directory)
           ++level;
         else if (level > 1 && random() % 3 == 0)

@@ -262,7 +262,9 @@ class DiscCommandsTest : public QObject {
     test::CatalogueBytes catalogue;
     QStringList names;
     for (int i = 1; i <= 13; ++i) {
-      const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
+      // Two digits: "01" to "13".
+      std::string number(1, static_cast<char>('0' + i / 10));
+      number += static_cast<char>('0' + i % 10);
       catalogue.AddDisc({.serial = "BBBB-00" + number, .description = "Disk " + number});
       names << QString::fromStdString("Disk " + number);
     }
