@@ -15,6 +15,7 @@
 #include "catalogue/format/records.h"
 #include "settings/registry.h"
 #include "support/catalogue_builder.h"
+#include "version.h"
 
 namespace rondo {
 namespace {
@@ -369,6 +370,9 @@ TEST_F(CliTest, FailuresGoToStderrWithAStatus) {
   EXPECT_EQ(Run({"frobnicate"}), kExitUsage);
   EXPECT_EQ(Run({"--help"}), kExitOk);
   EXPECT_NE(out.str().find("exists SERIAL"), std::string::npos);
+  EXPECT_EQ(Run({"--version"}), kExitOk);
+  EXPECT_EQ(Lines().at(0), std::string("rondotheka-cli (QEL Rondotheka ") + kVersion + ")");
+  EXPECT_NE(out.str().find("GPLv3+"), std::string::npos);
 }
 
 TEST_F(CliTest, TheInstalledProgramUsesTheConfiguredSettingsFile) {

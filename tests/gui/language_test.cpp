@@ -18,9 +18,11 @@
 #include "gui/TRenameForm.h"
 #include "gui/TSearchForm.h"
 #include "gui/TSkupinaForm.h"
+#include "gui/TSplashForm.h"
 #include "gui/mnemonics.h"
 #include "settings/lng_file.h"
 #include "support/catalogue_builder.h"
+#include "version.h"
 
 using namespace rondo;
 
@@ -111,6 +113,9 @@ class LanguageTest : public QObject {
     std::string text = english.Serialize();
     const std::string line = "actionQuit=Exit\r\n";
     text.erase(text.find(line), line.size());
+    // A file completed by an older version names that version on the splash.
+    const std::string splash = "Label2=Version 4.4\r\n";
+    text.replace(text.find(splash), splash.size(), "Label2=Version 3.9\r\n");
     QFile out(f.lang("english.lng"));
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write(text.data(), static_cast<qint64>(text.size()));
@@ -125,6 +130,9 @@ class LanguageTest : public QObject {
     // Windows opened later speak the same language.
     gui::TRenameForm rename(f.window.get());
     QCOMPARE(rename.windowTitle(), QString("New name..."));
+    // The splash takes the word from the file and the number from the program.
+    gui::TSplashForm splashForm;
+    QCOMPARE(splashForm.versionLabel()->text(), QString("Version ") + kVersion);
 
     // So do the group names the program gives meaning to; what is stored
     // and filtered by keeps the Czech name.

@@ -422,6 +422,7 @@ void StartupTest::informationWindowsTellWhereThingsAre() {
     QVERIFY(text.contains(f.path("katalog.big")));
     QVERIFY(text.contains(QString::fromStdString(f.window->programFolder())));
   }
+  QVERIFY(texts.value(1).contains("GNU General Public License verze 3"));
 }
 
 void StartupTest::splashIsUpWhileTheStartRuns() {
