@@ -57,6 +57,7 @@ void Engine::AddItemRow(const ItemRecord& item, bool directory, const Cp1250Text
   DirRow row;
   row.kind = directory ? DirRowKind::kDirectory : DirRowKind::kFile;
   row.size = item.Size;
+  row.attributes = item.Attributes;
   row.time = item.Time;
   row.at = at;
   row.cells[kDirColName] = ToUtf8(CharArrayToStr(item.Name));

@@ -62,8 +62,9 @@ enum DirIcon : int {
 struct DirRow {
   std::array<std::string, kDirColumnCount> cells;  // UTF-8
   DirRowKind kind = DirRowKind::kFile;
-  std::uint32_t size = 0;  // the item's size, or the hidden count
-  double time = 0.0;       // the item's date, for sorting
+  std::uint32_t size = 0;        // the item's size, or the hidden count
+  std::uint32_t attributes = 0;  // the item's stored attribute bits
+  double time = 0.0;             // the item's date, for sorting
   // Where the item's record is in the block it was listed from: what the
   // row names exactly, also when another item looks the same.
   std::optional<std::uint32_t> at;

@@ -177,6 +177,7 @@ DatabaseDetails LoadDatabaseDetails(
       mostFiles = h.FileCount;
       details.mostFiles.path = "[" + description + "]";
       details.mostFiles.value = std::to_string(h.FileCount);
+      details.mostFiles.amount = h.FileCount;
     }
 
     block.Bytes().resize(static_cast<std::size_t>(walker.BlockLength()));
@@ -204,12 +205,14 @@ DatabaseDetails LoadDatabaseDetails(
           largestDir = item.Size;
           details.largestDir.path = itemPath();
           details.largestDir.value = SizeToText(item.Size, format.decimalPoint);
+          details.largestDir.amount = item.Size;
         }
       } else if (!anyFile || item.Size > largestFile) {
         anyFile = true;
         largestFile = item.Size;
         details.largestFile.path = itemPath();
         details.largestFile.value = SizeToText(item.Size, format.decimalPoint);
+        details.largestFile.amount = item.Size;
       }
     });
     if (damage) {

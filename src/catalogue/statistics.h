@@ -45,15 +45,16 @@ struct Extreme {
   std::string label;  // "Největší soubor", "Největší adresář", "CD s nejvíce soubory"
   std::string path;   // "[disc] \dir\file"; empty when nothing was found
   std::string value;
+  std::uint64_t amount = 0;  // the value as a number: bytes or files
 };
 
 struct DatabaseDetails {
   // Every group named by a disc, in the list's order, with the number of
   // discs that carry it (a multigroup counts through its members).
   std::vector<GroupDiscCount> groups;
-  Extreme largestFile{"Největší soubor", "", ""};
-  Extreme largestDir{"Největší adresář", "", ""};
-  Extreme mostFiles{"CD s nejvíce soubory", "", ""};
+  Extreme largestFile{"Největší soubor", "", "", 0};
+  Extreme largestDir{"Největší adresář", "", "", 0};
+  Extreme mostFiles{"CD s nejvíce soubory", "", "", 0};
   // Discs whose items could not be read whole; their items that could be
   // read still count. The reports say what is wrong, one per disc.
   std::vector<std::string> damagedDiscs;

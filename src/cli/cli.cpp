@@ -85,6 +85,12 @@ constexpr const char* kUsage =
     "  groups               seznam skupin\n"
     "  groups add JMÉNO     přidá skupinu\n"
     "  groups remove JMÉNO  odebere skupinu (CD a položky si jméno ponechají)\n"
+    "  --format tsv|csv|json\n"
+    "                       u výpisů list, members, ls, search, stats, duplicates,\n"
+    "                       groups a borrowed list: tsv (výchozí) jako výše, csv\n"
+    "                       podle RFC 4180 s řádkem jmen polí, json jako pole\n"
+    "                       objektů; hodnoty jsou uložené (velikosti v bajtech,\n"
+    "                       data ISO 8601 místního času), texty beze změny\n"
     "  --help, --version\n"
     "\n"
     "Výstup je v UTF-8, jeden řádek na položku, sloupce oddělené tabulátorem.\n"
@@ -205,6 +211,47 @@ bool EnterPath(Engine& engine, const std::string& path, const std::string& seria
 }
 
 namespace {
+
+// Takes "--format tsv|csv|json" (or "--format=...") out of the words of a
+// listing command: list, members, ls, search, stats, duplicates, groups and
+// borrowed list.
+int TakeFormat(Arguments& a, std::ostream& err) {
+  const std::string& command = a.words[0];
+  static const std::set<std::string> kListings = {"list",  "members",    "ls",     "search",
+                                                  "stats", "duplicates", "groups", "borrowed"};
+  if (kListings.count(command) == 0)
+    return kExitOk;
+  std::optional<std::string> name;
+  std::vector<std::string> kept;
+  for (std::size_t i = 0; i < a.words.size(); ++i) {
+    const std::string& w = a.words[i];
+    if (i > 0 && w == "--format") {
+      if (i + 1 == a.words.size())
+        return Usage(err, "--format potřebuje tsv, csv nebo json");
+      name = a.words[++i];
+    } else if (i > 0 && w.rfind("--format=", 0) == 0) {
+      name = w.substr(9);
+    } else {
+      kept.push_back(w);
+    }
+  }
+  if (!name)
+    return kExitOk;
+  const bool listing = command == "groups"     ? kept.size() == 1
+                       : command == "borrowed" ? kept.size() == 2 && kept[1] == "list"
+                                               : true;
+  if (!listing)
+    return Usage(err, "--format patří jen k výpisům (groups, borrowed list)");
+  if (*name == "csv") {
+    a.format = ExportFormat::kCsv;
+  } else if (*name == "json") {
+    a.format = ExportFormat::kJson;
+  } else if (*name != "tsv") {
+    return Usage(err, "--format je tsv, csv nebo json");
+  }
+  a.words = std::move(kept);
+  return kExitOk;
+}
 
 int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
   const std::string& command = a.words[0];
@@ -337,6 +384,8 @@ int RunCli(const std::vector<std::string>& args, Registry& registry, std::ostrea
   }
   if (a.words.empty())
     return Usage(err, "chybí příkaz");
+  if (const int status = TakeFormat(a, err); status != kExitOk)
+    return status;
   try {
     return Run(a, registry, out, err);
   } catch (const std::exception& e) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/engine.h"
+#include "catalogue/export.h"
 #include "catalogue/messages.h"
 #include "cli/cli.h"
 #include "settings/group_kinds.h"
@@ -121,6 +122,9 @@ struct Arguments {
   std::optional<std::string> db;
   std::chrono::milliseconds wait{kDefaultLockWait};
   std::vector<std::string> words;
+  // --format csv|json of a listing command; none for the TAB-separated
+  // rows (--format tsv).
+  std::optional<ExportFormat> format;
 };
 
 // Reports wrong arguments with the usage text; returns kExitUsage.

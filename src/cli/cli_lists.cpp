@@ -40,7 +40,16 @@ int ListDirectory(const Arguments& a, Engine& engine, CliHost& host, std::ostrea
   if (!EnterPath(engine, path, serial, err))
     return kExitFailed;
   engine.SortDirList(0);
-  PrintRows(engine.Dirs, out);
+  if (a.format) {
+    ExportWriter rows(out, *a.format, DirExportFields());
+    for (const auto& row : engine.Dirs.rows) {
+      if (IsExportedDirRow(row))
+        rows.Row(DirExportRow(row));
+    }
+    rows.Finish();
+  } else {
+    PrintRows(engine.Dirs, out);
+  }
   return host.Failed() ? kExitFailed : kExitOk;
 }
 
@@ -100,6 +109,13 @@ int SearchCatalogue(const Arguments& a, Engine& engine, CliHost& host, std::ostr
   engine.Search = nullptr;
   if (host.OldFormat())
     return OldFormat(err, engine.DatabasePath);
+  if (a.format) {
+    ExportWriter rows(out, *a.format, SearchExportFields());
+    for (std::size_t row = 0; row < engine.Found.size(); ++row)
+      rows.Row(SearchExportRow(engine.Found, row));
+    rows.Finish();
+    return host.Failed() ? kExitFailed : kExitOk;
+  }
   const DisplayFormat& format = engine.Format();
   for (std::size_t row = 0; row < engine.Found.size(); ++row) {
     for (std::size_t column = 0; column < kSearchColumnCount; ++column) {
@@ -110,6 +126,20 @@ int SearchCatalogue(const Arguments& a, Engine& engine, CliHost& host, std::ostr
     out << '\n';
   }
   return host.Failed() ? kExitFailed : kExitOk;
+}
+
+// The disc rows as TAB-separated cells or in the asked format.
+void PrintDiscs(const Arguments& a, const DiscList& discs, std::ostream& out) {
+  if (!a.format) {
+    PrintRows(discs, out);
+    return;
+  }
+  ExportWriter rows(out, *a.format, DiscExportFields());
+  for (const auto& row : discs.rows) {
+    if (IsExportedDiscRow(row))
+      rows.Row(DiscExportRow(row));
+  }
+  rows.Finish();
 }
 
 int ListDiscs(const Arguments& a, Engine& engine, CliHost& host, std::ostream& out,
@@ -128,13 +158,15 @@ int ListDiscs(const Arguments& a, Engine& engine, CliHost& host, std::ostream& o
   engine.RunOperation(OperationCode::kListCds);
   if (host.OldFormat())
     return OldFormat(err, engine.DatabasePath);
-  PrintRows(engine.Discs, out);
+  PrintDiscs(a, engine.Discs, out);
   return host.Failed() ? kExitFailed : kExitOk;
 }
 
 int ListMembers(const Arguments& a, Engine& engine, CliHost& host, std::ostream& out,
                 std::ostream& err) {
   const std::string& command = a.words[0];
+  if (command == "exists" && a.format)
+    return Usage(err, "exists nemá --format");
   if (a.words.size() != 2)
     return Usage(err, command + " potřebuje právě jedno SERIAL");
   if (command == "exists") {
@@ -149,7 +181,7 @@ int ListMembers(const Arguments& a, Engine& engine, CliHost& host, std::ostream&
   if (const int status = StoredStatus(engine, host, a.words[1], err); status != kExitOk)
     return status == kExitNo ? kExitFailed : status;
   engine.RunOperation(OperationCode::kShowMultigroup);
-  PrintRows(engine.Discs, out);
+  PrintDiscs(a, engine.Discs, out);
   return host.Failed() ? kExitFailed : kExitOk;
 }
 
@@ -166,7 +198,17 @@ int ListDuplicates(const Arguments& a, Engine& engine, CliHost& host, std::ostre
   engine.DuplicateSearch = nullptr;
   if (host.OldFormat())
     return OldFormat(err, engine.DatabasePath);
-  PrintDuplicates(engine.Duplicates, engine.Format(), out);
+  if (a.format) {
+    const DuplicateReport& report = engine.Duplicates;
+    ExportWriter rows(out, *a.format, DuplicateExportFields());
+    for (std::size_t group = 1; group <= report.Groups().size(); ++group) {
+      for (std::size_t copy = 0; copy < report.Groups()[group - 1].copies; ++copy)
+        rows.Row(DuplicateExportRow(report, group, copy));
+    }
+    rows.Finish();
+  } else {
+    PrintDuplicates(engine.Duplicates, engine.Format(), out);
+  }
   return host.Failed() ? kExitFailed : kExitOk;
 }
 

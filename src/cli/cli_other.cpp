@@ -47,6 +47,13 @@ int Init(const Arguments& a, Registry& registry, std::ostream& out, std::ostream
 
 int Groups(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err) {
   if (a.words.size() == 1) {
+    if (a.format) {
+      ExportWriter rows(out, *a.format, GroupExportFields());
+      for (const auto& name : ReadGroupList(registry))
+        rows.Row({name});
+      rows.Finish();
+      return kExitOk;
+    }
     for (const auto& name : ReadGroupList(registry))
       out << CleanCell(name) << '\n';
     return kExitOk;
@@ -82,6 +89,20 @@ int Statistics(const Arguments& a, Engine& engine, CliHost& host, std::ostream& 
     return OldFormat(err, engine.DatabasePath);
   if (host.Failed())
     return kExitFailed;
+  if (a.format) {
+    std::optional<DatabaseDetails> d;
+    if (details)
+      d = LoadDatabaseDetails(engine.DatabasePath, engine.Format());
+    ExportWriter rows(out, *a.format, StatisticsExportFields());
+    for (const auto& row : StatisticsExportRows(engine.Statistics, d ? &*d : nullptr))
+      rows.Row(row);
+    rows.Finish();
+    if (!d)
+      return kExitOk;
+    for (const auto& report : d->damageReports)
+      err << "rondotheka-cli: " << Shown(report) << '\n';
+    return d->damagedDiscs.empty() ? kExitOk : kExitFailed;
+  }
   for (const auto& figure : StatisticsFigures(engine.Statistics, engine.Format()))
     out << figure.label << '\t' << figure.value << '\n';
   if (!details)
@@ -104,11 +125,20 @@ int Borrowed(const Arguments& a, std::ostream& out, std::ostream& err) {
   if (sub == "list" && a.words.size() == 2) {
     const BorrowedList list = LoadBorrowedList(path);
     const DisplayFormat format = platform::CurrentDisplayFormat();
+    std::optional<ExportWriter> rows;
+    if (a.format)
+      rows.emplace(out, *a.format, BorrowedExportFields());
     for (const auto& disc : list.discs) {
+      if (rows) {
+        rows->Row(BorrowedExportRow(disc));
+        continue;
+      }
       out << CleanCell(disc.description) << '\t' << CleanCell(disc.group) << '\t'
           << CleanCell(disc.from) << '\t' << DateText(disc.date, format.dateTime) << '\t'
           << static_cast<int>(disc.count) << '\n';
     }
+    if (rows)
+      rows->Finish();
     if (list.strayBytes != 0) {
       err << "rondotheka-cli: " << msg::BorrowedStrayBytes(path, list.strayBytes) << '\n';
       return kExitFailed;
