@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue reader: every operation that only reads the file, browsing
-// through the discs' trees, the search, the statistics, and the structure
-// recalculation on a copy.
+// through the discs' trees, the search, the duplicates, the statistics, and
+// the structure recalculation on a copy.
 #include <array>
 #include <filesystem>
 #include <optional>
@@ -181,6 +181,23 @@ int CatalogueTarget(const std::uint8_t* data, std::size_t size) {
       (void)engine.Found.Cell(i, c, engine.Format().dateTime, ",");
     (void)engine.Found.Icon(i);
     (void)engine.Found.ExportLine(i);
+  }
+
+  // The duplicates, every copy made ready to show as the window shows it.
+  FixedDuplicateHost duplicates;
+  duplicates.options.by = static_cast<DuplicateKey>(size % 3);
+  duplicates.options.minSize = options & 0x0F;
+  if (((options >> kFilterShift) & 3) == 3 && !group.empty())
+    duplicates.options.groups = {group};
+  engine.DuplicateSearch = &duplicates;
+  Guarded([&] { engine.RunOperation(OperationCode::kFindDuplicates); });
+  for (const auto& g : engine.Duplicates.Groups()) {
+    Check(g.discs >= 2 && g.discs <= g.copies, "a duplicate group spans fewer than two discs");
+    for (std::size_t i = 0; i < g.copies; ++i) {
+      const auto& copy = engine.Duplicates.CopyOf(g, i);
+      (void)engine.Duplicates.Location(copy);
+      (void)engine.Duplicates.PlaceOf(copy);
+    }
   }
 
   // The statistics and their details.

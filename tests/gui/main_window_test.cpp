@@ -727,7 +727,7 @@ void MainWindowTest::menusHaveTheirCommandsInOrder() {
         "Importovat skupiny z této databáze..."}},
       {"[Databáze]",
        {"Informace o databázi...", "Převody verzí...",
-        "Přepočítat adresářovou strukturu u všech CD..."}},
+        "Přepočítat adresářovou strukturu u všech CD...", "Duplicity..."}},
       {"[Soubory a Adresáře]", {"Změnit komentář...", "Změnit skupinu..."}},
       {"[Nastavení]", {"Aplikace..."}},
       {"[Nápověda]", {"Co je nového...", "O aplikaci..."}},
