@@ -5,7 +5,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QVBoxLayout>
+#include <QtMath>
+#include <algorithm>
+#include <memory>
 
 #include "gui/TLngINISupp.h"
 #include "version.h"
@@ -72,7 +76,6 @@ TInfoForm::TInfoForm(Kind kind, const ProgramFacts& facts, QWidget* parent)
   setWindowTitle(kind == Kind::kAbout ? QStringLiteral("O aplikaci")
                                       : QStringLiteral("Co je nového"));
   setModal(true);
-  resize(520, 380);
 
   auto* layout = new QVBoxLayout(this);
   text_ = new QTextBrowser(this);
@@ -88,6 +91,22 @@ TInfoForm::TInfoForm(Kind kind, const ProgramFacts& facts, QWidget* parent)
   layout->addLayout(buttons);
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
   ApplyLanguage(this);
+
+  // As large as the whole text needs in the chosen font, lines of about 80
+  // characters, at least 520 x 380; the window placement keeps it within the
+  // screen, and the text scrolls only when the screen cannot hold it.
+  const int textWidth = std::max(480, text_->fontMetrics().averageCharWidth() * 80);
+  // Measured on a copy: the browser lays its own document out for its
+  // viewport, which has no width of its own yet.
+  const std::unique_ptr<QTextDocument> measured(text_->document()->clone());
+  measured->setDefaultFont(text_->font());
+  measured->setTextWidth(textWidth);
+  const int textHeight = qCeil(measured->size().height());
+  const QMargins margins = layout->contentsMargins();
+  const int frame = 2 * text_->frameWidth();
+  resize(std::max(520, margins.left() + frame + textWidth + margins.right()),
+         std::max(380, margins.top() + frame + textHeight + layout->spacing() +
+                           ok_->sizeHint().height() + margins.bottom()));
 }
 
 QString TInfoForm::plainText() const {
