@@ -32,6 +32,7 @@
 #include "gui/TPrepocetForm.h"
 #include "gui/column_layout.h"
 #include "gui/qt_text.h"
+#include "images/image_surface.h"
 #include "platform/environment.h"
 #include "platform/linux_file_tree.h"
 #include "shell/dates.h"
@@ -108,7 +109,7 @@ class TKontrolaForm::Host : public SurfaceCheckHost {
 };
 
 TKontrolaForm::TKontrolaForm(Drives& drives, Registry& registry, QWidget* parent)
-    : QDialog(parent), drives_(drives), registry_(registry) {
+    : QDialog(parent), sources_(drives, folders_), drives_(sources_), registry_(registry) {
   setObjectName(QStringLiteral("TKontrolaForm"));
   setWindowTitle(QStringLiteral("Kontrola povrchu CD"));
 
@@ -366,7 +367,7 @@ void TKontrolaForm::selectRoot(const QString& root) {
       return;
     }
   }
-  if (QFileInfo(root).isDir())
+  if (QFileInfo(root).isDir() || images::ImageSources::IsImageFile(ToUtf8(root)))
     addFolder(root);
 }
 
@@ -401,8 +402,7 @@ void TKontrolaForm::startOrStop() {
   if (!stored.isEmpty()) {
     maximum = stored.toULongLong();
   } else if (medium->folder) {
-    platform::LinuxFileTree tree;
-    maximum = DirTreeSize(tree, ToUtf8(medium->root));
+    maximum = DirTreeSize(sources_, ToUtf8(medium->root));  // a folder or an image
   } else {
     maximum = medium->size > medium->free ? medium->size - medium->free : 0;
   }
@@ -427,8 +427,15 @@ void TKontrolaForm::runCheck(const Medium& medium, std::uint64_t maximum) {
   SurfaceCheckResult result;
   try {
     Host host(*this, maximum);
-    PosixSurfaceFiles posix;
-    result = CheckSurface(root, host, surfaceFiles != nullptr ? *surfaceFiles : posix);
+    if (surfaceFiles != nullptr) {
+      result = CheckSurface(root, host, *surfaceFiles);
+    } else if (images::ImageSources::IsImageFile(root)) {
+      images::ImageSurfaceFiles image(root);
+      result = CheckSurface(root, host, image);
+    } else {
+      PosixSurfaceFiles posix;
+      result = CheckSurface(root, host, posix);
+    }
   } catch (const std::exception& e) {
     errors_->addItem(QStringLiteral("Chyba: ") + FromUtf8(e.what()));
   }

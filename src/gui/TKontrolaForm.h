@@ -13,6 +13,8 @@
 
 #include "acquisition/drives.h"
 #include "acquisition/surface_check.h"
+#include "images/image_sources.h"
+#include "platform/linux_file_tree.h"
 #include "settings/registry.h"
 
 class QLabel;
@@ -124,6 +126,10 @@ class TKontrolaForm : public QDialog {
   // Asked to close or to go away while inside the walk.
   void leaving();
 
+  // The drives given, with an image file as one more medium (checked by
+  // reading its files where the image records them).
+  platform::LinuxFileTree folders_;
+  images::ImageSources sources_;
   Drives& drives_;
   Registry& registry_;
   std::vector<Medium> media_;

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -17,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -195,7 +198,13 @@ class TPridaniCDForm::Progress : public ScanProgress {
 
 TPridaniCDForm::TPridaniCDForm(Engine& engine, Registry& registry, Drives& drives, FileTree& tree,
                                QWidget* parent)
-    : QDialog(parent), engine_(engine), registry_(registry), drives_(drives), tree_(tree) {
+    : QDialog(parent),
+      engine_(engine),
+      registry_(registry),
+      sources_(drives, tree),
+      drives_(sources_),
+      tree_(sources_) {
+  setAcceptDrops(true);
   setObjectName(QStringLiteral("TPridaniCDForm"));
   setWindowTitle(QStringLiteral("Přidání nového CD..."));
   setModal(true);
@@ -452,7 +461,8 @@ void TPridaniCDForm::checkDrive() {
     eject_->setEnabled(false);
     return;
   }
-  showExplorer(true, root);
+  // The explorer shows folders; an image's tree is not one.
+  showExplorer(!images::ImageSources::IsImageFile(ToUtf8(root)), root);
   eject_->setEnabled(!running_);
   const DriveRow* row = rowOfDriveField();
   const QString serial = row != nullptr ? row->serial() : QString();
@@ -493,6 +503,8 @@ QString TPridaniCDForm::startFolder() const {
   const QString root = driveEdit_->text();
   if (!root.isEmpty() && QFileInfo(root).isDir())
     return root;
+  if (!root.isEmpty() && QFileInfo(root).isFile())
+    return QFileInfo(root).absolutePath();  // beside the image chosen last
   return QDir::homePath();
 }
 
@@ -515,6 +527,40 @@ void TPridaniCDForm::useFolder(const QString& folder) {
   if (const DriveRow* row = rowOfDriveField())
     nameEdit_->setText(row->label());
   checkDrive();
+}
+
+void TPridaniCDForm::browseForImage() {
+  if (!chooseFileHook)
+    return;
+  const QString path = chooseFileHook(
+      QStringLiteral("Vyberte obraz disku, jenž bude zpracován jako CD"), startFolder());
+  if (!path.isEmpty())
+    useImage(path);
+}
+
+bool TPridaniCDForm::useImage(const QString& path) {
+  if (!images::ImageSources::IsImageFile(ToUtf8(path))) {
+    showMessage(QStringLiteral("„%1“ není obraz disku ISO 9660 ani UDF.").arg(path));
+    return false;
+  }
+  useFolder(path);
+  return true;
+}
+
+void TPridaniCDForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!running_ && event->mimeData()->hasUrls() && event->mimeData()->urls().size() == 1 &&
+      event->mimeData()->urls().front().isLocalFile()) {
+    event->acceptProposedAction();
+  }
+}
+
+void TPridaniCDForm::dropEvent(QDropEvent* event) {
+  const QString path = event->mimeData()->urls().front().toLocalFile();
+  if (QFileInfo(path).isDir())
+    useFolder(path);
+  else
+    useImage(path);
+  event->acceptProposedAction();
 }
 
 void TPridaniCDForm::mediaTick() {
@@ -647,6 +693,9 @@ void TPridaniCDForm::runScan() {
   bool stored = false;
   QString failure;
   try {
+    // A damaged image says what is wrong with it.
+    if (images::ImageSources::IsImageFile(root))
+      sources_.Open(root);
     const std::optional<VolumeInfo> volume = drives_.Volume(root);
     if (!volume)
       throw std::runtime_error("Médium v " + root + " nelze přečíst.");
@@ -670,6 +719,12 @@ void TPridaniCDForm::runScan() {
       throw std::runtime_error(refusal + " Nic nebylo uloženo.");
 
     Progress progress(*this);
+    if (images::ImageSources::IsImageFile(root)) {
+      const images::DiscImage& image = sources_.Open(root);
+      progress.Log(image.TreeText());
+      for (const std::string& problem : image.Problems())
+        progress.Warn(problem);
+    }
     const ScanResult result = ScanDisc(request, tree_, registry_, progress);
     const std::string database = engine_.DatabasePath;
     StoreScannedEntry(

@@ -21,6 +21,7 @@
 #include "acquisition/drives.h"
 #include "acquisition/file_tree.h"
 #include "catalogue/engine.h"
+#include "images/image_sources.h"
 #include "settings/registry.h"
 
 class QCheckBox;
@@ -124,6 +125,7 @@ class TPridaniCDForm : public QDialog {
   QTabWidget* pages() const { return pages_; }
   QLineEdit* driveEdit() const { return driveEdit_; }
   QPushButton* browseButton() const { return browse_; }
+  QPushButton* imageButton() const { return image_; }
   QTreeWidget* driveList() const { return driveList_; }
   QPushButton* refreshButton() const { return refresh_; }
   QLineEdit* nameEdit() const { return nameEdit_; }
@@ -185,6 +187,12 @@ class TPridaniCDForm : public QDialog {
   void browseForFolder();
   // Makes a folder the chosen drive, listed as the last row.
   void useFolder(const QString& folder);
+  // "Obraz disku…": an ISO 9660 or UDF image file, read as a disc without
+  // mounting it.
+  void browseForImage();
+  // Makes an image file the chosen drive (a file that is no image is
+  // refused with a message); false when it was refused.
+  bool useImage(const QString& path);
   // "Vysunout CD".
   void ejectMedium();
   // "Kontrola CD": the surface check, the chosen drive selected in it.
@@ -202,6 +210,10 @@ class TPridaniCDForm : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // An image file (or a folder) dropped on the window is chosen as the
+  // drive.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void reject() override;
 
  private slots:
@@ -236,6 +248,8 @@ class TPridaniCDForm : public QDialog {
 
   Engine& engine_;
   Registry& registry_;
+  // The drives and tree given, with an image file as one more source.
+  images::ImageSources sources_;
   Drives& drives_;
   FileTree& tree_;
 
@@ -258,6 +272,7 @@ class TPridaniCDForm : public QDialog {
   QTabWidget* pages_ = nullptr;
   QLineEdit* driveEdit_ = nullptr;
   QPushButton* browse_ = nullptr;
+  QPushButton* image_ = nullptr;
   QTreeWidget* driveList_ = nullptr;
   QPushButton* refresh_ = nullptr;
   QLineEdit* nameEdit_ = nullptr;

@@ -125,6 +125,9 @@ void TPridaniCDForm::buildProcessingPage(QWidget* page) {
   browse_->setFixedWidth(32);
   browse_->setToolTip(QStringLiteral("Vybrat složku, jež bude zpracována jako CD"));
   driveRow->addWidget(browse_);
+  image_ = Button(QStringLiteral("Obraz disku…"), "imageButton", driveBox);
+  image_->setToolTip(QStringLiteral("Vybrat obraz disku (ISO, UDF), jenž bude zpracován jako CD"));
+  driveRow->addWidget(image_);
 
   driveList_ = new QTreeWidget(driveBox);
   driveList_->setObjectName(QStringLiteral("driveList"));
@@ -306,6 +309,7 @@ void TPridaniCDForm::buildProcessingPage(QWidget* page) {
   layout->addLayout(buttons);
 
   connect(browse_, &QPushButton::clicked, this, &TPridaniCDForm::browseForFolder);
+  connect(image_, &QPushButton::clicked, this, &TPridaniCDForm::browseForImage);
   connect(driveEdit_, &QLineEdit::editingFinished, this, [this] {
     const QString text = driveEdit_->text();
     if (!text.isEmpty() && rowOfDriveField() == nullptr && QFileInfo(text).isDir())

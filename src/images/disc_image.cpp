@@ -393,65 +393,82 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
                                          : IsoNames::kIso9660);
   problems_.insert(problems_.end(), walk.problems.begin(), walk.problems.end());
 
-  const Utf8Locale utf8;
-  std::unique_ptr<archive, ArchiveCloser> a(archive_read_new());
-  if (!a)
-    throw ImageError("Obraz disku nelze číst: nedostatek paměti.");
-  archive_read_support_format_iso9660(a.get());
-  // The tree Windows shows: Joliet when there is one; Rock Ridge otherwise.
-  archive_read_set_format_option(a.get(), "iso9660", joliet ? "rockridge" : "joliet", nullptr);
-  if (archive_read_open_filename(a.get(), path_.c_str(), 64 * 1024) != ARCHIVE_OK) {
-    const char* why = archive_error_string(a.get());
-    throw ImageError("„" + path_ + "“ nelze číst jako obraz disku ISO 9660 (" +
-                     (why ? why : "neznámá chyba") + "). Nic nebylo uloženo.");
+  // libarchive holds a whole directory in memory as its record claims it,
+  // and looks at the primary root even when it reads the Joliet tree: a
+  // tree with an absurd directory is read from its records alone.
+  const std::string_view primary = descriptors.primary;
+  const std::uint64_t primaryRoot =
+      static_cast<unsigned char>(primary[166]) | static_cast<unsigned char>(primary[167]) << 8 |
+      static_cast<unsigned char>(primary[168]) << 16 |
+      static_cast<std::uint64_t>(static_cast<unsigned char>(primary[169])) << 24;
+  const bool archiveReads = !walk.absurd && primaryRoot <= std::min<std::uint64_t>(size, 64 << 20);
+  if (!archiveReads && walk.dirs.count("") == 0) {
+    throw ImageError("„" + path_ +
+                     "“ je poškozený obraz disku: jeho kořenový adresář nelze přečíst. Nic nebylo "
+                     "uloženo.");
   }
+  if (!archiveReads)
+    problems_.push_back("Obraz má poškozené adresářové záznamy; strom čten jen z nich.");
   std::vector<Archived> items;
-  std::unordered_map<std::string, std::uint64_t> sizes;
-  archive_entry* entry = nullptr;
-  for (;;) {
-    const int r = archive_read_next_header(a.get(), &entry);
-    if (r == ARCHIVE_EOF)
-      break;
-    if (r == ARCHIVE_FATAL || r == ARCHIVE_RETRY) {
+  if (archiveReads) {
+    const Utf8Locale utf8;
+    std::unique_ptr<archive, ArchiveCloser> a(archive_read_new());
+    if (!a)
+      throw ImageError("Obraz disku nelze číst: nedostatek paměti.");
+    archive_read_support_format_iso9660(a.get());
+    // The tree Windows shows: Joliet when there is one; Rock Ridge otherwise.
+    archive_read_set_format_option(a.get(), "iso9660", joliet ? "rockridge" : "joliet", nullptr);
+    if (archive_read_open_filename(a.get(), path_.c_str(), 64 * 1024) != ARCHIVE_OK) {
       const char* why = archive_error_string(a.get());
-      if (items.empty()) {
-        throw ImageError("„" + path_ + "“ je poškozený obraz disku (" +
-                         (why ? why : "neznámá chyba") + "). Nic nebylo uloženo.");
+      throw ImageError("„" + path_ + "“ nelze číst jako obraz disku ISO 9660 (" +
+                       (why ? why : "neznámá chyba") + "). Nic nebylo uloženo.");
+    }
+    std::unordered_map<std::string, std::uint64_t> sizes;
+    archive_entry* entry = nullptr;
+    for (;;) {
+      const int r = archive_read_next_header(a.get(), &entry);
+      if (r == ARCHIVE_EOF)
+        break;
+      if (r == ARCHIVE_FATAL || r == ARCHIVE_RETRY) {
+        const char* why = archive_error_string(a.get());
+        if (items.empty()) {
+          throw ImageError("„" + path_ + "“ je poškozený obraz disku (" +
+                           (why ? why : "neznámá chyba") + "). Nic nebylo uloženo.");
+        }
+        problems_.push_back(std::string("Obraz je poškozený, čten jen po chybu: ") +
+                            (why ? why : "neznámá chyba") + ".");
+        break;
       }
-      problems_.push_back(std::string("Obraz je poškozený, čten jen po chybu: ") +
-                          (why ? why : "neznámá chyba") + ".");
-      break;
+      if (items.size() >= kMostEntries) {
+        problems_.push_back("Obraz má přes " + std::to_string(kMostEntries) +
+                            " položek; čten jen po tuto mez.");
+        break;
+      }
+      const char* raw = archive_entry_pathname(entry);
+      const std::string p = CleanPath(raw ? raw : "");
+      if (p.empty())
+        continue;
+      Archived item;
+      item.path = std::move(p);
+      const mode_t type = archive_entry_filetype(entry);
+      item.directory = type == AE_IFDIR;
+      item.symlink = type == AE_IFLNK;
+      if (item.symlink && archive_entry_symlink(entry))
+        item.target = archive_entry_symlink(entry);
+      item.size = archive_entry_size_is_set(entry)
+                      ? static_cast<std::uint64_t>(archive_entry_size(entry))
+                      : 0;
+      if (const char* hard = archive_entry_hardlink(entry)) {
+        // A second name for an earlier file: libarchive gives its size only once.
+        const auto it = sizes.find(hard);
+        item.size = it == sizes.end() ? 0 : it->second;
+      }
+      item.mtime = archive_entry_mtime(entry);
+      if (!item.directory && !item.symlink)
+        sizes[item.path] = item.size;
+      items.push_back(std::move(item));
     }
-    if (items.size() >= kMostEntries) {
-      problems_.push_back("Obraz má přes " + std::to_string(kMostEntries) +
-                          " položek; čten jen po tuto mez.");
-      break;
-    }
-    const char* raw = archive_entry_pathname(entry);
-    const std::string p = CleanPath(raw ? raw : "");
-    if (p.empty())
-      continue;
-    Archived item;
-    item.path = std::move(p);
-    const mode_t type = archive_entry_filetype(entry);
-    item.directory = type == AE_IFDIR;
-    item.symlink = type == AE_IFLNK;
-    if (item.symlink && archive_entry_symlink(entry))
-      item.target = archive_entry_symlink(entry);
-    item.size = archive_entry_size_is_set(entry)
-                    ? static_cast<std::uint64_t>(archive_entry_size(entry))
-                    : 0;
-    if (const char* hard = archive_entry_hardlink(entry)) {
-      // A second name for an earlier file: libarchive gives its size only once.
-      const auto it = sizes.find(hard);
-      item.size = it == sizes.end() ? 0 : it->second;
-    }
-    item.mtime = archive_entry_mtime(entry);
-    if (!item.directory && !item.symlink)
-      sizes[item.path] = item.size;
-    items.push_back(std::move(item));
   }
-
   std::unordered_map<std::string, const Archived*> byPath;
   for (const Archived& item : items)
     byPath.emplace(item.path, &item);
@@ -504,7 +521,7 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
   // Directories libarchive passes over (it reads the image front to back
   // and skips one recorded before its parent, as genisoimage does for deep
   // Joliet trees) are taken from the records themselves.
-  if (!rockRidge) {
+  if (!rockRidge || !archiveReads) {
     std::vector<const std::string*> parentsFirst;
     for (const auto& [rel, records] : walk.dirs)
       parentsFirst.push_back(&rel);

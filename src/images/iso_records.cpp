@@ -87,6 +87,7 @@ class Walker {
   void Directory(const std::string& path, std::uint64_t offset, std::uint64_t size, int depth) {
     const std::string shown = "/" + path;
     if (size > kLargestDirectory || offset > imageSize_ || size > imageSize_ - offset) {
+      out_.absurd = true;
       Problem(directoryProblems_, "Adresář " + shown + " leží mimo obraz; vynechán.");
       return;
     }

@@ -50,6 +50,10 @@ struct IsoWalk {
   // Directory path below the root ("" for the root, "a/b") to its records.
   std::unordered_map<std::string, std::vector<IsoRecord>> dirs;
   std::vector<std::string> problems;  // Czech, one line each
+  // A directory record claims a size no directory has, or a place outside
+  // the image: such a tree is not handed to libarchive, which would try to
+  // hold the whole claimed size in memory.
+  bool absurd = false;
 };
 
 // Walks the tree whose root record is in descriptor. Directories that loop,

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -40,6 +41,7 @@
 #include "gui/TPridaniCDForm.h"
 #include "gui/TRenameForm.h"
 #include "gui/TSkupinaForm.h"
+#include "images/disc_image.h"
 #include "platform/linux_file_tree.h"
 #include "settings/group_kinds.h"
 #include "settings/registry.h"
@@ -281,6 +283,7 @@ class AddDiscTest : public QObject {
   void storedDiscIsReportedAsDuplicate();
   void commentsAndGroupsForItemsAreStored();
   void folderChosenWithDotsIsScannedAsADisc();
+  void imageChosenOrDroppedIsScannedAsADisc();
   void automaticModeCountsDownAndStoresOnce();
   void failuresLeaveTheWindowIdle();
   void mainWindowAddsDiscAndSavesOptions();
@@ -649,6 +652,62 @@ void AddDiscTest::folderChosenWithDotsIsScannedAsADisc() {
   // "Bez struktury": the header only.
   QVERIFY(stored.items.empty());
   QVERIFY(!ReadDisc(f.catalogue(), kSerialText).found);
+}
+
+// An image file chosen with "Obraz disku…" or dropped on the window is the
+// drive: its serial, label and tree are the image's, nothing is ejected; a
+// dropped file that is no image is refused with a message.
+void AddDiscTest::imageChosenOrDroppedIsScannedAsADisc() {
+  if (std::system("command -v xorriso >/dev/null 2>&1") != 0)
+    QSKIP("xorriso is not installed (scripts/setup installs it)");
+  Fixture f;
+  const std::string disc = f.addDisc("disc", "TESTDISK", kSerial);
+  const std::string image = f.folder("disk.iso");
+  const std::string make = "LC_ALL=C.UTF-8 xorriso -as mkisofs -J -V 'Obraz' -quiet -o '" + image +
+                           "' '" + disc + "' 2>/dev/null";
+  QCOMPARE(std::system(make.c_str()), 0);
+  const rondo::VolumeInfo volume = rondo::images::DiscImage(image).Volume();
+  auto form = f.openForm();
+
+  // A dropped text file is refused.
+  const std::string text = f.folder("pozn.txt");
+  std::ofstream(text) << "nic";
+  const auto drop = [&](const std::string& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.get(), &event);
+  };
+  drop(text);
+  QCOMPARE(f.messages.size(), qsizetype(1));
+  QVERIFY(f.messages.front().contains("není obraz disku"));
+  QVERIFY(form->driveEdit()->text() != QString::fromStdString(text));
+
+  drop(image);
+  QCOMPARE(form->driveEdit()->text(), QString::fromStdString(image));
+  form->driveEdit()->setText(QString::fromStdString(disc));
+  form->chooseFileHook = [&](const QString&, const QString&) {
+    return QString::fromStdString(image);
+  };
+  QVERIFY(Click(form->imageButton()));
+  QCOMPARE(form->driveEdit()->text(), QString::fromStdString(image));
+  QCOMPARE(form->nameEdit()->text(), QString("Obraz"));
+  QVERIFY(form->startButton()->isEnabled());
+  QVERIFY(!TabShown(*form, TPridaniCDForm::kExplorerPage));
+  form->ejectWhenDoneBox()->setChecked(true);
+
+  QVERIFY(Click(form->startButton()));
+  QVERIFY2(f.messages.size() == 1, qPrintable(f.messages.join('\n')));
+  QVERIFY(f.drives.ejected.empty());
+  QVERIFY(form->runLog().join('\n').contains("čten strom Joliet"));
+  const StoredDisc stored =
+      ReadDisc(f.catalogue(), QString::fromStdString(rondo::SerialText(volume.serial)));
+  QVERIFY(stored.found);
+  QCOMPARE(stored.label, std::string("Obraz"));
+  QVERIFY(FindItem(stored, "Hudba") != nullptr);
 }
 
 void AddDiscTest::automaticModeCountsDownAndStoresOnce() {
