@@ -128,6 +128,33 @@ TEST_F(DuplicatesTest, GroupsInTheOrderOfTheSpaceTheExtraCopiesTake) {
   }
 }
 
+TEST_F(DuplicatesTest, KeysSharingAHashMakeNoFalseGroup) {
+  const auto groups = [this](DuplicateKey by, std::uint64_t hashMask) {
+    test::FakeHost host;
+    Engine engine(host);
+    engine.DatabasePath = Db();
+    FixedDuplicateHost options;
+    options.options.by = by;
+    options.options.hashMask = hashMask;
+    engine.DuplicateSearch = &options;
+    engine.RunOperation(OperationCode::kFindDuplicates);
+    Rows texts;
+    for (const auto& group : engine.Duplicates.Groups()) {
+      std::string text;
+      for (std::size_t i = 0; i < group.copies; ++i) {
+        const auto& copy = engine.Duplicates.CopyOf(group, i);
+        text += engine.Duplicates.Name(copy) + "@" + ToUtf8(engine.Duplicates.DiscOf(copy).serial) +
+                " ";
+      }
+      texts.push_back(text);
+    }
+    return texts;
+  };
+  EXPECT_EQ(groups(DuplicateKey::kNameSize, ~std::uint64_t{0}).size(), 5u);
+  for (const auto by : {DuplicateKey::kName, DuplicateKey::kNameSize, DuplicateKey::kNameSizeTime})
+    EXPECT_EQ(groups(by, 0), groups(by, ~std::uint64_t{0}));
+}
+
 TEST_F(DuplicatesTest, DamagedDiscIsNamedAndTheRestCompared) {
   CatalogueBytes catalogue;
   catalogue.AddDisc({.serial = "AAAA-0001"}, {Item(false, "a.txt", 1, 5)});
