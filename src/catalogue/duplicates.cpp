@@ -352,7 +352,7 @@ void FindDuplicates(ByteStream& file, DuplicateHost& host, DuplicateReport& repo
         const auto damage =
             WalkFiles(file, walker, false, host, [&](const FileKey& key, auto, auto&) {
               if (compared(key))
-                batch.push_back((KeyHash(fold, o.by, key) & o.hashMask));
+                batch.push_back(KeyHash(fold, o.by, key) & o.hashMask);
             });
         constexpr std::size_t kAhead = 8;
         for (std::size_t i = 0; i < std::min(kAhead, batch.size()); ++i)
@@ -399,7 +399,7 @@ void FindDuplicates(ByteStream& file, DuplicateHost& host, DuplicateReport& repo
             WalkFiles(
                 file, walker, true, host,
                 [&](const FileKey& key, std::uint64_t at, const std::vector<std::string>& stack) {
-                  if (!compared(key) || !marked.Contains((KeyHash(fold, o.by, key) & o.hashMask)))
+                  if (!compared(key) || !marked.Contains(KeyHash(fold, o.by, key) & o.hashMask))
                     return;
                   if (!index)
                     index = report.AddDisc({h.Serial.Text(), h.Description.Text()});

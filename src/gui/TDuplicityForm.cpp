@@ -39,7 +39,7 @@ constexpr std::array<ListColumn, kColumnCount> kColumns = {{
     {"Velikost", 80, true},
     {"Navíc", 80, true},
     {"CD", 150, false},
-    {"Serial", 80, false},
+    {"Serial", 90, false},
     {"Umístění", 200, false},
     {"Vytvořeno", 120, false},
 }};
