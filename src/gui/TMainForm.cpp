@@ -406,6 +406,7 @@ void TMainForm::buildMenus() {
   discCommand("actionChangeCdGroups", "Změnit skupinu...", &TMainForm::changeCdGroups);
   discCommand("actionSurfaceCheck", "Kontrola povrchu CD...", &TMainForm::checkSurface);
   discCommand("actionMyBorrowed", "Mé půjčené...", &TMainForm::showBorrowed);
+  discCommand("actionExportDiscs", "Exportovat seznam CD...", &TMainForm::exportDiscs);
 
   QMenu* groups = bar->addMenu(QStringLiteral("[Skupiny]"));
   groups->setObjectName(QStringLiteral("menuGroups"));
@@ -448,6 +449,9 @@ void TMainForm::buildMenus() {
       addCommand(itemsMenu_, "actionItemGroups", QStringLiteral("Změnit skupinu..."), true);
   connect(itemGroups, &QAction::triggered, this,
           [this] { runOperation(OperationCode::kChangeItemGroups); });
+  QAction* exportItems =
+      addCommand(itemsMenu_, "actionExportItems", QStringLiteral("Exportovat seznam..."), true);
+  connect(exportItems, &QAction::triggered, this, &TMainForm::exportItems);
   itemsMenu_->menuAction()->setVisible(false);
 
   QMenu* settings = bar->addMenu(QStringLiteral("[Nastavení]"));
@@ -469,9 +473,9 @@ void TMainForm::buildContextMenus() {
   // there is enabled here too.
   discContextMenu_ = new QMenu(this);
   discContextMenu_->setObjectName(QStringLiteral("discContextMenu"));
-  for (const char* name :
-       {"actionAddCd", "actionRemoveCds", "actionLendCds", "actionReturnCds", "actionClearLending",
-        "actionRenameCd", "actionChangeCdGroups", "actionCreateMultigroup", "actionQuit"}) {
+  for (const char* name : {"actionAddCd", "actionRemoveCds", "actionLendCds", "actionReturnCds",
+                           "actionClearLending", "actionRenameCd", "actionChangeCdGroups",
+                           "actionCreateMultigroup", "actionExportDiscs", "actionQuit"}) {
     discContextMenu_->addAction(command(QString::fromLatin1(name)));
   }
 
@@ -482,6 +486,7 @@ void TMainForm::buildContextMenus() {
   title->setEnabled(false);
   dirContextMenu_->addAction(command(QStringLiteral("actionItemComment")));
   dirContextMenu_->addAction(command(QStringLiteral("actionItemGroups")));
+  dirContextMenu_->addAction(command(QStringLiteral("actionExportItems")));
 
   connect(discView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     discContextMenu_->popup(discView_->viewport()->mapToGlobal(pos));

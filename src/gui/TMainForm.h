@@ -103,6 +103,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   std::function<bool(const QString& text)> confirmHook;
   // When set, receives the messages instead of a message box.
   std::function<void(const QString& text)> messageHook;
+  // When set, answers where an export of a list goes ("" = cancelled)
+  // instead of the save dialog.
+  std::function<QString(const QString& proposed)> exportFileHook;
   // When set, answers the one-line text prompt (nullopt = "Storno") and the
   // group picker (nullopt = "Zrušit") instead of showing them.
   std::function<std::optional<QString>(const TextPrompt& prompt)> textHook;
@@ -238,6 +241,10 @@ class TMainForm : public QMainWindow, public EngineHost {
   void searchDatabase();
   // "Duplicity...".
   void showDuplicates();
+  // "Exportovat seznam CD..." and "Exportovat seznam...": the disc list or
+  // the browsed directory to CSV or HTML.
+  void exportDiscs();
+  void exportItems();
   // "Přepočítat adresářovou strukturu u všech CD...".
   void recalculateAll();
   // "Kontrola povrchu CD...".

@@ -33,6 +33,7 @@
 #include "gui/TLngINISupp.h"
 #include "gui/TRenameForm.h"
 #include "gui/column_layout.h"
+#include "gui/export_dialogs.h"
 #include "gui/search_results_model.h"
 #include "settings/group_kinds.h"
 
@@ -302,8 +303,12 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   connect(export_, &QPushButton::clicked, this, [this] {
     QMenu menu(this);
     QAction* notepad = menu.addAction(QStringLiteral("> Notepad"));
-    if (menu.exec(QCursor::pos()) == notepad)
+    QAction* table = menu.addAction(QStringLiteral("> &Tabulka CSV nebo HTML..."));
+    QAction* chosen = menu.exec(QCursor::pos());
+    if (chosen == notepad)
       exportToViewer();
+    else if (chosen == table)
+      exportTable();
   });
   // Tab goes from the chosen groups through the buttons between the lists.
   QWidget::setTabOrder(chosen_, add_);
@@ -530,6 +535,17 @@ void TSearchForm::exportToViewer() {
     showMessage(QStringLiteral("Výsledky hledání jsou uloženy v souboru „") + path +
                 QStringLiteral("“. Program, který by ho otevřel, se nenašel."));
   }
+}
+
+void TSearchForm::exportTable() {
+  const ExportRequest request{QStringLiteral("Výsledky hledání"), QStringLiteral("Hledani"),
+                              SearchExportFields(), [this](ExportWriter& rows) {
+                                for (std::size_t row = 0; row < engine_.Found.size(); ++row)
+                                  rows.Row(SearchExportRow(engine_.Found, row));
+                              }};
+  const QString problem = ExportList(this, registry_, request, chooseTableFile);
+  if (!problem.isEmpty())
+    showMessage(problem);
 }
 
 void TSearchForm::done(int result) {

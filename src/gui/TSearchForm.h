@@ -46,6 +46,9 @@ class TSearchForm : public QDialog, public SearchHost {
   std::function<QString(const QString& proposed)> chooseExportFile;
   // The folder proposed for "Hledani.txt": the user's documents folder.
   QString exportFolder;
+  // Asks where the results go as a table (CSV or HTML); the default is the
+  // save dialog, tests replace it.
+  std::function<QString(const QString& proposed)> chooseTableFile;
   // Called with every record read, before the window lets its events run
   // (tests press buttons in the middle of a search from here).
   std::function<void()> recordHook;
@@ -102,6 +105,8 @@ class TSearchForm : public QDialog, public SearchHost {
   void newGroup();     // "N"
   // "> Notepad": writes Hledani.txt and opens it.
   void exportToViewer();
+  // "> Tabulka CSV nebo HTML...": the results with all their values.
+  void exportTable();
 
  protected:
   void done(int result) override;

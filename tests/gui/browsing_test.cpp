@@ -453,13 +453,14 @@ void BrowsingTest::contextMenuOfTheDirectoryList() {
   QMenu* menu = f.window->dirContextMenu();
   QTRY_VERIFY(menu->isVisible());
   const QList<QAction*> actions = menu->actions();
-  QCOMPARE(actions.size(), 3);
+  QCOMPARE(actions.size(), 4);
   QCOMPARE(actions[0]->text(), QString("[Soubory a adresáře]"));
   QVERIFY(!actions[0]->isEnabled());
   // The commands carry the letters they have in the menu bar.
   QCOMPARE(actions[1]->text(), QString("&Změnit komentář..."));
   QCOMPARE(actions[2]->text(), QString("Z&měnit skupinu..."));
-  QVERIFY(actions[1]->isEnabled() && actions[2]->isEnabled());
+  QCOMPARE(actions[3]->text(), QString("&Exportovat seznam..."));
+  QVERIFY(actions[1]->isEnabled() && actions[2]->isEnabled() && actions[3]->isEnabled());
   menu->hide();
 }
 

@@ -721,14 +721,15 @@ void MainWindowTest::menusHaveTheirCommandsInOrder() {
       {"[Hledat]", {"V obsahu databáze..."}},
       {"[CD]",
        {"Přidat...", "Ubrat, zrušit multiskupinu...", "Půjčit...", "Vráceno", "Vyčistit",
-        "Přejmenovat...", "Změnit skupinu...", "Kontrola povrchu CD...", "Mé půjčené..."}},
+        "Přejmenovat...", "Změnit skupinu...", "Kontrola povrchu CD...", "Mé půjčené...",
+        "Exportovat seznam CD..."}},
       {"[Skupiny]",
        {"Správa skupin...", "-", "Vytvořit multi skupinu z vybraných CD...",
         "Importovat skupiny z této databáze..."}},
       {"[Databáze]",
        {"Informace o databázi...", "Převody verzí...",
         "Přepočítat adresářovou strukturu u všech CD...", "Duplicity..."}},
-      {"[Soubory a Adresáře]", {"Změnit komentář...", "Změnit skupinu..."}},
+      {"[Soubory a Adresáře]", {"Změnit komentář...", "Změnit skupinu...", "Exportovat seznam..."}},
       {"[Nastavení]", {"Aplikace..."}},
       {"[Nápověda]", {"Co je nového...", "O aplikaci..."}},
       // The language files beside the program, named by their language.
@@ -861,7 +862,8 @@ void MainWindowTest::toolBarAndDiscContextMenu() {
   }
   QCOMPARE(entries, (QStringList{"Přidat...", "Ubrat, zrušit multiskupinu...", "Půjčit...",
                                  "Vráceno", "Vyčistit", "Přejmenovat...", "Změnit skupinu...",
-                                 "Vytvořit multi skupinu z vybraných CD...", "Konec"}));
+                                 "Vytvořit multi skupinu z vybraných CD...",
+                                 "Exportovat seznam CD...", "Konec"}));
   menu->actions().last()->trigger();
   QVERIFY(!f.window->isVisible());
 }

@@ -406,7 +406,7 @@ class SearchWindowTest : public QObject {
                         menu->actionGeometry(menu->actions().first()).center());
     });
     QTest::mouseClick(form.exportButton(), Qt::LeftButton);
-    QCOMPARE(items, QStringList{"> Notepad"});
+    QCOMPARE(items, (QStringList{"> Notepad", "> &Tabulka CSV nebo HTML..."}));
     // Hledani.txt in the documents folder is proposed; the chosen file is
     // written and opened.
     QCOMPARE(proposed, QStringList{f.dir.path() + "/Hledani.txt"});
@@ -433,6 +433,50 @@ class SearchWindowTest : public QObject {
     QCOMPARE(opened.size(), 2);
     QCOMPARE(f.host.messages.size(), std::size_t{2});
     QVERIFY(QString::fromStdString(f.host.messages[1]).startsWith("Chyba: "));
+  }
+
+  void exportTableWritesCsvAndHtml() {
+    Fixture f;
+    TSearchForm form(f.engine, f.registry);
+    form.show();
+    Search(form, "abc");
+    QStringList proposed;
+    QString answer = f.dir.path() + "/výsledky.csv";
+    form.chooseTableFile = [&](const QString& path) {
+      proposed << path;
+      return answer;
+    };
+    const auto read = [&] {
+      QFile file(answer);
+      return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    form.exportTable();
+    const QStringList csv = read().split("\r\n");
+    QCOMPARE(csv.size(), kAllHits.size() + 2);  // the header, the rows, "" after the last CRLF
+    QVERIFY(csv[0].startsWith("name,kind,size,attributes,attributeLetters,time,"));
+    QCOMPARE(csv[2], QString("abc.jpg,file,1234,32,a,2020-06-18T06:00:00,pláž,Léto abc\\Moře,"
+                             "Fotky,A-1,,,FOTO"));
+    for (int r = 0; r < kAllHits.size(); ++r)
+      QVERIFY2(csv[r + 1].startsWith(kAllHits[r] + ","), qPrintable(csv[r + 1]));
+
+    // The folder of the last export is proposed next time.
+    answer = f.dir.path() + "/výsledky.html";
+    form.exportTable();
+    QCOMPARE(proposed.last(), f.dir.path() + "/Hledani.csv");
+    const QString html = read();
+    QVERIFY(html.startsWith("<!DOCTYPE html>"));
+    QCOMPARE(html.count("<tr>"), kAllHits.size() + 1);
+    for (const QString& name : kAllHits)
+      QVERIFY2(html.contains("<td>" + name + "</td>"), qPrintable(name));
+    QVERIFY(html.contains("<script>") && html.contains("<style>"));
+    QVERIFY(!html.contains("http", Qt::CaseInsensitive));
+    QVERIFY(f.host.messages.empty());
+
+    // A folder that cannot take the file: the reason is shown.
+    answer = f.dir.path() + "/chybí/x.csv";
+    form.exportTable();
+    QCOMPARE(f.host.messages.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(f.host.messages[0]).contains(answer));
   }
 
   void anUnreadableCatalogueIsReported() {
