@@ -105,6 +105,12 @@ std::size_t Characters(const std::string& utf8) {
 // A path as libarchive gives it with its empty and "." names left out and
 // ".." (which only a damaged image holds) made a name of its own.
 std::string CleanPath(const std::string& path) {
+  const bool clean_already = !path.empty() && path.front() != '/' && path.back() != '/' &&
+                             path.find("//") == std::string::npos && !path.starts_with("./") &&
+                             path.find("/./") == std::string::npos &&
+                             path.find("..") == std::string::npos && path != ".";
+  if (clean_already)
+    return path;
   std::string clean;
   for (std::size_t b = 0; b <= path.size();) {
     const std::size_t e = std::min(path.find('/', b), path.size());
@@ -121,7 +127,8 @@ struct Archived {
   std::string path;
   bool directory = false;
   bool symlink = false;
-  std::string target;  // of a symbolic link
+  std::string target;    // of a symbolic link
+  std::string hardlink;  // the earlier name of the same file
   std::uint64_t size = 0;
   std::time_t mtime = 0;
 };
@@ -246,17 +253,16 @@ DiscImage::DiscImage(const std::string& path) : path_(path) {
       if (!udfPresent)
         throw;
       dirs_.clear();
-      extents_.clear();
+      moreExtents_.clear();
     }
   }
   // A bridge image's UDF files share their data with the ISO files: the
   // ISO records give them the time and hidden flag libudfread does not.
   std::unordered_map<std::uint64_t, const TreeEntry*> isoByOffset;
   for (const auto& [rel, dir] : dirs_) {
-    for (const TreeEntry& e : dir.entries) {
-      const auto it = extents_.find(Join(rel, e.name));
-      if (!e.directory && it != extents_.end() && !it->second.empty() && e.size > 0)
-        isoByOffset.emplace(it->second.front().offset, &e);
+    for (std::size_t i = 0; udfPresent && i < dir.extents.size(); ++i) {
+      if (!dir.entries[i].directory && dir.entries[i].size > 0)
+        isoByOffset.emplace(dir.extents[i].offset, &dir.entries[i]);
     }
   }
 
@@ -360,7 +366,7 @@ DiscImage::DiscImage(const std::string& path) : path_(path) {
       dirs_.clear();
       for (auto& [rel, entries] : udfTree)
         dirs_[rel].entries = std::move(entries);
-      extents_.clear();
+      moreExtents_.clear();
       kind_ = ImageTreeKind::kUdf;
     }
   }
@@ -410,6 +416,7 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
   if (!archiveReads)
     problems_.push_back("Obraz má poškozené adresářové záznamy; strom čten jen z nich.");
   std::vector<Archived> items;
+  bool linked = false;  // symbolic or hard links seen
   if (archiveReads) {
     const Utf8Locale utf8;
     std::unique_ptr<archive, ArchiveCloser> a(archive_read_new());
@@ -423,7 +430,6 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
       throw ImageError("„" + path_ + "“ nelze číst jako obraz disku ISO 9660 (" +
                        (why ? why : "neznámá chyba") + "). Nic nebylo uloženo.");
     }
-    std::unordered_map<std::string, std::uint64_t> sizes;
     archive_entry* entry = nullptr;
     for (;;) {
       const int r = archive_read_next_header(a.get(), &entry);
@@ -459,19 +465,19 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
                       ? static_cast<std::uint64_t>(archive_entry_size(entry))
                       : 0;
       if (const char* hard = archive_entry_hardlink(entry)) {
-        // A second name for an earlier file: libarchive gives its size only once.
-        const auto it = sizes.find(hard);
-        item.size = it == sizes.end() ? 0 : it->second;
+        // A second name for an earlier file: libarchive gives its size only
+        // with the first, looked up below.
+        item.hardlink = CleanPath(hard);
+        linked = true;
       }
+      linked = linked || item.symlink;
       item.mtime = archive_entry_mtime(entry);
-      if (!item.directory && !item.symlink)
-        sizes[item.path] = item.size;
       items.push_back(std::move(item));
     }
   }
   std::unordered_map<std::string, const Archived*> byPath;
-  for (const Archived& item : items)
-    byPath.emplace(item.path, &item);
+  for (std::size_t i = 0; linked && i < items.size(); ++i)
+    byPath.emplace(items[i].path, &items[i]);
   const LinkResolver resolver{byPath};
   dirs_[""];
   for (const Archived& item : items) {
@@ -493,6 +499,10 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
     e.name = Leaf(item.path);
     e.directory = item.directory;
     e.size = item.directory ? 0 : item.size;
+    if (!item.hardlink.empty()) {
+      const auto first = byPath.find(item.hardlink);
+      e.size = first == byPath.end() ? 0 : first->second->size;
+    }
     e.time = LocalTime(item.mtime);
     if (item.symlink) {
       e.link = true;
@@ -534,44 +544,54 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
       if (rel.empty() ? false : dirs_.count(rel) == 0)
         continue;
       std::vector<TreeEntry>& entries = dirs_[rel].entries;
+      std::vector<std::string_view> known;
+      known.reserve(entries.size());
+      for (const TreeEntry& e : entries)
+        known.emplace_back(e.name);
+      std::sort(known.begin(), known.end());
+      std::vector<TreeEntry> missing;
       for (const IsoRecord& record : records) {
-        const bool known = std::any_of(entries.begin(), entries.end(),
-                                       [&](const TreeEntry& e) { return e.name == record.name; });
-        if (known)
+        if (std::binary_search(known.begin(), known.end(), std::string_view(record.name)))
           continue;
         TreeEntry e;
         e.name = record.name;
         e.directory = record.directory;
-        for (const Extent& extent : record.extents)
-          e.size += record.directory ? 0 : extent.size;
+        if (!record.directory) {
+          e.size = record.extent.size;
+          for (const Extent& extent : record.more)
+            e.size += extent.size;
+        }
         e.time = LocalTime(static_cast<std::time_t>(record.time));
-        entries.push_back(std::move(e));
+        missing.push_back(std::move(e));
         if (record.directory)
           dirs_[Join(rel, record.name)];
       }
+      for (TreeEntry& e : missing)
+        entries.push_back(std::move(e));
     }
   }
   // The records' order and hidden flags; entries the walk did not meet
   // (a relocated deep directory, a name continued elsewhere) follow in
   // libarchive's order.
+  constexpr std::size_t kNotMet = std::numeric_limits<std::size_t>::max();
   for (auto& [rel, dir] : dirs_) {
     const auto found = walk.dirs.find(rel);
-    std::unordered_map<std::string, std::size_t> position;
+    // The records by name, to find each entry's record.
+    std::vector<std::pair<std::string_view, std::size_t>> byName;
     if (found != walk.dirs.end()) {
-      for (std::size_t i = 0; i < found->second.size(); ++i) {
-        const IsoRecord& record = found->second[i];
-        position.emplace(record.name, i);
-        if (!record.directory)
-          extents_[Join(rel, record.name)] = record.extents;
-      }
+      byName.reserve(found->second.size());
+      for (std::size_t i = 0; i < found->second.size(); ++i)
+        byName.emplace_back(found->second[i].name, i);
+      std::sort(byName.begin(), byName.end());
     }
-    std::vector<std::pair<std::size_t, std::size_t>> order;  // position, index
+    std::vector<std::pair<std::size_t, std::size_t>> order;  // record, entry
+    order.reserve(dir.entries.size());
     for (std::size_t i = 0; i < dir.entries.size(); ++i) {
-      const auto it = position.find(dir.entries[i].name);
-      const std::size_t at =
-          it == position.end() ? std::numeric_limits<std::size_t>::max() : it->second;
       TreeEntry& e = dir.entries[i];
-      const bool hidden = at != std::numeric_limits<std::size_t>::max() && found->second[at].hidden;
+      const auto it = std::lower_bound(byName.begin(), byName.end(),
+                                       std::pair<std::string_view, std::size_t>(e.name, 0));
+      const std::size_t at = it != byName.end() && it->first == e.name ? it->second : kNotMet;
+      const bool hidden = at != kNotMet && found->second[at].hidden;
       e.attributes = 0x01 | (e.directory ? 0x10 : 0) |
                      ((hidden || (!e.name.empty() && e.name[0] == '.')) ? 0x02 : 0);
       order.emplace_back(at, i);
@@ -580,8 +600,14 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
                      [](const auto& x, const auto& y) { return x.first < y.first; });
     std::vector<TreeEntry> sorted;
     sorted.reserve(order.size());
-    for (const auto& [at, i] : order)
+    dir.extents.reserve(order.size());
+    for (const auto& [at, i] : order) {
+      const IsoRecord* record = at == kNotMet ? nullptr : &found->second[at];
+      dir.extents.push_back(record != nullptr && !record->directory ? record->extent : Extent{});
+      if (record != nullptr && !record->more.empty())
+        moreExtents_[Join(rel, record->name)] = record->more;
       sorted.push_back(std::move(dir.entries[i]));
+    }
     dir.entries = std::move(sorted);
   }
 }
@@ -614,8 +640,20 @@ std::vector<Extent> DiscImage::Extents(const std::string& path) const {
   std::string relative;
   if (!Relative(path, relative))
     return {};
-  const auto it = extents_.find(relative);
-  return it == extents_.end() ? std::vector<Extent>{} : it->second;
+  const auto dir = dirs_.find(Parent(relative));
+  if (dir == dirs_.end() || dir->second.extents.empty())
+    return {};
+  const std::string name = Leaf(relative);
+  const std::vector<TreeEntry>& entries = dir->second.entries;
+  for (std::size_t i = 0; i < entries.size() && i < dir->second.extents.size(); ++i) {
+    if (entries[i].name != name || entries[i].directory)
+      continue;
+    std::vector<Extent> extents{dir->second.extents[i]};
+    if (const auto more = moreExtents_.find(relative); more != moreExtents_.end())
+      extents.insert(extents.end(), more->second.begin(), more->second.end());
+    return extents;
+  }
+  return {};
 }
 
 std::string DiscImage::TreeText() const {

@@ -61,6 +61,9 @@ class DiscImage : public FileTree {
  private:
   struct Directory {
     std::vector<TreeEntry> entries;
+    // Where each entry's data lies in an ISO 9660 image (its first extent),
+    // in the entries' order; empty for a UDF tree.
+    std::vector<Extent> extents;
     bool complete = true;
   };
   void ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& descriptors, bool rockRidge);
@@ -73,7 +76,8 @@ class DiscImage : public FileTree {
   VolumeInfo volume_;
   ImageTreeKind kind_ = ImageTreeKind::kIso9660;
   std::unordered_map<std::string, Directory> dirs_;
-  std::unordered_map<std::string, std::vector<Extent>> extents_;
+  // The further extents of multi-extent files, by path below the image.
+  std::unordered_map<std::string, std::vector<Extent>> moreExtents_;
   std::vector<std::string> problems_;
 };
 

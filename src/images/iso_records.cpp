@@ -148,13 +148,13 @@ class Walker {
           name = "_";
       }
       if (continued && !records.empty() && records.back().name == name) {
-        records.back().extents.push_back(extent);
+        records.back().more.push_back(extent);
       } else {
         IsoRecord r;
         r.name = std::move(name);
         r.directory = (flags & 0x02) != 0;
         r.hidden = (flags & 0x01) != 0;
-        r.extents.push_back(extent);
+        r.extent = extent;
         r.time = RecordTime(record.substr(18, 7));
         records.push_back(std::move(r));
       }

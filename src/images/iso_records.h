@@ -27,8 +27,9 @@ struct IsoRecord {
   std::string name;  // as the tree names it, UTF-8 for Joliet
   bool directory = false;
   bool hidden = false;
-  std::vector<Extent> extents;  // more than one for a multi-extent file
-  std::int64_t time = 0;        // recorded, seconds since 1970 UTC
+  Extent extent;
+  std::vector<Extent> more;  // the further extents of a multi-extent file
+  std::int64_t time = 0;     // recorded, seconds since 1970 UTC
 };
 
 // The volume descriptors from sector 16 to the set terminator.
