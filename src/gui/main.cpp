@@ -40,6 +40,9 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Rondotheka"));
   QApplication::setOrganizationName(QStringLiteral("QEL Software"));
   QApplication::setApplicationVersion(QString::fromUtf8(rondo::kVersion));
+  // Ties the windows to the installed desktop entry (its icon in the dock
+  // on Wayland, where the window class does not count).
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rondotheka.Rondotheka"));
   // Every window shows the program's own picture.
   QApplication::setWindowIcon(rondo::gui::ApplicationIcon());
   rondo::platform::UseUserLocale();
