@@ -9,6 +9,7 @@
 #include <udfread/udfread.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <limits>
 
@@ -121,6 +122,71 @@ std::string CleanPath(const std::string& path) {
   }
   return clean;
 }
+
+// The image as libarchive reads it, with a budget of calls: a damaged
+// image can send its reader round in circles (seeking on the spot for
+// ever), and running out of the budget ends the reading with an error
+// instead. A real image needs one or two calls a file and a few a sector of
+// directories.
+class BoundedSource {
+ public:
+  // records: the directory records the walk met.
+  BoundedSource(int fd, std::uint64_t size, std::uint64_t records)
+      : fd_(fd), size_(size), budget_(4 * records + size / kIsoBlock + 10'000) {}
+
+  static la_ssize_t Read(archive* a, void* self, const void** buffer) {
+    auto& s = *static_cast<BoundedSource*>(self);
+    if (!s.Spend(a))
+      return -1;
+    const std::uint64_t left = s.size_ > s.pos_ ? s.size_ - s.pos_ : 0;
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, s.buffer_.size()));
+    if (n > 0 && !platform::ReadAt(s.fd_, s.pos_, s.buffer_.data(), n)) {
+      archive_set_error(a, EIO, "čtení obrazu selhalo");
+      return -1;
+    }
+    s.pos_ += n;
+    *buffer = s.buffer_.data();
+    return static_cast<la_ssize_t>(n);
+  }
+
+  static la_int64_t Skip(archive* a, void* self, la_int64_t request) {
+    auto& s = *static_cast<BoundedSource*>(self);
+    if (!s.Spend(a) || request < 0)
+      return ARCHIVE_FATAL;
+    const std::uint64_t left = s.size_ > s.pos_ ? s.size_ - s.pos_ : 0;
+    const std::uint64_t n = std::min<std::uint64_t>(left, static_cast<std::uint64_t>(request));
+    s.pos_ += n;
+    return static_cast<la_int64_t>(n);
+  }
+
+  static la_int64_t Seek(archive* a, void* self, la_int64_t offset, int whence) {
+    auto& s = *static_cast<BoundedSource*>(self);
+    if (!s.Spend(a))
+      return ARCHIVE_FATAL;
+    const la_int64_t base = whence == SEEK_SET   ? 0
+                            : whence == SEEK_CUR ? static_cast<la_int64_t>(s.pos_)
+                                                 : static_cast<la_int64_t>(s.size_);
+    if (offset > std::numeric_limits<la_int64_t>::max() - base || base + offset < 0)
+      return ARCHIVE_FATAL;
+    s.pos_ = static_cast<std::uint64_t>(base + offset);
+    return base + offset;
+  }
+
+ private:
+  bool Spend(archive* a) {
+    if (++calls_ <= budget_)
+      return true;
+    archive_set_error(a, EINVAL, "obraz se čte pořád dokola");
+    return false;
+  }
+
+  int fd_;
+  std::uint64_t size_;
+  std::uint64_t pos_ = 0;
+  std::uint64_t calls_ = 0;
+  std::uint64_t budget_;
+  std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+};
 
 // One entry as libarchive gives it.
 struct Archived {
@@ -425,7 +491,15 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
     archive_read_support_format_iso9660(a.get());
     // The tree Windows shows: Joliet when there is one; Rock Ridge otherwise.
     archive_read_set_format_option(a.get(), "iso9660", joliet ? "rockridge" : "joliet", nullptr);
-    if (archive_read_open_filename(a.get(), path_.c_str(), 64 * 1024) != ARCHIVE_OK) {
+    std::uint64_t records = 0;
+    for (const auto& [rel, list] : walk.dirs)
+      records += list.size();
+    BoundedSource source{fd, size, records};
+    archive_read_set_callback_data(a.get(), &source);
+    archive_read_set_read_callback(a.get(), BoundedSource::Read);
+    archive_read_set_skip_callback(a.get(), BoundedSource::Skip);
+    archive_read_set_seek_callback(a.get(), BoundedSource::Seek);
+    if (archive_read_open1(a.get()) != ARCHIVE_OK) {
       const char* why = archive_error_string(a.get());
       throw ImageError("„" + path_ + "“ nelze číst jako obraz disku ISO 9660 (" +
                        (why ? why : "neznámá chyba") + "). Nic nebylo uloženo.");
