@@ -15,8 +15,10 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 
 #include "acquisition/scanner.h"
+#include "cli/cli.h"
 #include "platform/linux_file_tree.h"
 #include "platform/volume_serial.h"
 #include "settings/registry.h"
@@ -269,6 +271,41 @@ TEST_F(DiscImageTest, DamagedImagesAreRefusedOrReadAsFarAsTheyGo) {
   // Cut inside the descriptors: nothing to read.
   fs::resize_file(image, 17 * 2048);
   EXPECT_THROW(images::DiscImage{image.string()}, images::ImageError);
+}
+
+// The command line stores an image as the window does and checks its
+// surface; a file that is no image is refused with the reason.
+TEST_F(DiscImageTest, CommandLineAddsAndChecksAnImage) {
+  if (!HaveTool("xorriso"))
+    GTEST_SKIP() << "xorriso is not installed";
+  const fs::path src = MakeTree(false);
+  const fs::path image = dir_ / "disk.iso";
+  const std::string command = "LC_ALL=C.UTF-8 xorriso -as mkisofs -J -V Příkaz -quiet -o '" +
+                              image.string() + "' '" + src.string() + "' 2>/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string db = (dir_ / "katalog.big").string();
+  MemoryRegistry registry;
+  const auto run = [&](std::vector<std::string> args, std::string& out, std::string& err) {
+    std::ostringstream o, e;
+    const int status = RunCli(args, registry, o, e);
+    out = o.str();
+    err = e.str();
+    return status;
+  };
+  std::string out, err;
+  ASSERT_EQ(run({"--db", db, "add", image.string()}, out, err), kExitOk) << err;
+  const VolumeInfo volume = images::DiscImage(image.string()).Volume();
+  EXPECT_EQ(volume.label, "Příkaz");
+  EXPECT_EQ(out, SerialText(volume.serial) + "\n");
+  EXPECT_NE(err.find("čten strom Joliet"), std::string::npos) << err;
+  ASSERT_EQ(run({"--db", db, "ls", SerialText(volume.serial)}, out, err), kExitOk) << err;
+  EXPECT_NE(out.find("Žluťoučký kůň"), std::string::npos) << out;
+
+  const std::string text = (src / "a.txt").string();
+  EXPECT_EQ(run({"--db", db, "add", text}, out, err), kExitFailed);
+  EXPECT_NE(err.find("není obraz disku"), std::string::npos) << err;
+  EXPECT_EQ(run({"check", image.string()}, out, err), kExitOk) << out << err;
+  EXPECT_NE(out.find("Přečteno: 5030 B"), std::string::npos) << out;
 }
 
 // The serial of a real disc image matches the Windows checksum worked out
