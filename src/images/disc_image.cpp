@@ -717,17 +717,22 @@ std::vector<Extent> DiscImage::Extents(const std::string& path) const {
   const auto dir = dirs_.find(Parent(relative));
   if (dir == dirs_.end() || dir->second.extents.empty())
     return {};
-  const std::string name = Leaf(relative);
   const std::vector<TreeEntry>& entries = dir->second.entries;
-  for (std::size_t i = 0; i < entries.size() && i < dir->second.extents.size(); ++i) {
-    if (entries[i].name != name || entries[i].directory)
-      continue;
-    std::vector<Extent> extents{dir->second.extents[i]};
-    if (const auto more = moreExtents_.find(relative); more != moreExtents_.end())
-      extents.insert(extents.end(), more->second.begin(), more->second.end());
-    return extents;
+  if (indexedDir_ != dir->first) {
+    index_.clear();
+    for (std::size_t i = 0; i < entries.size() && i < dir->second.extents.size(); ++i) {
+      if (!entries[i].directory)
+        index_.emplace(entries[i].name, i);
+    }
+    indexedDir_ = dir->first;
   }
-  return {};
+  const auto at = index_.find(Leaf(relative));
+  if (at == index_.end())
+    return {};
+  std::vector<Extent> extents{dir->second.extents[at->second]};
+  if (const auto more = moreExtents_.find(relative); more != moreExtents_.end())
+    extents.insert(extents.end(), more->second.begin(), more->second.end());
+  return extents;
 }
 
 std::string DiscImage::TreeText() const {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -76,6 +77,10 @@ class DiscImage : public FileTree {
   VolumeInfo volume_;
   ImageTreeKind kind_ = ImageTreeKind::kIso9660;
   std::unordered_map<std::string, Directory> dirs_;
+  // The entries of the directory Extents asked about last, by name: the
+  // surface check asks about every file of a directory in turn.
+  mutable std::string indexedDir_ = "/";  // no directory's name
+  mutable std::unordered_map<std::string_view, std::size_t> index_;
   // The further extents of multi-extent files, by path below the image.
   std::unordered_map<std::string, std::vector<Extent>> moreExtents_;
   std::vector<std::string> problems_;
