@@ -142,8 +142,13 @@ TKontrolaForm::TKontrolaForm(Drives& drives, Registry& registry, QWidget* parent
   folder_->setObjectName(QStringLiteral("folderButton"));
   folder_->setAutoDefault(false);
   folder_->setToolTip(QStringLiteral("Zkontrolovat libovolnou složku"));
+  image_ = new QPushButton(QStringLiteral("Obraz disku…"), driveBox);
+  image_->setObjectName(QStringLiteral("imageButton"));
+  image_->setAutoDefault(false);
+  image_->setToolTip(QStringLiteral("Zkontrolovat soubory obrazu disku (ISO, UDF)"));
   auto* folderRow = new QHBoxLayout();
   folderRow->addStretch(1);
+  folderRow->addWidget(image_);
   folderRow->addWidget(folder_);
   auto* driveLayout = new QVBoxLayout(driveBox);
   driveLayout->addWidget(driveList_, 1);
@@ -209,7 +214,12 @@ TKontrolaForm::TKontrolaForm(Drives& drives, Registry& registry, QWidget* parent
   connect(start_, &QPushButton::clicked, this, &TKontrolaForm::startOrStop);
   connect(close_, &QPushButton::clicked, this, &QWidget::close);
   connect(folder_, &QPushButton::clicked, this, &TKontrolaForm::chooseFolder);
+  connect(image_, &QPushButton::clicked, this, &TKontrolaForm::chooseImage);
 
+  chooseImageHook = [this] {
+    return QFileDialog::getOpenFileName(this, QStringLiteral("Vyberte obraz disku ke kontrole"),
+                                        QDir::homePath());
+  };
   chooseFolderHook = [this] {
     return QFileDialog::getExistingDirectory(this, QStringLiteral("Vyberte složku ke kontrole"),
                                              QDir::homePath());
@@ -347,6 +357,18 @@ void TKontrolaForm::chooseFolder() {
     addFolder(folder);
 }
 
+void TKontrolaForm::chooseImage() {
+  if (!chooseImageHook)
+    return;
+  const QString path = chooseImageHook();
+  if (path.isEmpty())
+    return;
+  if (images::ImageSources::IsImageFile(ToUtf8(path)))
+    addFolder(path);
+  else
+    showMessage(QStringLiteral("„%1“ není obraz disku ISO 9660 ani UDF.").arg(path));
+}
+
 void TKontrolaForm::addFolder(const QString& folder) {
   const QString root = QDir::cleanPath(folder);
   if (mediumOf(root) == nullptr)
@@ -415,6 +437,7 @@ void TKontrolaForm::runCheck(const Medium& medium, std::uint64_t maximum) {
   running_ = true;
   walking_ = true;
   folder_->setEnabled(false);
+  image_->setEnabled(false);
   discMaximum_ = maximum;
   totalBytes_ = 0;
   secondBytes_ = 0;
@@ -442,6 +465,7 @@ void TKontrolaForm::runCheck(const Medium& medium, std::uint64_t maximum) {
 
   walking_ = false;
   folder_->setEnabled(true);
+  image_->setEnabled(true);
   statsTimer_->stop();
   ShowProgress(discBar_, 0, 0);
   ShowProgress(fileBar_, 0, 0);

@@ -69,6 +69,8 @@ class TKontrolaForm : public QDialog {
 
   // The folder picker of "Jiná složka..."; an empty result means cancelled.
   std::function<QString()> chooseFolderHook;
+  // The file picker of "Obraz disku…"; an empty result means cancelled.
+  std::function<QString()> chooseImageHook;
   // Receives the messages instead of a message box when set.
   std::function<void(const QString& text)> messageHook;
   // Where the files are read; the real file system when null.
@@ -89,6 +91,7 @@ class TKontrolaForm : public QDialog {
   QPushButton* startButton() const { return start_; }
   QPushButton* closeButton() const { return close_; }
   QPushButton* folderButton() const { return folder_; }
+  QPushButton* imageButton() const { return image_; }
   QTimer* refreshTimer() const { return refreshTimer_; }
   QTimer* statsTimer() const { return statsTimer_; }
 
@@ -102,6 +105,8 @@ class TKontrolaForm : public QDialog {
   void statsTick();
   // "Jiná složka...".
   void chooseFolder();
+  // "Obraz disku…": an image file offered as one more disc.
+  void chooseImage();
   // Offers a folder as one more disc (once) and selects its row.
   void addFolder(const QString& folder);
   // Selects the row of root; a folder not offered yet is added first.
@@ -149,6 +154,7 @@ class TKontrolaForm : public QDialog {
   // The drive list's column widths: fitted to the rows, or the user's.
   class ColumnLayout* columns_ = nullptr;
   QPushButton* folder_ = nullptr;
+  QPushButton* image_ = nullptr;
   QLabel* file_ = nullptr;
   QLabel* rate_ = nullptr;
   QLabel* average_ = nullptr;

@@ -363,6 +363,28 @@ class SurfaceCheckTest : public QObject {
     QTest::mouseClick(form->startButton(), Qt::LeftButton);
     QCOMPARE(form->discMaximum(), std::uint64_t{1300});
     QCOMPARE(form->errorList()->count(), 0);
+
+    // "Obraz disku…": an image of that folder is one more disc, its files
+    // read from the image; a file that is no image is refused.
+    if (std::system("command -v xorriso >/dev/null 2>&1") != 0)
+      QSKIP("xorriso is not installed (scripts/setup installs it)");
+    const std::string image = f.path("folder.iso");
+    const std::string make =
+        "xorriso -as mkisofs -J -quiet -o '" + image + "' '" + folder + "' 2>/dev/null";
+    QCOMPARE(std::system(make.c_str()), 0);
+    const qsizetype said = f.messages.size();
+    form->chooseImageHook = [&] { return QString::fromStdString(folder + "/g.bin"); };
+    QTest::mouseClick(form->imageButton(), Qt::LeftButton);
+    QCOMPARE(f.messages.size(), said + 1);
+    QVERIFY(f.messages.back().contains("není obraz disku"));
+    QCOMPARE(list->topLevelItemCount(), 5);
+    form->chooseImageHook = [&] { return QString::fromStdString(image); };
+    QTest::mouseClick(form->imageButton(), Qt::LeftButton);
+    QCOMPARE(list->topLevelItemCount(), 6);
+    QCOMPARE(Selected(list), QString::fromStdString(image));
+    QTest::mouseClick(form->startButton(), Qt::LeftButton);
+    QCOMPARE(form->discMaximum(), std::uint64_t{1300});
+    QCOMPARE(form->errorList()->count(), 0);
   }
 
   void openedFromTheMainAndTheAddDiscWindows() {
