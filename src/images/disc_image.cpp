@@ -137,7 +137,7 @@ class BoundedSource {
   static la_ssize_t Read(archive* a, void* self, const void** buffer) {
     auto& s = *static_cast<BoundedSource*>(self);
     if (!s.Spend(a))
-      return -1;
+      return 0;  // the end: libarchive stops on a truncated image
     const std::uint64_t left = s.size_ > s.pos_ ? s.size_ - s.pos_ : 0;
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, s.buffer_.size()));
     if (n > 0 && !platform::ReadAt(s.fd_, s.pos_, s.buffer_.data(), n)) {
@@ -152,7 +152,7 @@ class BoundedSource {
   static la_int64_t Skip(archive* a, void* self, la_int64_t request) {
     auto& s = *static_cast<BoundedSource*>(self);
     if (!s.Spend(a) || request < 0)
-      return ARCHIVE_FATAL;
+      return 0;  // nothing skipped; reading on meets the end
     const std::uint64_t left = s.size_ > s.pos_ ? s.size_ - s.pos_ : 0;
     const std::uint64_t n = std::min<std::uint64_t>(left, static_cast<std::uint64_t>(request));
     s.pos_ += n;
@@ -173,10 +173,13 @@ class BoundedSource {
   }
 
  private:
+  // After the budget, the image looks at its end to libarchive: it stops
+  // on an end it did not expect (an error it would not always heed).
   bool Spend(archive* a) {
     if (++calls_ <= budget_)
       return true;
-    archive_set_error(a, EINVAL, "obraz se čte pořád dokola");
+    if (calls_ == budget_ + 1)
+      archive_set_error(a, EINVAL, "obraz se čte pořád dokola");
     return false;
   }
 
