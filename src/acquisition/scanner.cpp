@@ -126,6 +126,7 @@ class EntryWriter {
     ++level;
     if (level == 0) {  // past 255 levels the Level byte cannot say more
       progress_.Warn("Adresář " + shown + " je zanořen hlouběji než 255 úrovní; nezapsán.");
+      altered_ = true;
       return;
     }
     for (const Node& node : children) {
@@ -141,6 +142,7 @@ class EntryWriter {
   MemoryStream& Buffer() { return buffer_; }
   std::uint64_t Dirs() const { return dirs_; }
   std::uint64_t Files() const { return files_; }
+  bool Altered() const { return altered_; }
 
  private:
   // The comment of an item: the last comment row naming it, then for a
@@ -174,6 +176,7 @@ class EntryWriter {
     array.chars = std::move(text.bytes);
     if (array.chars.size() > kMaxTextBytes) {
       array.chars.resize(kMaxTextBytes);
+      altered_ = true;
       progress_.Warn(what + " položky " + shownPath + " je delší než 255 bajtů; zkráceno.");
     }
     return array;
@@ -190,6 +193,7 @@ class EntryWriter {
     if (shownName != node.entry.name) {
       progress_.Warn("Jméno položky " + shownPath +
                      " obsahuje znaky, které katalog neumí uložit; uloženy jako „?“.");
+      altered_ = true;
     }
     ItemRecord r;
     r.Name = Field(std::move(name), "Jméno", shownPath);
@@ -229,6 +233,7 @@ class EntryWriter {
   MemoryStream buffer_;
   std::uint64_t dirs_ = 0;
   std::uint64_t files_ = 0;
+  bool altered_ = false;
 };
 
 }  // namespace
@@ -296,7 +301,7 @@ ScanResult ScanDisc(const ScanRequest& request, FileTree& tree, Registry& regist
   h.BlockSize = static_cast<std::uint32_t>(buffer.Size());
   buffer.Seek(0);
   WriteCdHeader(buffer, h);
-  return ScanResult{h, std::move(buffer.Bytes())};
+  return ScanResult{h, std::move(buffer.Bytes()), totals.incomplete || writer.Altered()};
 }
 
 void StoreScannedEntry(const std::string& databasePath, const std::vector<std::uint8_t>& entry,

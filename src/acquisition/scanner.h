@@ -56,6 +56,9 @@ class ScanProgress {
 struct ScanResult {
   CdHeader header;
   std::vector<std::uint8_t> entry;  // header and items, BlockSize set
+  // Something was not stored as it is on the medium: a directory or a size
+  // that could not be read, or a name the catalogue cannot hold as it is.
+  bool altered = false;
 };
 
 // Registers the chosen groups (data "none"), walks the tree once and builds

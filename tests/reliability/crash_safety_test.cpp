@@ -19,6 +19,7 @@
 #include <set>
 #include <thread>
 
+#include "acquisition/rescan.h"
 #include "acquisition/scanner.h"
 #include "borrowed/borrowed_list.h"
 #include "catalogue/conversion.h"
@@ -52,6 +53,23 @@ class ScriptedHost : public test::FakeHost {
 };
 
 class QuietProgress : public ScanProgress {};
+
+// A medium of one folder of many files, for the rescan.
+class OneFolderTree : public FileTree {
+ public:
+  bool List(const std::string& path, std::vector<TreeEntry>& entries) override {
+    if (path != "/cd")
+      return false;
+    for (int i = 0; i < 300; ++i) {
+      TreeEntry e;
+      e.name = "soubor" + std::to_string(i) + "-" + std::string(150, 'n');
+      e.size = 7;
+      e.time = 44000.25;
+      entries.push_back(e);
+    }
+    return true;
+  }
+};
 
 std::vector<CatalogueItem> Items(const std::string& prefix) {
   return {test::Item(true, prefix + "-dir", 1, 300, "^Hry"),
@@ -187,6 +205,14 @@ std::vector<Operation> Operations() {
                  }};
     ops.push_back(op);
   }
+  ops.push_back({"rescan", catalogue(BaseCatalogue()), [](const fs::path& d) {
+                   OneFolderTree tree;
+                   MemoryRegistry registry;
+                   QuietProgress progress;
+                   RescanDisc((d / kCatalogue).string(), "AAAA-0002", "/cd", tree, registry,
+                              progress, {}, [] { return LocalDateTime{2026, 1, 2, 3, 4, 5, 0}; });
+                   return false;
+                 }});
   {
     Operation op{"recalc", catalogue(BaseCatalogue(true)), [](const fs::path& d) {
                    EngineRun r(d);
