@@ -50,6 +50,11 @@ constexpr const char* kUsage =
     "                       disku (ISO 9660, UDF; bez připojení), uloží ho jako\n"
     "                       nové CD, přepočítá jeho strukturu a vypíše serial;\n"
     "                       CESTA je úplná cesta položky (KOŘEN/…)\n"
+    "  rescan SERIAL KOŘEN|OBRAZ\n"
+    "                       prozkoumá KOŘEN nebo OBRAZ znovu a nahradí jím obsah\n"
+    "                       uloženého CD (serial, popis, skupiny a půjčení zůstanou,\n"
+    "                       komentáře a skupiny položek přejdou podle cesty);\n"
+    "                       vypíše změny: popisek, tabulátor, počet\n"
     "  recalc [SERIAL]      přepočítá adresářovou strukturu jednoho nebo všech CD\n"
     "  search VZOR [--kind all|dirs|files] [--depth N] [--group G]... [--case]\n"
     "      [--no-dir-groups] [--no-cache] [--no-wrap]\n"
@@ -272,7 +277,7 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
   static const std::set<std::string> kCommands = {
       "list",          "members", "exists",      "ls",     "add",        "recalc", "search",
       "lend",          "return",  "clear",       "rename", "set-groups", "remove", "multigroup",
-      "import-groups", "comment", "item-groups", "stats",  "duplicates"};
+      "import-groups", "comment", "item-groups", "stats",  "duplicates", "rescan"};
   if (kCommands.count(command) == 0) {
     return Usage(err, "neznámý příkaz: " + command);
   }
@@ -297,6 +302,8 @@ int Run(const Arguments& a, Registry& registry, std::ostream& out, std::ostream&
     return ChangeDiscs(a, engine, host, registry, out, err);
   if (command == "add")
     return AddDisc(a, engine, host, registry, out, err);
+  if (command == "rescan")
+    return RescanStoredDisc(a, engine, registry, out, err);
   if (command == "recalc") {
     if (a.words.size() > 2)
       return Usage(err, "recalc [SERIAL]");

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The command add: a folder or a disc image scanned and stored as a new disc.
+// The commands add and rescan: a folder or a disc image scanned and stored
+// as a new disc, or in place of a stored one.
 #include <filesystem>
 #include <memory>
 
+#include "acquisition/rescan.h"
 #include "acquisition/scan_request_check.h"
 #include "acquisition/scanner.h"
 #include "cli/cli_common.h"
@@ -48,6 +50,35 @@ std::optional<std::uint32_t> ParseSerial(const std::string& text) {
     value = value << 4 | static_cast<std::uint32_t>(digit);
   }
   return value;
+}
+
+// A file is a disc image, read without mounting it; a folder that is not
+// there would be read as an empty disc. False after saying why not.
+bool OpenRoot(const std::string& root, std::unique_ptr<images::DiscImage>& image,
+              std::ostream& err) {
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(root, ec)) {
+    try {
+      image = std::make_unique<images::DiscImage>(root);
+    } catch (const images::ImageError& e) {
+      err << "rondotheka-cli: " << Shown(e.what()) << '\n';
+      return false;
+    }
+  } else if (!std::filesystem::is_directory(root, ec)) {
+    err << "rondotheka-cli: složka „" << Shown(root)
+        << "“ neexistuje nebo to není složka. Nic nebylo uloženo.\n";
+    return false;
+  }
+  return true;
+}
+
+// What the image says about itself goes with the scan's warnings.
+void WarnAboutImage(const images::DiscImage* image, ScanProgress& progress) {
+  if (image == nullptr)
+    return;
+  progress.Warn(image->TreeText());
+  for (const std::string& problem : image->Problems())
+    progress.Warn(problem);
 }
 
 }  // namespace
@@ -98,22 +129,9 @@ int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registr
     return kExitUsage;
   }
 
-  // A file is a disc image, read without mounting it; a folder that is
-  // not there would be stored as an empty disc.
-  std::error_code ec;
   std::unique_ptr<images::DiscImage> image;
-  if (std::filesystem::is_regular_file(request.root, ec)) {
-    try {
-      image = std::make_unique<images::DiscImage>(request.root);
-    } catch (const images::ImageError& e) {
-      err << "rondotheka-cli: " << Shown(e.what()) << '\n';
-      return kExitFailed;
-    }
-  } else if (!std::filesystem::is_directory(request.root, ec)) {
-    err << "rondotheka-cli: složka „" << Shown(request.root)
-        << "“ neexistuje nebo to není složka. Nic nebylo uloženo.\n";
+  if (!OpenRoot(request.root, image, err))
     return kExitFailed;
-  }
   platform::LinuxDrives drives;
   std::optional<VolumeInfo> volume = image ? image->Volume() : drives.Volume(request.root);
   if (!volume) {
@@ -148,11 +166,7 @@ int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registr
 
   CliScanProgress progress(err);
   platform::LinuxFileTree folder;
-  if (image) {
-    progress.Warn(image->TreeText());
-    for (const std::string& problem : image->Problems())
-      progress.Warn(problem);
-  }
+  WarnAboutImage(image.get(), progress);
   FileTree& tree = image ? static_cast<FileTree&>(*image) : folder;
   const ScanResult scanned = ScanDisc(request, tree, registry, progress);
   StoreScannedEntry(engine.DatabasePath, scanned.entry, progress, {}, WaitAtMost(a.wait),
@@ -161,6 +175,32 @@ int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registr
   engine.RunOperation(OperationCode::kRecalculateStructure);
   out << engine.RecalcSerial << '\n';
   return host.Failed() ? kExitFailed : kExitOk;
+}
+
+int RescanStoredDisc(const Arguments& a, Engine& engine, Registry& registry, std::ostream& out,
+                     std::ostream& err) {
+  if (a.words.size() != 3)
+    return Usage(err, "rescan SERIAL KOŘEN|OBRAZ");
+  const std::string& serial = a.words[1];
+  const std::string& root = a.words[2];
+  std::unique_ptr<images::DiscImage> image;
+  if (!OpenRoot(root, image, err))
+    return kExitFailed;
+  CliScanProgress progress(err);
+  WarnAboutImage(image.get(), progress);
+  platform::LinuxFileTree folder;
+  FileTree& tree = image ? static_cast<FileTree&>(*image) : folder;
+  RescanSummary summary;
+  try {
+    summary =
+        RescanDisc(engine.DatabasePath, serial, root, tree, registry, progress, WaitAtMost(a.wait));
+  } catch (const RescanRefused& e) {
+    err << "rondotheka-cli: " << Shown(e.what()) << '\n';
+    return kExitFailed;
+  }
+  for (const auto& [label, value] : SummaryRows(summary))
+    out << label << '\t' << value << '\n';
+  return kExitOk;
 }
 
 }  // namespace cli

@@ -167,6 +167,9 @@ int ChangeItem(const Arguments& a, Engine& engine, CliHost& host, Registry& regi
 // A scanned folder or disc image stored as a new disc (cli_add.cpp).
 int AddDisc(const Arguments& a, Engine& engine, CliHost& host, Registry& registry,
             std::ostream& out, std::ostream& err);
+// rescan SERIAL ROOT: the stored disc scanned again in its place.
+int RescanStoredDisc(const Arguments& a, Engine& engine, Registry& registry, std::ostream& out,
+                     std::ostream& err);
 
 // The rest (cli_other.cpp).
 int Init(const Arguments& a, Registry& registry, std::ostream& out, std::ostream& err);

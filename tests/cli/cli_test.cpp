@@ -198,6 +198,9 @@ TEST_F(CliTest, AddScansAFolderStoresItAndRefusesItTwice) {
   EXPECT_EQ(Run({"--db", Db(), "recalc"}), kExitOk);
   EXPECT_EQ(Run({"--db", Db(), "recalc", "1A2B-3C4D"}), kExitOk);
   EXPECT_EQ(test::ReadAll(Db()), stored);
+  // Nor does rescanning the unchanged folder.
+  EXPECT_EQ(Run({"--db", Db(), "rescan", "1a2b-3c4d", r}), kExitOk) << err.str();
+  EXPECT_EQ(test::ReadAll(Db()), stored);
 
   EXPECT_EQ(Run({"--db", Db(), "add", r, "--serial", "1A2B-3C4D"}), kExitFailed);
   EXPECT_NE(err.str().find("CD je již v databázi!"), std::string::npos);
@@ -216,6 +219,20 @@ TEST_F(CliTest, AddScansAFolderStoresItAndRefusesItTwice) {
   EXPECT_EQ(Run({"--db", Db(), "add"}), kExitUsage);
   EXPECT_EQ(Run({"--db", Db(), "add", r, "--serial", "XYZ"}), kExitUsage);
   EXPECT_EQ(Run({"--db", Db(), "add", (dir / "nic").string()}), kExitFailed);
+
+  // A rescan prints what changed; a serial stored twice is refused.
+  std::ofstream(root / "nový.txt") << "x";
+  ASSERT_EQ(Run({"--db", Db(), "rescan", own.substr(0, 9), r}), kExitOk) << err.str();
+  const auto rows = Lines();
+  ASSERT_EQ(rows.size(), 13u);
+  EXPECT_EQ(rows[0], "Přidané soubory\t1");
+  EXPECT_EQ(rows[7], "Souborů dříve\t2");
+  EXPECT_EQ(rows[12], "Bajtů nyní\t9");
+  const auto rescanned = test::ReadAll(Db());
+  EXPECT_EQ(Run({"--db", Db(), "rescan", "1A2B-3C4D", r}), kExitFailed);
+  EXPECT_NE(err.str().find("víckrát"), std::string::npos);
+  EXPECT_EQ(Run({"--db", Db(), "rescan", "1A2B-3C4D"}), kExitUsage);
+  EXPECT_EQ(test::ReadAll(Db()), rescanned);
 }
 
 TEST_F(CliTest, SearchPrintsTheTenColumnsInFoundOrder) {
