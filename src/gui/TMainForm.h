@@ -118,6 +118,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   // When set, receives the statistics, conversion and borrowed-discs windows
   // instead of their being shown modally.
   std::function<void(QDialog& form)> modalHook;
+  // When set, answers the root "Aktualizovat CD..." reads the disc from
+  // ("" = cancelled) instead of the dialog offering the drives.
+  std::function<QString(const QString& description)> rescanRootHook;
   // The borrowed-discs list file; the program's own unless set.
   std::string borrowedListPath;
   // One folder the language files are read from and written to; unless
@@ -261,6 +264,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   void changeCdGroups();
   void createMultigroup();
   void importGroups();
+  // "Aktualizovat CD...": the selected disc scanned again from a root the
+  // user chooses, and what changed shown.
+  void rescanCd();
   // "Informace o databázi...", "Převody verzí..." and "Mé půjčené...".
   void showDatabaseInfo();
   void convertVersions();

@@ -40,8 +40,8 @@ namespace {
 // disc is browsed that list is hidden, and its selection (the browsed disc)
 // is not what the user sees, so they wait until browsing ends.
 constexpr const char* kSelectedDiscCommands[] = {
-    "actionRemoveCds", "actionLendCds",        "actionReturnCds",       "actionClearLending",
-    "actionRenameCd",  "actionChangeCdGroups", "actionCreateMultigroup"};
+    "actionRemoveCds", "actionLendCds",  "actionReturnCds",      "actionClearLending",
+    "actionRenameCd",  "actionRescanCd", "actionChangeCdGroups", "actionCreateMultigroup"};
 
 // How many discs the removal question names before it only counts the rest.
 constexpr std::size_t kNamedInRemovalQuestion = 10;

@@ -217,6 +217,7 @@ void TMainForm::buildMenus() {
   discCommand("actionReturnCds", "Vráceno", &TMainForm::returnCds);
   discCommand("actionClearLending", "Vyčistit", &TMainForm::clearLending);
   discCommand("actionRenameCd", "Přejmenovat...", &TMainForm::renameCd);
+  discCommand("actionRescanCd", "Aktualizovat CD...", &TMainForm::rescanCd);
   discCommand("actionChangeCdGroups", "Změnit skupinu...", &TMainForm::changeCdGroups);
   discCommand("actionSurfaceCheck", "Kontrola povrchu CD...", &TMainForm::checkSurface);
   discCommand("actionMyBorrowed", "Mé půjčené...", &TMainForm::showBorrowed);
@@ -287,9 +288,10 @@ void TMainForm::buildContextMenus() {
   // there is enabled here too.
   discContextMenu_ = new QMenu(this);
   discContextMenu_->setObjectName(QStringLiteral("discContextMenu"));
-  for (const char* name : {"actionAddCd", "actionRemoveCds", "actionLendCds", "actionReturnCds",
-                           "actionClearLending", "actionRenameCd", "actionChangeCdGroups",
-                           "actionCreateMultigroup", "actionExportDiscs", "actionQuit"}) {
+  for (const char* name :
+       {"actionAddCd", "actionRemoveCds", "actionLendCds", "actionReturnCds", "actionClearLending",
+        "actionRenameCd", "actionRescanCd", "actionChangeCdGroups", "actionCreateMultigroup",
+        "actionExportDiscs", "actionQuit"}) {
     discContextMenu_->addAction(command(QString::fromLatin1(name)));
   }
 

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <filesystem>
+#include <fstream>
 
 #include "catalogue/format/entry_walker.h"
 #include "catalogue/format/write_lock.h"
@@ -296,6 +297,38 @@ class DiscCommandsTest : public QObject {
     f.Trigger("actionRemoveCds");
     QCOMPARE(defaultButton, QMessageBox::No);
     QCOMPARE(f.window->engine().Discs.rows.size(), 13u);
+  }
+
+  void rescanFromTheContextMenuShowsWhatChanged() {
+    Fixture f;
+    const QString folder = f.dir.path() + "/medium";
+    QVERIFY(QDir().mkpath(folder));
+    std::ofstream((folder + "/hra.exe").toStdString()) << "0123456789";
+    std::ofstream((folder + "/nový.txt").toStdString()) << "abc";
+    f.Select({"Alfa"});
+    QString asked;
+    f.window->rescanRootHook = [&](const QString& description) {
+      asked = description;
+      return folder;
+    };
+    QString summary;
+    f.window->modalHook = [&](QDialog& dialog) {
+      summary = static_cast<QMessageBox&>(dialog).text();
+    };
+    QAction* rescan = nullptr;
+    for (QAction* action : f.window->discContextMenu()->actions()) {
+      if (action->objectName() == "actionRescanCd")
+        rescan = action;
+    }
+    QVERIFY(rescan != nullptr && rescan->isEnabled());
+    rescan->trigger();
+    QCOMPARE(asked, QString("Alfa"));
+    QVERIFY2(summary.contains("Přidané soubory: 1\nOdebrané soubory: 0"), qPrintable(summary));
+    QVERIFY(summary.contains("Ztracené komentáře: 0") && summary.contains("Bajtů nyní: 13"));
+    const CdHeader h = f.Header("AAAA-0001");
+    QCOMPARE(h.FileCount, 2);
+    QCOMPARE(ToUtf8(h.Groups.Text()), std::string("Hry;Filmy"));
+    QVERIFY(f.Row("Alfa") >= 0);
   }
 
   void anotherProgramsChangesAreShownAndWaitedFor() {

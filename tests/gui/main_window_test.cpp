@@ -721,8 +721,8 @@ void MainWindowTest::menusHaveTheirCommandsInOrder() {
       {"[Hledat]", {"V obsahu databáze..."}},
       {"[CD]",
        {"Přidat...", "Ubrat, zrušit multiskupinu...", "Půjčit...", "Vráceno", "Vyčistit",
-        "Přejmenovat...", "Změnit skupinu...", "Kontrola povrchu CD...", "Mé půjčené...",
-        "Exportovat seznam CD..."}},
+        "Přejmenovat...", "Aktualizovat CD...", "Změnit skupinu...", "Kontrola povrchu CD...",
+        "Mé půjčené...", "Exportovat seznam CD..."}},
       {"[Skupiny]",
        {"Správa skupin...", "-", "Vytvořit multi skupinu z vybraných CD...",
         "Importovat skupiny z této databáze..."}},
@@ -861,8 +861,8 @@ void MainWindowTest::toolBarAndDiscContextMenu() {
     QVERIFY(action->isEnabled());
   }
   QCOMPARE(entries, (QStringList{"Přidat...", "Ubrat, zrušit multiskupinu...", "Půjčit...",
-                                 "Vráceno", "Vyčistit", "Přejmenovat...", "Změnit skupinu...",
-                                 "Vytvořit multi skupinu z vybraných CD...",
+                                 "Vráceno", "Vyčistit", "Přejmenovat...", "Aktualizovat CD...",
+                                 "Změnit skupinu...", "Vytvořit multi skupinu z vybraných CD...",
                                  "Exportovat seznam CD...", "Konec"}));
   menu->actions().last()->trigger();
   QVERIFY(!f.window->isVisible());
