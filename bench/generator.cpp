@@ -73,10 +73,37 @@ std::string Comment(Random& r) {
   return comment;
 }
 
-CatalogueItem MakeItem(Random& r, bool directory, std::uint8_t level) {
+// Which names hold the searched text: drawn from a stream of their own, so
+// the other bytes are the same as without marks.
+struct Marks {
+  Random random;
+  std::uint32_t per100k = 0;
+
+  void Apply(std::string& name) {
+    if (per100k == 0 || random.Below(100000) >= per100k)
+      return;
+    static constexpr std::array<std::string_view, 3> kCases = {"abc", "ABC", "Abc"};
+    const std::string_view mark = random.Pick(kCases);
+    switch (random.Below(3)) {
+      case 0:
+        name.insert(0, mark);
+        break;
+      case 1:
+        name.insert(name.size() / 2, mark);
+        break;
+      default:
+        name += mark;
+        break;
+    }
+  }
+};
+
+CatalogueItem MakeItem(Random& r, Marks& marks, bool directory, std::uint8_t level) {
   CatalogueItem item;
   item.directory = directory;
-  item.record.Name.chars = ToCp1250(Name(r, !directory)).bytes;
+  std::string name = Name(r, !directory);
+  marks.Apply(name);
+  item.record.Name.chars = ToCp1250(name).bytes;
   item.record.Comment.chars = ToCp1250(Comment(r)).bytes;
   item.record.Attributes = directory ? 0x10 : (r.Chance(10) ? 0x21 : 0x20);
   item.record.Size = directory ? 0 : r.Below(8u << 20);
@@ -87,22 +114,23 @@ CatalogueItem MakeItem(Random& r, bool directory, std::uint8_t level) {
 
 // Appends one directory's contents in pre-order: subdirectories first, each
 // followed by its own contents, then the files. Returns the bytes below it.
-std::uint32_t AddDirectory(Random& r, std::vector<CatalogueItem>& items, std::uint8_t level,
-                           std::uint32_t& budget) {
+std::uint32_t AddDirectory(Random& r, Marks& marks, std::vector<CatalogueItem>& items,
+                           std::uint8_t level, std::uint32_t& budget) {
   std::uint32_t total = 0;
   const std::uint32_t subdirs = level < 7 && budget > 10 ? r.Below(4) : 0;
   for (std::uint32_t i = 0; i < subdirs && budget > 0; ++i) {
     --budget;
     const std::size_t at = items.size();
-    items.push_back(MakeItem(r, true, level));
-    const std::uint32_t size = AddDirectory(r, items, static_cast<std::uint8_t>(level + 1), budget);
+    items.push_back(MakeItem(r, marks, true, level));
+    const std::uint32_t size =
+        AddDirectory(r, marks, items, static_cast<std::uint8_t>(level + 1), budget);
     items[at].record.Size = size;
     total += size;
   }
   const std::uint32_t files = budget == 0 ? 0 : 1 + r.Below(std::min<std::uint32_t>(budget, 12));
   for (std::uint32_t i = 0; i < files && budget > 0; ++i) {
     --budget;
-    items.push_back(MakeItem(r, false, level));
+    items.push_back(MakeItem(r, marks, false, level));
     total += items.back().record.Size;
   }
   return total;
@@ -118,6 +146,7 @@ std::string SerialText(std::uint32_t value) {
 
 GeneratedCatalogue GenerateCatalogue(const std::string& path, const GeneratorOptions& options) {
   Random r(options.seed);
+  Marks marks{Random(options.seed ^ 0x9E3779B97F4A7C15u), options.abcPer100k};
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out)
     throw std::runtime_error("nelze vytvořit " + path);
@@ -168,7 +197,7 @@ GeneratedCatalogue GenerateCatalogue(const std::string& path, const GeneratorOpt
       std::uint32_t budget = options.itemsPerDisc / 2 + r.Below(options.itemsPerDisc + 1);
       // The root keeps gaining folders and files until the disc is full.
       while (budget > 0)
-        h.CdSize += AddDirectory(r, items, 1, budget);
+        h.CdSize += AddDirectory(r, marks, items, 1, budget);
       for (const auto& item : items) {
         (item.directory ? h.DirCount : h.FileCount) += 1;
       }

@@ -13,6 +13,9 @@ struct GeneratorOptions {
   std::uint32_t discs = 10000;
   std::uint32_t itemsPerDisc = 200;  // average; each disc varies around it
   std::uint64_t seed = 1;
+  // Items per 100,000 whose name also holds "abc" (in one of three cases),
+  // for searches with many hits; 0 leaves every name as the seed makes it.
+  std::uint32_t abcPer100k = 0;
 };
 
 struct GeneratedCatalogue {

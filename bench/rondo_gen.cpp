@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // rondo-gen: writes a synthetic catalogue.
-//   rondo-gen OUT.big [--discs N] [--items N] [--seed N]
+//   rondo-gen OUT.big [--discs N] [--items N] [--seed N] [--abc N]
 #include <charconv>
 #include <cstdint>
 #include <iostream>
@@ -12,8 +12,9 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Použití: rondo-gen VÝSTUP.big [--discs N] [--items N] [--seed N]\n"
-    "Zapíše do VÝSTUP.big (přepíše ho) umělý katalog, pro stejná čísla vždy stejný.\n";
+    "Použití: rondo-gen VÝSTUP.big [--discs N] [--items N] [--seed N] [--abc N]\n"
+    "Zapíše do VÝSTUP.big (přepíše ho) umělý katalog, pro stejná čísla vždy stejný.\n"
+    "--abc N: N položek ze 100 000 má ve jméně navíc „abc“ (hledání s mnoha nálezy).\n";
 
 int Usage(const std::string& problem) {
   std::cerr << "rondo-gen: " << problem << "\n" << kUsage;
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
       options.itemsPerDisc = static_cast<std::uint32_t>(value);
     } else if (flag == "--seed") {
       options.seed = value;
+    } else if (flag == "--abc") {
+      options.abcPer100k = static_cast<std::uint32_t>(value);
     } else {
       return Usage("neznámá volba " + flag);
     }

@@ -350,13 +350,32 @@ void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
     // such a block is not looked for: whatever the items are, none of them
     // can hold a match, so no hit is lost to it (and following the lengths
     // would cost as much again as the scan).
+    std::optional<std::string_view> whole;
+    // For "*text*" the places where the text occurs in the block decide
+    // which names match: the next one at or after the name being read is
+    // kept, and names before it are not looked at.
+    std::size_t nextHit = 0;
+    std::uint64_t hitsFor = o.version;
     if (!o.pattern->RequiredText().empty()) {
-      const auto whole = block.WholeBlock();
-      if (whole && !o.pattern->MayMatchWithin(*whole)) {
-        host->RecordRead(limit);
-        continue;
+      whole = block.WholeBlock();
+      if (whole) {
+        nextHit = o.pattern->Find(*whole);
+        if (nextHit == std::string_view::npos) {
+          host->RecordRead(limit);
+          continue;
+        }
       }
     }
+    const auto nameMatches = [&](std::string_view name, std::size_t at) {
+      const std::size_t n = o.pattern->ContainedText().size();
+      if (n == 0 || !whole)
+        return o.pattern->Matches(name);
+      if (hitsFor != o.version || (nextHit != std::string_view::npos && nextHit < at)) {
+        nextHit = o.pattern->Find(*whole, at);
+        hitsFor = o.version;
+      }
+      return nextHit != std::string_view::npos && nextHit + n <= at + name.size();
+    };
     stack.assign(1, std::string());
     TDynamicArray comment;
     while (block.Position() < limit) {
@@ -390,6 +409,7 @@ void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
       // A name ends early at a zero byte, as every stored text does.
       std::string_view itemName(reinterpret_cast<const char*>(r), p.NameLength);
       itemName = itemName.substr(0, itemName.find('\0'));
+      const std::size_t nameAt = static_cast<std::size_t>(itemAt) + kItemPrefixSize;
       const std::uint8_t* q = r + p.NameLength;
       const std::uint32_t size = ReadLe32(q);
       const std::uint32_t attributes = ReadLe32(q + 4);
@@ -455,10 +475,10 @@ void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
           }
           block.Skip(subtree);
         }
-        if (o.kind != SearchKind::kFiles && o.pattern->Matches(itemName)) {
+        if (o.kind != SearchKind::kFiles && nameMatches(itemName, nameAt)) {
           makeRow(SearchRowKind::kDirectory);
         }
-      } else if (o.kind != SearchKind::kDirectories && o.pattern->Matches(itemName)) {
+      } else if (o.kind != SearchKind::kDirectories && nameMatches(itemName, nameAt)) {
         makeRow(SearchRowKind::kFile);
       }
     }

@@ -2,7 +2,12 @@
 #include "catalogue/wild_match.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace rondo {
 
@@ -71,79 +76,96 @@ CompiledPattern::CompiledPattern(std::string_view pattern, char wildString, char
     Set(final_, 0, m_ - 1);
 }
 
-bool CompiledPattern::MayMatchWithin(std::string_view bytes) const {
-  if (required_.empty())
-    return true;
-  if (matchCase_)
-    return bytes.find(required_) != std::string_view::npos;
+std::size_t CompiledPattern::Find(std::string_view bytes, std::size_t from) const {
   const std::size_t n = required_.size();
-  if (bytes.size() < n)
-    return false;
-  // Stop only at the rarest character of the text (letters ranked by how
-  // often they occur in Czech and English names; anything else is rarer),
-  // found in both cases with memchr, and compare the rest around it.
-  static constexpr std::string_view kCommonFirst = "EAOINTSRLVKDUMPCZYHJBFGWXQ";
-  std::size_t pick = 0;
-  std::size_t pickRank = 0;
-  for (std::size_t k = 0; k < n; ++k) {
-    const std::size_t at = kCommonFirst.find(required_[k]);
-    const std::size_t rank = at == std::string_view::npos ? kCommonFirst.size() : at;
-    if (k == 0 || rank > pickRank) {
-      pick = k;
-      pickRank = rank;
-    }
-  }
-  const char upper = required_[pick];
-  const char lower = upper >= 'A' && upper <= 'Z' ? static_cast<char>(upper - 'A' + 'a') : upper;
+  if (n == 0)
+    return from;
+  if (bytes.size() < n || from > bytes.size() - n)
+    return std::string_view::npos;
   const char* data = bytes.data();
-  const std::size_t end = bytes.size() - (n - 1 - pick);  // the picked character's last place
-  const auto around = [&](std::size_t i) {
-    const std::size_t start = i - pick;
+  const std::size_t last = bytes.size() - n;  // the last place the text may begin
+  const auto here = [&](std::size_t i) {
+    if (matchCase_)
+      return std::memcmp(data + i, required_.data(), n) == 0;
     for (std::size_t k = 0; k < n; ++k) {
-      if (Upper(data[start + k]) != required_[k])
+      if (Upper(data[i + k]) != required_[k])
         return false;
     }
     return true;
   };
-  for (const char c : {upper, lower}) {
-    std::size_t at = pick;
-    while (at < end) {
-      const void* hit = std::memchr(data + at, c, end - at);
-      if (hit == nullptr)
-        break;
-      const std::size_t i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-      if (around(i))
-        return true;
-      at = i + 1;
+  // Candidates are the places where the text's first and last characters
+  // stand. Without regard to case, setting bit 5 of both sides makes 'A'-'Z'
+  // equal to 'a'-'z' (and a few other bytes equal to each other, which the
+  // full comparison rules out).
+  const unsigned char fold = matchCase_ ? 0 : 0x20;
+  const unsigned char head = static_cast<unsigned char>(required_.front()) | fold;
+  const unsigned char tail = static_cast<unsigned char>(required_.back()) | fold;
+  std::size_t i = from;
+#ifdef __SSE2__
+  const __m128i foldMask = _mm_set1_epi8(static_cast<char>(fold));
+  const __m128i heads = _mm_set1_epi8(static_cast<char>(head));
+  const __m128i tails = _mm_set1_epi8(static_cast<char>(tail));
+  for (; i <= last && last - i >= 15; i += 16) {
+    const __m128i a =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)), foldMask);
+    const __m128i b =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + n - 1)), foldMask);
+    auto mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, heads), _mm_cmpeq_epi8(b, tails))));
+    while (mask != 0) {
+      const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(mask));
+      if (here(at))
+        return at;
+      mask &= mask - 1;
     }
-    if (lower == upper)
-      break;  // no second case to look for
   }
-  return false;
+#endif
+  for (; i <= last; ++i) {
+    if ((static_cast<unsigned char>(data[i]) | fold) == head &&
+        (static_cast<unsigned char>(data[i + n - 1]) | fold) == tail && here(i))
+      return i;
+  }
+  return std::string_view::npos;
 }
 
+namespace {
+
+// Whether text (as stored) equals literal (as compared) over literal's length.
+bool SameAt(const char* text, std::string_view literal, bool matchCase) {
+  if (matchCase)
+    return std::memcmp(text, literal.data(), literal.size()) == 0;
+  for (std::size_t k = 0; k < literal.size(); ++k) {
+    if (Upper(text[k]) != literal[k])
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool CompiledPattern::Matches(std::string_view name) const {
+  // The simple shapes compare the name where it is, folding as they go.
+  switch (shape_) {
+    case Shape::kExact:
+      return name.size() == literal_.size() && SameAt(name.data(), literal_, matchCase_);
+    case Shape::kPrefix:
+      // "text*": the star may take the rest, also when nothing is left.
+      return name.size() >= literal_.size() && SameAt(name.data(), literal_, matchCase_);
+    case Shape::kSuffix:
+      // "*" (an empty literal) matches everything.
+      return name.size() >= literal_.size() &&
+             SameAt(name.data() + name.size() - literal_.size(), literal_, matchCase_);
+    case Shape::kContains:
+      return Find(name) != std::string_view::npos;
+    default:
+      break;
+  }
   if (!matchCase_) {
     folded_.assign(name);
     std::transform(folded_.begin(), folded_.end(), folded_.begin(), Upper);
     name = folded_;
   }
-  switch (shape_) {
-    case Shape::kExact:
-      return name == literal_;
-    case Shape::kPrefix:
-      // "text*": the star may take the rest, also when nothing is left.
-      return name.size() >= literal_.size() && name.substr(0, literal_.size()) == literal_;
-    case Shape::kSuffix:
-      if (literal_.empty())
-        return true;  // "*" matches everything
-      return name.size() >= literal_.size() &&
-             name.substr(name.size() - literal_.size()) == literal_;
-    case Shape::kContains:
-      return name.find(literal_) != std::string_view::npos;
-    default:
-      return MatchesGeneral(name);
-  }
+  return MatchesGeneral(name);
 }
 
 bool CompiledPattern::MatchesGeneral(std::string_view name) const {

@@ -30,7 +30,17 @@ class CompiledPattern {
   // A block of names that does not contain it holds no match.
   std::string_view RequiredText() const { return required_; }
   // Whether bytes contain the required text, compared the same way.
-  bool MayMatchWithin(std::string_view bytes) const;
+  bool MayMatchWithin(std::string_view bytes) const {
+    return Find(bytes) != std::string_view::npos;
+  }
+  // Where the required text first occurs in bytes at or after from
+  // (compared as names are), or npos; from when there is no required text.
+  std::size_t Find(std::string_view bytes, std::size_t from = 0) const;
+  // The text that decides alone, for "*text*": a name matches exactly when
+  // it contains it. Empty for every other pattern.
+  std::string_view ContainedText() const {
+    return shape_ == Shape::kContains ? std::string_view(literal_) : std::string_view();
+  }
 
  private:
   enum class Shape { kGeneral, kExact, kPrefix, kSuffix, kContains, kAnyNonEmptyOrStar };

@@ -6,6 +6,7 @@
 
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_builder.h"
+#include "catalogue/wild_match.h"
 #include "support/catalogue_builder.h"
 #include "support/fake_host.h"
 
@@ -261,6 +262,69 @@ TEST_F(SearchTest, SortingTheHitsAndShowingOneInItsPlace) {
   SearchResults::Place gone = place;
   gone.serial = "FFFF-FFFF";
   EXPECT_EQ(engine.ShowSearchHit(gone), Engine::HitShown::kGone);
+}
+
+TEST_F(SearchTest, TextPatternsFindWhatNameByNameMatchingFinds) {
+  // "*text*" is decided by where the text occurs in the whole block; every
+  // pattern must still find exactly the rows of "*" whose names it matches.
+  const std::string longName = "c" + std::string(96, 'x');  // after the bytes 'a' 'b'
+  CatalogueBytes catalogue;
+  catalogue
+      .AddDisc(
+          {.serial = "C-1", .description = "Okraje", .groups = "Rodina", .files = 9, .dirs = 2},
+          {
+              Item(false, "abcx", 1, 1),  // the text first in the block
+              Item(false, "xab", 1, 99),  // 'c' is the size's first byte
+              Item(false, longName, 1, 1, std::string(97, 'k') + "^"),
+              Item(false, std::string("x\0abc", 5), 1, 1),  // after the name's end
+              Item(false, "jen komentář", 1, 1, "abc^"), Item(true, "Čárky aBc", 1, 5),
+              Item(false, "čáp.txt", 2, 2), Item(true, "Tajné", 1, 5, "^Tajné"),
+              Item(false, "ABC v tajném", 2, 2), Item(false, "Čáp abC", 1, 1),
+              Item(false, "konecabc", 1, 1),  // the text last in the block
+          })
+      .AddDisc({.serial = "C-2", .description = "abc", .groups = "Hry", .files = 1},
+               {Item(false, "AbC", 1, 1)});
+  catalogue.Save(engine.DatabasePath);
+
+  const auto withLocations = [this] {
+    Names rows;
+    for (std::size_t i = 0; i < engine.Found.size(); ++i)
+      rows.push_back(Cell(i, kSearchLocation) + "\\" + Cell(i, kSearchName));
+    return rows;
+  };
+  for (const bool matchCase : {false, true}) {
+    for (const auto kind : {SearchKind::kAll, SearchKind::kFiles, SearchKind::kDirectories}) {
+      for (const std::optional<int> depth : {std::optional<int>(), std::optional<int>(1)}) {
+        for (const Names& groups : {Names{"Vše"}, Names{"Rodina"}}) {
+          search.matchCase = matchCase;
+          search.kind = kind;
+          search.depth = depth;
+          search.groups = groups;
+          search.pattern = "*";
+          Run();
+          const Names all = withLocations();
+          for (const char* pattern :
+               {"*abc*", "*ABC*", "*c*", "*čá*", "*Čá*", "*a?c*", "abc*", "*abc", "*bc*", "*x*"}) {
+            const CompiledPattern compiled(ToCp1250(pattern).bytes, '*', '?', matchCase);
+            Names expected;
+            for (const std::string& row : all) {
+              const std::string name = row.substr(row.rfind("\\") + 1);
+              if (compiled.Matches(ToCp1250(name).bytes))
+                expected.push_back(row);
+            }
+            search.pattern = pattern;
+            Run();
+            ASSERT_EQ(withLocations(), expected) << pattern << (matchCase ? " case" : "");
+          }
+        }
+      }
+    }
+  }
+  // The edges themselves, found or not.
+  search = FakeSearch();
+  search.pattern = "*abc*";
+  EXPECT_EQ(Run(),
+            (Names{"abcx", "Čárky aBc", "ABC v tajném", "Čáp abC", "konecabc", "abc", "AbC"}));
 }
 
 TEST(SearchPattern, WrappingTypedPatterns) {

@@ -118,16 +118,23 @@ TEST(WildMatch, AgreesWithTheDefinitionOnRandomInputs) {
 }
 
 TEST(WildMatch, TheBlockScanNeverMissesAMatch) {
-  // A block of names that holds a match must never be passed over.
+  // A block of names that holds a match must never be passed over, and the
+  // text's places are found from any place on: blocks longer than the 16
+  // bytes compared at once, texts up to 20 characters (often taken from the
+  // block, case changed), bytes that differ from letters only in bit 5.
   std::mt19937 random(7);
-  const std::string alphabet = "abcABC\xE8\xC8xyz.";
+  const std::string alphabet = "abcABC\xE8\xC8xyz.@`[{";
   for (int round = 0; round < 20000; ++round) {
-    std::string block(random() % 40, ' ');
+    std::string block(random() % (round % 2 == 0 ? 40 : 90), ' ');
     for (char& c : block)
       c = alphabet[random() % alphabet.size()];
-    std::string literal(1 + random() % 3, ' ');
+    std::string literal(1 + random() % (round % 3 == 0 ? 20 : 3), ' ');
     for (char& c : literal)
       c = alphabet[random() % alphabet.size()];
+    if (round % 4 == 0 && block.size() > literal.size()) {
+      literal = block.substr(random() % (block.size() - literal.size()), literal.size());
+      literal[random() % literal.size()] ^= 0x20;
+    }
     for (const std::string& pattern :
          {"*" + literal + "*", literal + "*", "*" + literal, literal}) {
       for (const bool matchCase : {false, true}) {
@@ -137,10 +144,12 @@ TEST(WildMatch, TheBlockScanNeverMissesAMatch) {
         if (compiled.Matches(name)) {
           ASSERT_TRUE(compiled.MayMatchWithin(block)) << pattern << " in " << block;
         }
-        ASSERT_EQ(compiled.MayMatchWithin(block),
-                  matchCase ? block.find(literal) != std::string::npos
-                            : AsciiUpper(block).find(AsciiUpper(literal)) != std::string::npos)
+        const std::string searched = matchCase ? block : AsciiUpper(block);
+        const std::string text = matchCase ? literal : AsciiUpper(literal);
+        ASSERT_EQ(compiled.MayMatchWithin(block), searched.find(text) != std::string::npos)
             << pattern << " in " << block;
+        ASSERT_EQ(compiled.Find(block, from), searched.find(text, from))
+            << pattern << " in " << block << " from " << from;
       }
     }
   }
