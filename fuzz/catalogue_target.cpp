@@ -12,6 +12,7 @@
 #include "catalogue/format/records.h"
 #include "catalogue/search.h"
 #include "catalogue/statistics.h"
+#include "catalogue/wild_match.h"
 #include "fuzz_support.h"
 #include "support/fake_host.h"
 #include "targets.h"
@@ -181,6 +182,27 @@ int CatalogueTarget(const std::uint8_t* data, std::size_t size) {
       (void)engine.Found.Cell(i, c, engine.Format().dateTime, ",");
     (void)engine.Found.Icon(i);
     (void)engine.Found.ExportLine(i);
+  }
+  // "*text*" is decided by where the text occurs in each block: its rows
+  // are the rows of "*" whose names hold the text.
+  const CompiledPattern compiled(ToCp1250(search.pattern).bytes, '*', '?', search.matchCase);
+  if (!compiled.ContainedText().empty()) {
+    const auto rows = [&] {
+      std::vector<std::string> found;
+      for (std::size_t i = 0; i < engine.Found.size(); ++i) {
+        const SearchResults::Row& r = engine.Found.row(i);
+        const std::string name =
+            r.kind == SearchRowKind::kDisc ? engine.Found.disc(r).description.bytes : r.name;
+        if (compiled.Matches(name))
+          found.push_back(std::to_string(r.at) + engine.Found.Location(i) + "\\" + name);
+      }
+      return found;
+    };
+    const std::vector<std::string> text = rows();
+    search.pattern = "*";
+    engine.Found.Clear();
+    Guarded([&] { engine.RunOperation(OperationCode::kSearch); });
+    Check(rows() == text, "the search for a text differs from its names among all names");
   }
 
   // The duplicates, every copy made ready to show as the window shows it.
