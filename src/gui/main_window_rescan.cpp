@@ -94,6 +94,8 @@ class RescanProgress : public ScanProgress {
       : dialog_(QStringLiteral("Načítám CD znovu…"), QStringLiteral("Storno"), 0, 0, parent) {
     dialog_.setObjectName(QStringLiteral("rescanProgress"));
     dialog_.setWindowModality(Qt::WindowModal);
+    // Shown only when reading takes longer than half a second.
+    dialog_.setValue(0);
     dialog_.setMinimumDuration(500);
   }
   void Warn(const std::string& line) override { warnings_ += "\r\n" + line; }
@@ -133,6 +135,7 @@ void TMainForm::rescanCd() {
 
   std::unique_ptr<RescanProgress> progress;
   RescanSummary summary;
+  std::string failure;
   try {
     // A file is a disc image, read without mounting it, as "Přidat..." does.
     const std::string path = ToUtf8(root);
@@ -148,13 +151,15 @@ void TMainForm::rescanCd() {
                            return KeepWaitingForLock(database, waited);
                          });
   } catch (const RescanRefused& e) {
-    ShowMessage(e.what() + (progress ? progress->Warnings() : std::string()));
-    return;
+    failure = e.what() + (progress ? progress->Warnings() : std::string());
   } catch (const std::exception& e) {
-    ShowMessage(kFailurePrefix + std::string(e.what()));
-    return;
+    failure = kFailurePrefix + std::string(e.what());
   }
   progress.reset();
+  if (!failure.empty()) {
+    ShowMessage(failure);
+    return;
+  }
   runOperation(OperationCode::kListCds);
   updateDatabaseSize();
   updateDiscCount();
