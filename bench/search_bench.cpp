@@ -2,7 +2,7 @@
 // Searching against `LC_ALL=C grep -c abc` over the same file, in the same
 // run: each iteration times one search and one grep, and the medians and
 // their ratio are reported. Two catalogues: 10,000 discs of about 1,000
-// items (about 500 MB) searched for "*abc*", which almost no name holds,
+// items (about 360 MB) searched for "*abc*", which almost no name holds,
 // so the scan that rules discs out is measured; and 10,000 discs of about
 // 200 items with about 1.2 % of the names holding "abc" in some case
 // (23,661 hits, nearly every disc has one), so matching names and making
