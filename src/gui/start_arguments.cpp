@@ -54,7 +54,7 @@ StartArguments ParseStartArguments(const std::vector<std::string>& args) {
 }
 
 std::string VersionText() {
-  return std::string("rondotheka (QEL Rondotheka ") + kVersion + ")\n";
+  return std::string("rondotheka (QEL Rondotheka ") + kVersion + ")\n" + kLicenseNotice;
 }
 
 std::string UsageText() {
