@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/format/write_lock.h"
 #include "shell/typed_text.h"
 
 namespace rondo {
@@ -79,9 +80,9 @@ class EngineHost {
   // Another program is changing the catalogue at path and this change waits
   // for it; asked again and again while it lasts, with the time waited so
   // far. false gives up (nothing is changed). The desktop program shows a
-  // window with a button to give up; without one, ten seconds.
+  // window with a button to give up; without one, kDefaultLockWait.
   virtual bool KeepWaitingForLock(const std::string& /*path*/, std::chrono::milliseconds waited) {
-    return waited < std::chrono::seconds(10);
+    return waited < kDefaultLockWait;
   }
 };
 

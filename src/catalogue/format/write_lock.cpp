@@ -17,7 +17,6 @@ namespace rondo {
 namespace {
 
 constexpr int kMaxLinkHops = 40;
-constexpr auto kDefaultWait = std::chrono::seconds(10);
 
 std::string NameOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -175,7 +174,7 @@ WriteLock::WriteLock(const std::string& path, const LockWaiter& wait)
     }
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    const bool keepWaiting = wait ? wait(waited) : waited < kDefaultWait;
+    const bool keepWaiting = wait ? wait(waited) : waited < kDefaultLockWait;
     if (!keepWaiting) {
       ::close(fd_);
       throw CatalogueBusy("Soubor „" + target_ +

@@ -22,7 +22,8 @@ namespace rondo {
 
 // Asked again and again (at most every 50 ms) while another program holds
 // the lock, with the time waited so far; false gives up. An empty waiter
-// waits ten seconds.
+// waits kDefaultLockWait.
+inline constexpr std::chrono::seconds kDefaultLockWait{10};
 using LockWaiter = std::function<bool(std::chrono::milliseconds waited)>;
 
 // A waiter that gives up after limit.
