@@ -50,11 +50,11 @@ class RescanTest : public ::testing::Test {
     test::WriteAll(db, original);
   }
   // The disc between two others, and a multigroup.
-  static std::vector<std::uint8_t> Catalogue(const test::DiscSpec& spec,
+  static std::vector<std::uint8_t> Catalogue(const test::DiscSpec& disc,
                                              const std::vector<CatalogueItem>& items) {
     return test::CatalogueBytes()
         .AddDisc({.serial = "AAAA-0001"})
-        .AddRaw(BuildCdEntry(test::MakeHeader(spec), items, true))
+        .AddRaw(BuildCdEntry(test::MakeHeader(disc), items, true))
         .AddDisc({.serial = "CCCC-0003"})
         .AddMultigroup({.serial = "12-34"}, {"AAAA-0001"})
         .Bytes();
