@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "images/disc_image.h"
 
+#include "images/udf_records.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
@@ -60,22 +62,6 @@ struct UdfCloser {
 struct UdfDirCloser {
   void operator()(UDFDIR* d) const { udfread_closedir(d); }
 };
-
-// A time as the scanner stores it for a folder: local time, cut to the two
-// seconds FAT keeps.
-double LocalTime(std::time_t seconds) {
-  std::tm local{};
-  if (::localtime_r(&seconds, &local) == nullptr)
-    return 0.0;
-  LocalDateTime t;
-  t.year = local.tm_year + 1900;
-  t.month = local.tm_mon + 1;
-  t.day = local.tm_mday;
-  t.hour = local.tm_hour;
-  t.minute = local.tm_min;
-  t.second = local.tm_sec - local.tm_sec % 2;
-  return EncodeOleDate(t);
-}
 
 std::string Parent(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -325,23 +311,16 @@ DiscImage::DiscImage(const std::string& path) : path_(path) {
       moreExtents_.clear();
     }
   }
-  // A bridge image's UDF files share their data with the ISO files: the
-  // ISO records give them the time and hidden flag libudfread does not.
-  std::unordered_map<std::uint64_t, const TreeEntry*> isoByOffset;
-  for (const auto& [rel, dir] : dirs_) {
-    for (std::size_t i = 0; udfPresent && i < dir.extents.size(); ++i) {
-      if (!dir.entries[i].directory && dir.entries[i].size > 0)
-        isoByOffset.emplace(dir.extents[i].offset, &dir.entries[i]);
-    }
-  }
-
   EntryTree udfTree;
   std::string udfLabel, udfSet;
   bool udf = false;
   if (udfPresent) {
+    RecordingUdfInput input(fd.Get(), size);
     std::unique_ptr<udfread, UdfCloser> u(udfread_init());
-    if (u && udfread_open(u.get(), path.c_str()) >= 0) {
+    input.Start();
+    if (u && udfread_open_input(u.get(), input.Input()) >= 0) {
       udf = true;
+      UdfDirectoryRecords rootRecords = ParseUdfDirectory(input.Stop(), kUdfFileSetDescriptor);
       if (const char* id = udfread_get_volume_id(u.get()))
         udfLabel = TrimRight(id);
       char set[128];
@@ -349,14 +328,20 @@ DiscImage::DiscImage(const std::string& path) : path_(path) {
       udfSet.assign(set, std::min(n, sizeof set));
       std::size_t count = 0;
       bool cut = false;
-      const auto walk = [&](auto&& self, UDFDIR* dir, const std::string& rel, int depth) -> void {
+      // records: the File Identifier Descriptors of dir, read as it was
+      // opened; they say which entries are hidden and which deleted.
+      const auto walk = [&](auto&& self, UDFDIR* dir, UdfDirectoryRecords& records,
+                            const std::string& rel, int depth) -> void {
         std::vector<TreeEntry>& entries = udfTree[rel];
-        std::vector<std::string> subdirs;
+        std::vector<std::size_t> subdirs;
         udfread_dirent d{};
         while (udfread_readdir(dir, &d) != nullptr) {
           const std::string name = d.d_name ? d.d_name : "";
           if (name.empty() || name == "." || name == "..")
             continue;
+          const std::uint8_t characteristics = records.Take(name);
+          if (characteristics & kUdfDeleted)
+            continue;  // left behind by a deletion; a mounted disc does not show it
           if (++count > kMostEntries) {
             cut = true;
             return;
@@ -364,47 +349,55 @@ DiscImage::DiscImage(const std::string& path) : path_(path) {
           TreeEntry e;
           e.name = name;
           e.directory = d.d_type == UDF_DT_DIR;
-          e.attributes = 0x01 | (e.directory ? 0x10 : 0) | (name[0] == '.' ? 0x02 : 0);
+          const bool hidden = (characteristics & kUdfHidden) != 0 || name[0] == '.';
+          e.attributes = 0x01 | (e.directory ? 0x10 : 0) | (hidden ? 0x02 : 0);
           if (e.directory) {
-            subdirs.push_back(name);
-          } else if (UDFFILE* f = udfread_file_openat(dir, name.c_str())) {
-            const std::int64_t bytes = udfread_file_size(f);
-            e.sizeKnown = bytes >= 0;
-            e.size = bytes >= 0 ? static_cast<std::uint64_t>(bytes) : 0;
-            const std::uint32_t lba = e.size > 0 ? udfread_file_lba(f, 0) : 0;
-            if (const auto iso = isoByOffset.find(lba * kIsoBlock);
-                lba != 0 && iso != isoByOffset.end()) {
-              e.time = iso->second->time;
-              e.attributes |= iso->second->attributes & 0x02;
-            }
-            udfread_file_close(f);
+            subdirs.push_back(entries.size());
           } else {
-            e.sizeKnown = false;
+            input.Start();
+            UDFFILE* f = udfread_file_openat(dir, name.c_str());
+            const std::vector<std::string> read = input.Stop();
+            if (f != nullptr) {
+              const std::int64_t bytes = udfread_file_size(f);
+              e.sizeKnown = bytes >= 0;
+              e.size = bytes >= 0 ? static_cast<std::uint64_t>(bytes) : 0;
+              if (const auto time = read.empty() ? std::nullopt : UdfModificationTime(read[0]))
+                e.time = FileWriteTime(*time);
+              udfread_file_close(f);
+            } else {
+              e.sizeKnown = false;
+            }
           }
           entries.push_back(std::move(e));
         }
         if (depth >= kDeepest)
           return;
-        for (const std::string& name : subdirs) {
+        for (const std::size_t index : subdirs) {
+          const std::string name = entries[index].name;
+          input.Start();
           std::unique_ptr<UDFDIR, UdfDirCloser> sub(udfread_opendir_at(dir, name.c_str()));
+          UdfDirectoryRecords subRecords = ParseUdfDirectory(input.Stop());
           if (!sub) {
             problems_.push_back("Adresář /" + Join(rel, name) + " stromu UDF nelze přečíst.");
             continue;
           }
-          self(self, sub.get(), Join(rel, name), depth + 1);
+          if (subRecords.time)
+            entries[index].time = FileWriteTime(*subRecords.time);
+          self(self, sub.get(), subRecords, Join(rel, name), depth + 1);
           if (cut)
             return;
         }
       };
       std::unique_ptr<UDFDIR, UdfDirCloser> root(udfread_opendir(u.get(), "/"));
       if (root)
-        walk(walk, root.get(), "", 0);
+        walk(walk, root.get(), rootRecords, "", 0);
       else
         udf = false;
       if (cut)
         problems_.push_back("Strom UDF má přes " + std::to_string(kMostEntries) +
                             " položek; čten jen po tuto mez.");
     }
+    input.Stop();
   }
   if (!udf && dirs_.empty())
     throw ImageError("„" + path + "“ je poškozený obraz disku. Nic nebylo uloženo.");
@@ -417,21 +410,6 @@ DiscImage::DiscImage(const std::string& path) : path_(path) {
       for (const TreeEntry& e : entries)
         udfLongest = std::max(udfLongest, Characters(e.name));
     if (dirs_.empty() || !joliet || udfLongest > isoLongest) {
-      // Times and the hidden flag are not given by libudfread; the ISO tree
-      // of a bridge image holds them for the same paths.
-      for (auto& [rel, entries] : udfTree) {
-        const auto iso = dirs_.find(rel);
-        for (TreeEntry& e : entries) {
-          if (iso == dirs_.end())
-            continue;
-          for (const TreeEntry& same : iso->second.entries) {
-            if (same.name == e.name && same.directory == e.directory) {
-              e.time = same.time;
-              e.attributes |= same.attributes & 0x02;
-            }
-          }
-        }
-      }
       dirs_.clear();
       for (auto& [rel, entries] : udfTree)
         dirs_[rel].entries = std::move(entries);
@@ -580,7 +558,7 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
       const auto first = byPath.find(item.hardlink);
       e.size = first == byPath.end() ? 0 : first->second->size;
     }
-    e.time = LocalTime(item.mtime);
+    e.time = FileWriteTime(item.mtime);
     if (item.symlink) {
       e.link = true;
       std::string relative;
@@ -638,7 +616,7 @@ void DiscImage::ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& de
           for (const Extent& extent : record.more)
             e.size += extent.size;
         }
-        e.time = LocalTime(static_cast<std::time_t>(record.time));
+        e.time = FileWriteTime(static_cast<std::time_t>(record.time));
         missing.push_back(std::move(e));
         if (record.directory)
           dirs_[Join(rel, record.name)];

@@ -51,22 +51,6 @@ class Fd {
 constexpr int kEnterFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr int kPathFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
-// Last write time in local time, cut to the two-second steps FAT keeps.
-double WriteTime(const struct stat& st) {
-  std::time_t seconds = st.st_mtim.tv_sec;
-  std::tm local{};
-  if (::localtime_r(&seconds, &local) == nullptr)
-    return 0.0;
-  LocalDateTime t;
-  t.year = local.tm_year + 1900;
-  t.month = local.tm_mon + 1;
-  t.day = local.tm_mday;
-  t.hour = local.tm_hour;
-  t.minute = local.tm_min;
-  t.second = local.tm_sec - local.tm_sec % 2;
-  return EncodeOleDate(t);
-}
-
 // Opens a directory. A path too long for the system (a deep tree of long
 // names) is opened one name at a time, each relative to the one before.
 int OpenDirectory(const std::string& path) {
@@ -256,7 +240,7 @@ bool LinuxFileTree::List(const std::string& path, std::vector<TreeEntry>& entrie
     } else {
       entry.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
     }
-    entry.time = WriteTime(st);
+    entry.time = FileWriteTime(st.st_mtim.tv_sec);
 
     std::uint32_t attributes = 0;
     if (readOnlyMedium || (st.st_mode & S_IWUSR) == 0)

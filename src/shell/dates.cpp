@@ -193,6 +193,20 @@ LocalDateTime ToLocal(std::chrono::system_clock::time_point tp) {
   return t;
 }
 
+double FileWriteTime(std::time_t seconds) {
+  std::tm local{};
+  if (::localtime_r(&seconds, &local) == nullptr)
+    return 0.0;
+  LocalDateTime t;
+  t.year = local.tm_year + 1900;
+  t.month = local.tm_mon + 1;
+  t.day = local.tm_mday;
+  t.hour = local.tm_hour;
+  t.minute = local.tm_min;
+  t.second = local.tm_sec - local.tm_sec % 2;
+  return EncodeOleDate(t);
+}
+
 LocalDateTime NowLocal() {
   return ToLocal(std::chrono::system_clock::now());
 }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,11 @@ LocalDateTime DecodeOleDate(double oleDate);
 LocalDateTime NowLocal();
 // A system-clock moment converted to local time.
 LocalDateTime ToLocal(std::chrono::system_clock::time_point tp);
+
+// A file's last write time (seconds since 1970 UTC) as the scanner stores
+// it: local time, cut to the two-second steps FAT keeps. 0.0 for a moment
+// the system cannot convert.
+double FileWriteTime(std::time_t seconds);
 
 // How the user's locale writes dates and times, as strftime patterns.
 struct DateTimeFormat {

@@ -184,19 +184,32 @@ TEST_F(DiscImageTest, ImagesAreStoredAsTheirTreesScannedAsFolders) {
     bool dirTimes = true;
   };
   const std::string hide = " -hidden 'viditelný, ale skrytý příznakem.txt'";
+  const std::string hideUdf = " -" + hide.substr(1);
   const Case cases[] = {
       {"genisoimage", "-J -R -joliet-long" + hide, images::ImageTreeKind::kJoliet, Order::kJoliet,
        true},
       {"xorriso", "-as mkisofs -J -joliet-long", images::ImageTreeKind::kJoliet, Order::kJoliet},
       {"xorriso", "-as mkisofs -R", images::ImageTreeKind::kRockRidge, Order::kByName},
       {"genisoimage", "-R", images::ImageTreeKind::kRockRidge, Order::kByName},
-      {"genisoimage", "-udf -D", images::ImageTreeKind::kUdf, Order::kByName, false, false, false},
+      // genisoimage marks hidden files in the ISO tree only.
+      {"genisoimage", "-udf -D" + hide, images::ImageTreeKind::kUdf, Order::kByName},
+      // UDF-only images, the later ones with the metadata partition of
+      // Blu-ray discs; a deleted file's record must not show.
+      {"make_udf.py", "--revision 0x0102 --tz-minutes -300 --deleted smazaný.txt" + hideUdf,
+       images::ImageTreeKind::kUdf, Order::kByName, true},
+      {"make_udf.py", "--revision 0x0201" + hideUdf, images::ImageTreeKind::kUdf, Order::kByName,
+       true},
+      {"make_udf.py", "--revision 0x0250 --tz-minutes 120 --deleted a.txt" + hideUdf,
+       images::ImageTreeKind::kUdf, Order::kByName, true},
+      {"make_udf.py", "--revision 0x0260" + hideUdf, images::ImageTreeKind::kUdf, Order::kByName,
+       true},
       {"xorriso", "-as mkisofs -J -joliet-long", images::ImageTreeKind::kJoliet, Order::kJoliet,
        false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.tool) + " " + c.options + (c.big ? " (4 GiB - 1)" : ""));
-    if (!HaveTool(c.tool)) {
+    const bool generated = c.tool == std::string("make_udf.py");
+    if (!HaveTool(generated ? "python3" : c.tool)) {
       ADD_FAILURE() << c.tool << " is not installed (scripts/setup installs it)";
       continue;
     }
@@ -207,10 +220,12 @@ TEST_F(DiscImageTest, ImagesAreStoredAsTheirTreesScannedAsFolders) {
     // The image goes to the standard output and through cp, which leaves
     // the zeros of the large file out of the image file as holes.
     // The tools read the names in the locale's character set.
-    const std::string command = "cd '" + dir_.string() + "' && LC_ALL=C.UTF-8 " + c.tool + " " +
-                                c.options +
-                                " -quiet src 2>/dev/null | cp --sparse=always "
-                                "/dev/stdin disc.iso";
+    const std::string command =
+        "cd '" + dir_.string() + "' && LC_ALL=C.UTF-8 " +
+        (generated
+             ? "python3 '" RONDO_TEST_DATA "/../images/make_udf.py' " + c.options + " src disc.iso"
+             : c.tool + (" " + c.options) +
+                   " -quiet src 2>/dev/null | cp --sparse=always /dev/stdin disc.iso");
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
     images::DiscImage disc(image.string());
