@@ -146,8 +146,9 @@ class DiscImageTest : public ::testing::Test {
 
   // A tree with what images find hard: Czech and long names, a deep chain
   // of directories, empty and hidden files; optionally a file of 4 GiB - 1
-  // bytes (sparse, so it takes no room).
-  fs::path MakeTree(bool big) {
+  // bytes (sparse, so it takes no room) and symbolic links to a file, a
+  // directory, nowhere and out of the disc.
+  fs::path MakeTree(bool big, bool links = false) {
     const fs::path src = dir_ / "src";
     fs::create_directories(src / "Žluťoučký kůň" / "úpěl ďábelské ódy");
     fs::path deep = src / "hluboko";
@@ -162,6 +163,13 @@ class DiscImageTest : public ::testing::Test {
     Write(src / "viditelný, ale skrytý příznakem.txt", "hidden flag");
     Write(src / "Žluťoučký kůň" / (std::string(80, 'd') + " dlouhé jméno.txt"), "long");
     Write(src / "Žluťoučký kůň" / "úpěl ďábelské ódy" / "óda.txt", std::string(5000, 'o'));
+    if (links) {
+      fs::create_symlink("a.txt", src / "odkaz.txt");
+      fs::create_symlink("../../a.txt", src / "Žluťoučký kůň" / "úpěl ďábelské ódy" / "nahoru");
+      fs::create_directory_symlink("Žluťoučký kůň", src / "odkaz na koně");
+      fs::create_symlink("není tu", src / "nikam");
+      fs::create_symlink("/etc/passwd", src / "ven");
+    }
     if (big) {
       const fs::path huge = src / "velký.bin";
       Write(huge, "");
@@ -182,6 +190,7 @@ TEST_F(DiscImageTest, ImagesAreStoredAsTheirTreesScannedAsFolders) {
     bool hiddenFlag = false;
     bool big = false;
     bool dirTimes = true;
+    bool links = false;
   };
   const std::string hide = " -hidden 'viditelný, ale skrytý příznakem.txt'";
   const std::string hideUdf = " -" + hide.substr(1);
@@ -189,8 +198,10 @@ TEST_F(DiscImageTest, ImagesAreStoredAsTheirTreesScannedAsFolders) {
       {"genisoimage", "-J -R -joliet-long" + hide, images::ImageTreeKind::kJoliet, Order::kJoliet,
        true},
       {"xorriso", "-as mkisofs -J -joliet-long", images::ImageTreeKind::kJoliet, Order::kJoliet},
-      {"xorriso", "-as mkisofs -R", images::ImageTreeKind::kRockRidge, Order::kByName},
-      {"genisoimage", "-R", images::ImageTreeKind::kRockRidge, Order::kByName},
+      {"xorriso", "-as mkisofs -R", images::ImageTreeKind::kRockRidge, Order::kByName, false, false,
+       true, true},
+      {"genisoimage", "-R", images::ImageTreeKind::kRockRidge, Order::kByName, false, false, true,
+       true},
       // genisoimage marks hidden files in the ISO tree only.
       {"genisoimage", "-udf -D" + hide, images::ImageTreeKind::kUdf, Order::kByName},
       // UDF-only images, the later ones with the metadata partition of
@@ -214,7 +225,7 @@ TEST_F(DiscImageTest, ImagesAreStoredAsTheirTreesScannedAsFolders) {
       continue;
     }
     fs::remove_all(dir_ / "src");
-    const fs::path src = MakeTree(c.big);
+    const fs::path src = MakeTree(c.big, c.links);
     const fs::path image = dir_ / "disc.iso";
     fs::remove(image);
     // The image goes to the standard output and through cp, which leaves
