@@ -14,7 +14,6 @@
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
 #include "catalogue/format/records.h"
-#include "catalogue/messages.h"
 
 namespace rondo {
 
@@ -494,20 +493,8 @@ void Engine::FindDuplicateFiles(FileStream& file) {
   DuplicateHost* host = DuplicateSearch;
   if (host == nullptr)
     return;
-  // Damage inside a disc's items ends the walk of that disc only; every
-  // damaged disc is named once the search ends.
-  std::vector<std::string> damaged;
-  try {
-    FindDuplicates(file, *host, Duplicates, damaged);
-  } catch (const std::exception& e) {
-    damaged.push_back(e.what());
-  }
-  if (damaged.empty())
-    return;
-  std::string report(msg::kErrorPrefix);
-  for (std::size_t i = 0; i < damaged.size(); ++i)
-    report += (i == 0 ? "" : "\r\n") + damaged[i];
-  host_.ShowMessage(report);
+  WalkNamingDamage(
+      [&](std::vector<std::string>& damaged) { FindDuplicates(file, *host, Duplicates, damaged); });
 }
 
 }  // namespace rondo

@@ -254,6 +254,24 @@ void Engine::Dispatch(OperationCode code, FileStream& file, bool& result) {
   }
 }
 
+// The walks that read every disc's items (the search, the duplicates) go on
+// past a damaged disc, so that one bad block does not hide the others'
+// results; the user learns of every damaged disc at once when the walk ends.
+void Engine::WalkNamingDamage(const std::function<void(std::vector<std::string>& damaged)>& walk) {
+  std::vector<std::string> damaged;
+  try {
+    walk(damaged);
+  } catch (const std::exception& e) {
+    damaged.push_back(e.what());
+  }
+  if (damaged.empty())
+    return;
+  std::string report(msg::kErrorPrefix);
+  for (std::size_t i = 0; i < damaged.size(); ++i)
+    report += (i == 0 ? "" : "\r\n") + damaged[i];
+  host_.ShowMessage(report);
+}
+
 std::string Engine::PathLabelText() const {
   std::string label = "[" + LoadedDiscName + "] ";
   for (std::size_t i = 1; i < DirStack.size(); ++i)

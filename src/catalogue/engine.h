@@ -218,6 +218,10 @@ class Engine {
   void RecalculateStructure(FileStream& file);
   void SearchContents(FileStream& file);
   void FindDuplicateFiles(FileStream& file);
+  // Runs a walk over the discs that notes each disc whose items are damaged
+  // and goes on with the next; an error that ends the walk is noted last.
+  // Everything noted is then named in one message.
+  void WalkNamingDamage(const std::function<void(std::vector<std::string>& damaged)>& walk);
   void RemoveCds(FileStream& file);
   void ChangeLending(FileStream& file, OperationCode code);
   // The lending dialog, asked before the lock is taken so that other

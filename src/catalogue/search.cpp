@@ -11,7 +11,6 @@
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
 #include "catalogue/format/errors.h"
-#include "catalogue/messages.h"
 #include "catalogue/wild_match.h"
 #include "shell/sizes.h"
 
@@ -491,20 +490,8 @@ void Engine::SearchContents(FileStream& file) {
   SearchHost* host = Search;
   if (host == nullptr)
     return;
-  // Damage inside a disc's items ends the walk of that disc only; every
-  // damaged disc is named once the search ends.
-  std::vector<std::string> damaged;
-  try {
-    SearchDiscs(file, *host, Found, damaged);
-  } catch (const std::exception& e) {
-    damaged.push_back(e.what());
-  }
-  if (damaged.empty())
-    return;
-  std::string report(msg::kErrorPrefix);
-  for (std::size_t i = 0; i < damaged.size(); ++i)
-    report += (i == 0 ? "" : "\r\n") + damaged[i];
-  host_.ShowMessage(report);
+  WalkNamingDamage(
+      [&](std::vector<std::string>& damaged) { SearchDiscs(file, *host, Found, damaged); });
 }
 
 }  // namespace rondo
