@@ -297,6 +297,29 @@ std::string SearchResults::ExportLine(std::size_t row) const {
 
 namespace {
 
+// Whether the text every match must contain occurs anywhere in a block,
+// read a window at a time; each window repeats the last bytes of the one
+// before, so that no occurrence is cut in two.
+bool BlockHoldsText(ByteStream& file, std::uint64_t start, std::uint64_t length,
+                    const CompiledPattern& pattern) {
+  BlockReader windows(file, start, length, false);
+  const std::size_t overlap = pattern.RequiredText().size() - 1;
+  for (std::uint64_t at = 0;;) {
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(BlockReader::kWindow, length - at));
+    const std::uint8_t* bytes = windows.Need(n);
+    if (pattern.Find(std::string_view(reinterpret_cast<const char*>(bytes), n)) !=
+        std::string_view::npos) {
+      return true;
+    }
+    if (at + n >= length)
+      return false;
+    const std::size_t step = n > overlap ? n - overlap : n;
+    windows.Skip(step);
+    at += step;
+  }
+}
+
 // Operation 10 proper: every disc in turn, the damaged ones named in damaged.
 void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
                  std::vector<std::string>& damaged) {
@@ -348,7 +371,9 @@ void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
     // the block tells, and their records need not be read. Damage inside
     // such a block is not looked for: whatever the items are, none of them
     // can hold a match, so no hit is lost to it (and following the lengths
-    // would cost as much again as the scan).
+    // would cost as much again as the scan). A block too large to be held
+    // whole is scanned a window at a time by the same rule, so that whether
+    // a damaged disc is named never depends on how its block is read.
     std::optional<std::string_view> whole;
     // For "*text*" the places where the text occurs in the block decide
     // which names match: the next one at or after the name being read is
@@ -357,12 +382,12 @@ void SearchDiscs(FileStream& file, SearchHost& search, SearchResults& found,
     std::uint64_t hitsFor = o.version;
     if (!o.pattern->RequiredText().empty()) {
       whole = block.WholeBlock();
-      if (whole) {
+      if (whole)
         nextHit = o.pattern->Find(*whole);
-        if (nextHit == std::string_view::npos) {
-          host->RecordRead(limit);
-          continue;
-        }
+      if (whole ? nextHit == std::string_view::npos
+                : !BlockHoldsText(file, walker.BlockStart(), limit, *o.pattern)) {
+        host->RecordRead(limit);
+        continue;
       }
     }
     const auto nameMatches = [&](std::string_view name, std::size_t at) {
