@@ -21,6 +21,7 @@
 #include "gui/QELControls.h"
 #include "gui/TLngINISupp.h"
 #include "gui/column_layout.h"
+#include "gui/stoppable_run.h"
 #include "settings/group_kinds.h"
 #include "shell/dates.h"
 #include "shell/sizes.h"
@@ -29,9 +30,9 @@ namespace rondo::gui {
 
 namespace {
 
-// How often a running search lets the window's events run.
-constexpr qint64 kEventsEveryMs = 30;
-constexpr int kGaugeSteps = 1000;
+// The first pass reads every disc, the second only some: the first takes
+// most of the gauge (in thousandths).
+constexpr int kFirstPassShare = 800;
 
 enum Column { kName, kSize, kWasted, kDisc, kSerial, kLocation, kTime, kColumnCount };
 constexpr std::array<ListColumn, kColumnCount> kColumns = {{
@@ -213,9 +214,6 @@ TDuplicityForm::TDuplicityForm(Engine& engine, Registry& registry, QWidget* pare
   summary_ = new QLabel(this);
   summary_->setObjectName(QStringLiteral("summaryLabel666"));
   gauge_ = new QProgressBar(this);
-  gauge_->setRange(0, kGaugeSteps);
-  gauge_->setValue(0);
-  gauge_->setTextVisible(false);
 
   results_ = new QTreeView(this);
   results_->setModel(model_);
@@ -235,6 +233,7 @@ TDuplicityForm::TDuplicityForm(Engine& engine, Registry& registry, QWidget* pare
   start_->setDefault(true);
   close_ = new QPushButton(QStringLiteral("Zavřít"), this);
   close_->setAutoDefault(false);
+  run_ = std::make_unique<StoppableRun>(start_, gauge_);
 
   auto* options = new QGridLayout;
   options->addWidget(minSizeLabel, 0, 0);
@@ -286,69 +285,46 @@ DuplicateOptions TDuplicityForm::Options() {
 }
 
 bool TDuplicityForm::Busy() {
-  // A few dozen times a second keeps the window alive and "Zastavit" quick.
-  if (busy_ && (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= kEventsEveryMs)) {
-    sinceEvents_.start();
+  if (run_->eventsDue())
     QCoreApplication::processEvents();
-  }
-  return busy_;
+  return run_->busy();
 }
 
 void TDuplicityForm::Progress(int pass, std::uint64_t position, std::uint64_t total) {
-  if (!busy_ || total == 0)
+  if (!run_->busy())
     return;
-  // The first pass reads every disc, the second only some: the first takes
-  // most of the gauge.
-  const std::uint64_t share = pass == 1 ? 800 : 200;
-  const std::uint64_t from = pass == 1 ? 0 : 800;
-  gauge_->setValue(static_cast<int>(from + std::min(position, total) * share / total));
+  if (pass == 1)
+    run_->showProgress(position, total, 0, kFirstPassShare);
+  else
+    run_->showProgress(position, total, kFirstPassShare,
+                       StoppableRun::kGaugeSteps - kFirstPassShare);
 }
 
 void TDuplicityForm::startOrStop() {
-  if (busy_) {
-    busy_ = false;
-  } else if (!searching_) {
+  if (run_->busy()) {
+    run_->stop();
+  } else if (!run_->running()) {
     search();
   }
 }
 
 void TDuplicityForm::search() {
-  busy_ = true;
-  searching_ = true;
-  // The button's own caption (from the language file) comes back after.
-  const QString caption = start_->text();
-  start_->setText(QStringLiteral("Zastavit"));
   summary_->setText(QStringLiteral("Hledám…"));
   engine_.Duplicates.Clear();
   model_->reset();
-  sinceEvents_.invalidate();
-  {
-    // The engine knows the window only while it searches.
-    struct Attached {
-      Engine& engine;
-      bool& searching;
-      ~Attached() {
-        engine.DuplicateSearch = nullptr;
-        searching = false;
-      }
-    } attached{engine_, searching_};
-    engine_.DuplicateSearch = this;
+  run_->run(engine_.DuplicateSearch, this, [this] {
     try {
       engine_.RunOperation(OperationCode::kFindDuplicates);
     } catch (const std::exception& e) {
       engine_.Host().ShowMessage(std::string("Chyba: ") + e.what());
     }
-  }
-  busy_ = false;
+  });
+  run_->stop();
   model_->reset();
   columns_->Fit();
-  start_->setText(caption);
-  gauge_->setValue(0);
   showSummary();
-  if (closeAfterSearch_) {
-    closeAfterSearch_ = false;
+  if (run_->closeDue())
     done(QDialog::Rejected);
-  }
 }
 
 void TDuplicityForm::showSummary() {
@@ -367,7 +343,7 @@ void TDuplicityForm::showSummary() {
 
 void TDuplicityForm::showCopyAt(const QModelIndex& index) {
   const DuplicateReport::Copy* copy = model_->copyAt(index);
-  if (copy == nullptr || searching_ || !showCopy)
+  if (copy == nullptr || run_->running() || !showCopy)
     return;
   // The window closes first: the main window shows the copy.
   const SearchResults::Place place = engine_.Duplicates.PlaceOf(*copy);
@@ -376,10 +352,9 @@ void TDuplicityForm::showCopyAt(const QModelIndex& index) {
 }
 
 void TDuplicityForm::done(int result) {
-  if (searching_) {
+  if (run_->closeLater()) {
     // The engine is still walking: stop it, and close once it has returned.
-    closeAfterSearch_ = true;
-    busy_ = false;
+    run_->stop();
     return;
   }
   hide();

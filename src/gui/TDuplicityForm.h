@@ -8,8 +8,8 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <functional>
+#include <memory>
 
 #include "catalogue/duplicates.h"
 #include "catalogue/engine.h"
@@ -26,6 +26,7 @@ namespace rondo::gui {
 
 class ColumnLayout;
 class DuplicatesModel;
+class StoppableRun;
 class TQELRadioButton;
 
 class TDuplicityForm : public QDialog, public DuplicateHost {
@@ -72,10 +73,7 @@ class TDuplicityForm : public QDialog, public DuplicateHost {
   Engine& engine_;
   Registry& registry_;
   DuplicatesModel* model_ = nullptr;
-  bool busy_ = false;
-  bool searching_ = false;
-  bool closeAfterSearch_ = false;
-  QElapsedTimer sinceEvents_;
+  std::unique_ptr<StoppableRun> run_;
 
   QLineEdit* minSize_ = nullptr;
   TQELRadioButton* byName_ = nullptr;

@@ -35,6 +35,7 @@
 #include "gui/column_layout.h"
 #include "gui/export_dialogs.h"
 #include "gui/search_results_model.h"
+#include "gui/stoppable_run.h"
 #include "settings/group_kinds.h"
 
 namespace rondo::gui {
@@ -43,14 +44,10 @@ namespace {
 
 constexpr const char* kNone = "---";
 constexpr const char* kFailurePrefix = "Chyba: ";
-// How often a running search lets the window's events run and shows its
-// progress and the new rows.
-constexpr qint64 kEventsEveryMs = 30;
-// New rows are shown after at least this many times the time showing them
-// took the last time.
+// New rows are shown at most this often, and after at least this many
+// times the time showing them took the last time.
+constexpr qint64 kSyncEveryMs = 30;
 constexpr qint64 kSyncCostShare = 4;
-// The gauge counts in thousandths of the current disc's block.
-constexpr int kGaugeSteps = 1000;
 
 // The column and order the results were last sorted by.
 constexpr const char* kSortSetting = "RazeniHledani";
@@ -186,9 +183,6 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   found_ = new QLabel(QStringLiteral("0"), this);
   found_->setObjectName(QStringLiteral("foundLabel666"));
   gauge_ = new QProgressBar(this);
-  gauge_->setRange(0, kGaugeSteps);
-  gauge_->setValue(0);
-  gauge_->setTextVisible(false);
 
   // Rows come in the order they were found; a click on a column header has
   // the engine sort them, the view never sorts on its own.
@@ -216,6 +210,17 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   export_->setAutoDefault(false);
   close_ = new QPushButton(QStringLiteral("Zavřít"), this);
   close_->setAutoDefault(false);
+  // The gauge counts in thousandths of the current disc's block.
+  run_ = std::make_unique<StoppableRun>(start_, gauge_);
+  // Made with the window, so that the language file translates its entries.
+  exportMenu_ = new QMenu(this);
+  exportMenu_->setObjectName(QStringLiteral("exportMenu"));
+  QAction* notepad = exportMenu_->addAction(QStringLiteral("> Notepad"));
+  notepad->setObjectName(QStringLiteral("exportNotepad"));
+  QAction* table = exportMenu_->addAction(QStringLiteral("> &Tabulka CSV nebo HTML..."));
+  table->setObjectName(QStringLiteral("exportTable"));
+  connect(notepad, &QAction::triggered, this, &TSearchForm::exportToViewer);
+  connect(table, &QAction::triggered, this, &TSearchForm::exportTable);
 
   // Layout: the options, the groups and the progress side by side above the
   // result list, the buttons below it.
@@ -281,7 +286,7 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   // Every change of an option is noted at once: a running search reads the
   // options again before its next record.
   connect(pattern_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    start_->setEnabled(busy_ || !text.isEmpty());
+    start_->setEnabled(run_->busy() || !text.isEmpty());
     optionsChanged();
   });
   connect(limitedDepth_, &QRadioButton::toggled, this, [this](bool checked) {
@@ -300,16 +305,7 @@ TSearchForm::TSearchForm(Engine& engine, Registry& registry, QWidget* parent)
   connect(fresh_, &QPushButton::clicked, this, &TSearchForm::newGroup);
   connect(start_, &QPushButton::clicked, this, &TSearchForm::startOrStop);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
-  connect(export_, &QPushButton::clicked, this, [this] {
-    QMenu menu(this);
-    QAction* notepad = menu.addAction(QStringLiteral("> Notepad"));
-    QAction* table = menu.addAction(QStringLiteral("> &Tabulka CSV nebo HTML..."));
-    QAction* chosen = menu.exec(QCursor::pos());
-    if (chosen == notepad)
-      exportToViewer();
-    else if (chosen == table)
-      exportTable();
-  });
+  connect(export_, &QPushButton::clicked, this, [this] { exportMenu_->exec(QCursor::pos()); });
   // Tab goes from the chosen groups through the buttons between the lists.
   QWidget::setTabOrder(chosen_, add_);
   QWidget::setTabOrder(add_, remove_);
@@ -335,8 +331,12 @@ void TSearchForm::optionsChanged() {
   ++version_;
 }
 
+bool TSearchForm::Busy() {
+  return run_->busy();
+}
+
 void TSearchForm::DiscStarted(const std::string& description, std::uint64_t blockLength) {
-  if (!busy_)
+  if (!run_->busy())
     return;
   currentDisc_->setText(QString::fromStdString(description));
   blockLength_ = blockLength;
@@ -345,7 +345,7 @@ void TSearchForm::DiscStarted(const std::string& description, std::uint64_t bloc
 
 void TSearchForm::DiscPassed() {
   ++discs_;
-  if (busy_ && discCount_->text() != QLatin1String(kNone))
+  if (run_->busy() && discCount_->text() != QLatin1String(kNone))
     discCount_->setText(QString::number(discs_));
 }
 
@@ -353,18 +353,9 @@ void TSearchForm::RecordRead(std::uint64_t consumed) {
   ++records_;
   if (recordHook)
     recordHook();
-  if (!busy_)
+  if (!run_->eventsDue())
     return;
-  // Letting events run after every record would cost more than the search
-  // itself; a few dozen times a second keeps the window alive and
-  // "Zastavit" quick.
-  if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventsEveryMs)
-    return;
-  sinceEvents_.start();
-  if (blockLength_ > 0) {
-    const std::uint64_t steps = std::min<std::uint64_t>(consumed, blockLength_) * kGaugeSteps;
-    gauge_->setValue(static_cast<int>(steps / blockLength_));
-  }
+  run_->showProgress(consumed, blockLength_);
   if (itemCount_->text() != QLatin1String(kNone))
     itemCount_->setText(QString::number(records_));
   // The list lays out all its rows again whenever rows are added, which
@@ -375,7 +366,7 @@ void TSearchForm::RecordRead(std::uint64_t consumed) {
     cost.start();
     syncView();
     QCoreApplication::processEvents();
-    syncEvery_ = std::max(kEventsEveryMs, cost.elapsed() * kSyncCostShare);
+    syncEvery_ = std::max(kSyncEveryMs, cost.elapsed() * kSyncCostShare);
     sinceSync_.start();
   } else {
     QCoreApplication::processEvents();
@@ -391,21 +382,18 @@ void TSearchForm::showMessage(const QString& text) {
 }
 
 void TSearchForm::startOrStop() {
-  if (busy_) {
+  if (run_->busy()) {
     stop();
-  } else if (!searching_ && !pattern_->text().isEmpty()) {
+  } else if (!run_->running() && !pattern_->text().isEmpty()) {
     // A search that was stopped but is still winding up is left to finish.
     search();
   }
 }
 
 void TSearchForm::search() {
-  busy_ = true;
-  searching_ = true;
   maxDepth_->setEnabled(false);
   limitedDepth_->setEnabled(false);
   cache_->setEnabled(false);
-  start_->setText(QStringLiteral("Zastavit"));
   start_->setEnabled(true);
   discs_ = 0;
   records_ = 0;
@@ -421,51 +409,36 @@ void TSearchForm::search() {
       pattern_->setText(wrapped);
   }
   optionsChanged();
-  sinceEvents_.invalidate();
   sinceSync_.invalidate();
-  syncEvery_ = kEventsEveryMs;
+  syncEvery_ = kSyncEveryMs;
 
-  {
-    // The engine knows the window only while it searches.
-    struct Attached {
-      Engine& engine;
-      bool& searching;
-      ~Attached() {
-        engine.Search = nullptr;
-        searching = false;
-      }
-    } attached{engine_, searching_};
-    engine_.Search = this;
+  run_->run(engine_.Search, this, [this] {
     try {
       engine_.RunOperation(OperationCode::kSearch);
     } catch (const std::exception& e) {
       showMessage(QString::fromUtf8(kFailurePrefix) + QString::fromUtf8(e.what()));
     }
-  }
+  });
 
   syncView();
   applyRememberedSort();
   columns_->Fit();
   found_->setText(QString::number(engine_.Found.size()));
   stop();
-  if (closeAfterSearch_) {
-    closeAfterSearch_ = false;
+  if (run_->closeDue())
     done(QDialog::Rejected);
-  }
 }
 
 void TSearchForm::stop() {
-  busy_ = false;
+  run_->stop();
   maxDepth_->setEnabled(true);
   limitedDepth_->setEnabled(true);
   cache_->setEnabled(true);
-  start_->setText(QStringLiteral("Start"));
   start_->setEnabled(!pattern_->text().isEmpty());
   setIdleLabels();
 }
 
 void TSearchForm::setIdleLabels() {
-  gauge_->setValue(0);
   currentDisc_->setText(QString::fromLatin1(kNone));
   discCount_->setText(QString::fromLatin1(kNone));
   itemCount_->setText(QString::fromLatin1(kNone));
@@ -549,10 +522,9 @@ void TSearchForm::exportTable() {
 }
 
 void TSearchForm::done(int result) {
-  if (searching_) {
+  if (run_->closeLater()) {
     // The engine is still walking: stop it, and close once it has returned.
-    closeAfterSearch_ = true;
-    if (busy_)
+    if (run_->busy())
       stop();
     return;
   }
@@ -564,7 +536,7 @@ void TSearchForm::done(int result) {
 
 void TSearchForm::sortResults(int column) {
   // The rows are still being added while a search runs.
-  if (searching_)
+  if (run_->running())
     return;
   model_->clickColumn(column);
   showSortIndicator();
@@ -607,7 +579,7 @@ void TSearchForm::applyRememberedSort() {
 }
 
 void TSearchForm::showHitAt(const QModelIndex& index) {
-  if (searching_ || !index.isValid() || !showHit)
+  if (run_->running() || !index.isValid() || !showHit)
     return;
   const auto row = static_cast<std::size_t>(index.row());
   if (row >= engine_.Found.size())

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "catalogue/engine.h"
 #include "catalogue/search.h"
@@ -18,6 +19,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -27,6 +29,7 @@ namespace rondo::gui {
 
 class ColumnLayout;
 class SearchResultsModel;
+class StoppableRun;
 class TQELCheckBox;
 class TQELRadioButton;
 class TQELSpinEdit;
@@ -66,7 +69,7 @@ class TSearchForm : public QDialog, public SearchHost {
   bool UseDirectoryGroups() override { return options_.directoryGroups; }
   bool UseCache() override { return options_.cache; }
   std::vector<std::string> ChosenGroups() override { return options_.groups; }
-  bool Busy() override { return busy_; }
+  bool Busy() override;
   void DiscStarted(const std::string& description, std::uint64_t blockLength) override;
   void DiscPassed() override;
   void RecordRead(std::uint64_t consumed) override;
@@ -74,6 +77,8 @@ class TSearchForm : public QDialog, public SearchHost {
   QLineEdit* patternEdit() const { return pattern_; }
   QPushButton* startButton() const { return start_; }
   QPushButton* exportButton() const { return export_; }
+  // What "Export..." offers: "> Notepad" and the table.
+  QMenu* exportMenu() const { return exportMenu_; }
   QPushButton* closeButton() const { return close_; }
   QPushButton* addGroupButton() const { return add_; }
   QPushButton* removeGroupButton() const { return remove_; }
@@ -144,13 +149,7 @@ class TSearchForm : public QDialog, public SearchHost {
   // control; the version tells the running search to read them again.
   Options options_;
   std::uint64_t version_ = 1;
-  // busy_ is what the search is told; searching_ stays set until the engine
-  // has returned, so neither a new search nor closing can pull the results
-  // from under one that is still winding up.
-  bool busy_ = false;
-  bool searching_ = false;
-  bool closeAfterSearch_ = false;
-  QElapsedTimer sinceEvents_;
+  std::unique_ptr<StoppableRun> run_;
   QElapsedTimer sinceSync_;
   qint64 syncEvery_ = 0;
   std::uint64_t blockLength_ = 0;
@@ -183,6 +182,7 @@ class TSearchForm : public QDialog, public SearchHost {
   ColumnLayout* columns_ = nullptr;
   QPushButton* start_ = nullptr;
   QPushButton* export_ = nullptr;
+  QMenu* exportMenu_ = nullptr;
   QPushButton* close_ = nullptr;
 };
 

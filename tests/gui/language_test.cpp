@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "gui/TDuplicityForm.h"
 #include "gui/TLngINISupp.h"
 #include "gui/TMainForm.h"
 #include "gui/TRenameForm.h"
@@ -38,7 +40,10 @@ struct Fixture {
 
   Fixture() {
     const std::string path = (dir.path() + "/katalog.big").toStdString();
-    test::CatalogueBytes().AddDisc({.serial = "A-1", .description = "Alfa"}).Save(path);
+    test::CatalogueBytes()
+        .AddDisc({.serial = "A-1", .description = "Alfa", .files = 1},
+                 {test::Item(false, "a.txt", 1, 10)})
+        .Save(path);
     registry.WriteText("Cesta", path);
     registry.WriteText("VerzeProgramu", "QEL Rondotheka 4.4");
   }
@@ -150,6 +155,20 @@ class LanguageTest : public QObject {
     gui::TSearchForm search(f.window->engine(), f.registry, f.window.get());
     QCOMPARE(search.availableList()->item(0)->text(), QString("Lent"));
     QCOMPARE(search.availableList()->item(0)->data(Qt::UserRole).toString(), QString("Půjčené"));
+    // So do the texts the search and duplicates windows switch to as they run.
+    QStringList exportEntries;
+    for (QAction* a : search.exportMenu()->actions())
+      exportEntries << a->text();
+    QCOMPARE(exportEntries, (QStringList{"> Notepad", "> &Table CSV or HTML..."}));
+    QString whileRunning;
+    search.recordHook = [&] { whileRunning = search.startButton()->text(); };
+    search.patternEdit()->setText("*");
+    search.startButton()->click();
+    QCOMPARE(whileRunning, QString("Stop"));
+    QCOMPARE(search.startButton()->text(), QString("Start"));
+    gui::TDuplicityForm duplicates(f.window->engine(), f.registry, f.window.get());
+    QCOMPARE(duplicates.startButton()->text(), QString("Search"));
+    QCOMPARE(duplicates.findChild<QAction*>("stopCaption")->text(), QString("Stop"));
     picker.chosenList()->setCurrentRow(0);
     picker.removeButton()->click();
     picker.availableList()->setCurrentRow(picker.availableList()->count() - 1);
