@@ -21,6 +21,7 @@
 #include "gui/QELControls.h"
 #include "gui/TLngINISupp.h"
 #include "gui/column_layout.h"
+#include "gui/export_dialogs.h"
 #include "gui/stoppable_run.h"
 #include "settings/group_kinds.h"
 #include "shell/dates.h"
@@ -231,6 +232,9 @@ TDuplicityForm::TDuplicityForm(Engine& engine, Registry& registry, QWidget* pare
 
   start_ = new QPushButton(QStringLiteral("Hledat"), this);
   start_->setDefault(true);
+  export_ = new QPushButton(QStringLiteral("Export..."), this);
+  export_->setObjectName(QStringLiteral("exportButton"));
+  export_->setAutoDefault(false);
   close_ = new QPushButton(QStringLiteral("Zavřít"), this);
   close_->setAutoDefault(false);
   run_ = std::make_unique<StoppableRun>(start_, gauge_);
@@ -248,6 +252,7 @@ TDuplicityForm::TDuplicityForm(Engine& engine, Registry& registry, QWidget* pare
   top->addLayout(groups, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(start_);
+  buttons->addWidget(export_);
   buttons->addWidget(gauge_, 1);
   buttons->addWidget(close_);
   auto* layout = new QVBoxLayout(this);
@@ -261,6 +266,7 @@ TDuplicityForm::TDuplicityForm(Engine& engine, Registry& registry, QWidget* pare
   LoadPersistedControls(this, registry_);
   columns_->Load(registry_);
   connect(start_, &QPushButton::clicked, this, &TDuplicityForm::startOrStop);
+  connect(export_, &QPushButton::clicked, this, &TDuplicityForm::exportTable);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
   showSummary();
   ApplyLanguage(this);
@@ -310,6 +316,7 @@ void TDuplicityForm::startOrStop() {
 
 void TDuplicityForm::search() {
   summary_->setText(QStringLiteral("Hledám…"));
+  export_->setEnabled(false);
   engine_.Duplicates.Clear();
   model_->reset();
   run_->run(engine_.DuplicateSearch, this, [this] {
@@ -322,9 +329,27 @@ void TDuplicityForm::search() {
   run_->stop();
   model_->reset();
   columns_->Fit();
+  export_->setEnabled(true);
   showSummary();
   if (run_->closeDue())
     done(QDialog::Rejected);
+}
+
+void TDuplicityForm::exportTable() {
+  if (run_->running())
+    return;
+  const DuplicateReport& report = engine_.Duplicates;
+  const ExportRequest request{
+      QStringLiteral("Duplicity"), QStringLiteral("Duplicity"), DuplicateExportFields(),
+      [&report](ExportWriter& rows) {
+        for (std::size_t group = 1; group <= report.Groups().size(); ++group) {
+          for (std::size_t copy = 0; copy < report.Groups()[group - 1].copies; ++copy)
+            rows.Row(DuplicateExportRow(report, group, copy));
+        }
+      }};
+  const QString problem = ExportList(this, registry_, request, chooseTableFile);
+  if (!problem.isEmpty())
+    engine_.Host().ShowMessage(problem.toStdString());
 }
 
 void TDuplicityForm::showSummary() {

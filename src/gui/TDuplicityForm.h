@@ -5,9 +5,11 @@
 // tree: a row per group (its name, size, the space the extra copies take,
 // the number of discs) with its copies below. Enter or a double click on a
 // copy shows it in its folder in the main window, as a search hit is shown.
+// "Export..." writes the copies as a table (CSV or HTML), one row per copy.
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -40,6 +42,9 @@ class TDuplicityForm : public QDialog, public DuplicateHost {
   // on a copy row calls it and closes the window (the groups stay for the
   // next opening).
   std::function<void(const SearchResults::Place& place)> showCopy;
+  // Asks where the table goes; the default is the save dialog, tests
+  // replace it.
+  std::function<QString(const QString& proposed)> chooseTableFile;
 
   // DuplicateHost.
   DuplicateOptions Options() override;
@@ -53,6 +58,7 @@ class TDuplicityForm : public QDialog, public DuplicateHost {
   // The groups of discs, checkable; none checked compares every disc.
   QListWidget* groupList() const { return groups_; }
   QPushButton* startButton() const { return start_; }
+  QPushButton* exportButton() const { return export_; }
   QProgressBar* gauge() const { return gauge_; }
   QLabel* summaryLabel() const { return summary_; }
   QTreeView* resultView() const { return results_; }
@@ -60,6 +66,8 @@ class TDuplicityForm : public QDialog, public DuplicateHost {
  public slots:
   // "Hledat" / "Zastavit".
   void startOrStop();
+  // "Export...": the copies of every group with all their values.
+  void exportTable();
 
  protected:
   void done(int result) override;
@@ -85,6 +93,7 @@ class TDuplicityForm : public QDialog, public DuplicateHost {
   QTreeView* results_ = nullptr;
   ColumnLayout* columns_ = nullptr;
   QPushButton* start_ = nullptr;
+  QPushButton* export_ = nullptr;
   QPushButton* close_ = nullptr;
 };
 

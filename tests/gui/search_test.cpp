@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -603,6 +604,8 @@ class SearchWindowTest : public QObject {
     QStringList groups;
     QStringList byName;
     QStringList copies;
+    QStringList exported;
+    QString proposedTable;
     window.duplicatesHook = [&](gui::TDuplicityForm& form) {
       form.show();
       QAbstractItemModel* model = form.resultView()->model();
@@ -619,6 +622,16 @@ class SearchWindowTest : public QObject {
       form.byNameSize()->setChecked(true);
       form.startOrStop();
       groups = names();
+      // The groups as a table, one row per copy, with the fields of the
+      // command line's "duplicates --format csv".
+      form.chooseTableFile = [&](const QString& proposed) {
+        proposedTable = QFileInfo(proposed).fileName();
+        return dir.path() + "/duplicity.csv";
+      };
+      QTest::mouseClick(form.exportButton(), Qt::LeftButton);
+      QFile table(dir.path() + "/duplicity.csv");
+      if (table.open(QIODevice::ReadOnly))
+        exported = QString::fromUtf8(table.readAll()).split("\r\n");
       const QModelIndex group = model->index(0, 0);
       for (int r = 0; r < model->rowCount(group); ++r)
         copies << model->index(r, 3, group).data().toString();
@@ -630,6 +643,10 @@ class SearchWindowTest : public QObject {
     QCOMPARE(byName, QStringList({"moře.jpg 2 CD", "jiné.txt 2 CD"}));
     QCOMPARE(groups, QStringList{"moře.jpg 2 CD"});
     QCOMPARE(copies, QStringList({"Fotky", "Záloha"}));
+    QCOMPARE(proposedTable, QString("Duplicity.csv"));
+    QCOMPARE(exported, (QStringList{"group,size,name,serial,disc,location,time",
+                                    "1,10,moře.jpg,D-1,Fotky,Léto,2020-06-18T06:00:00",
+                                    "1,10,MOŘE.JPG,D-2,Záloha,Kopie,2020-06-18T06:00:00", ""}));
     QVERIFY(window.browsing());
     QCOMPARE(window.pathLabel()->text(), QString("[Záloha] \\Kopie"));
     const QModelIndexList selected = window.dirView()->selectionModel()->selectedRows();
