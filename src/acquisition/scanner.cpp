@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_walker.h"
@@ -330,19 +331,25 @@ void StoreScannedEntry(const std::string& databasePath, const std::vector<std::u
   if (!ReadDatabaseHeader(*file).IsCurrentFormat()) {
     throw DamagedCatalogue("Databáze má jiný formát; disk do ní nelze uložit.");
   }
-  // The new entry must be reachable: every entry before it has to fit.
-  CheckEntries(*file);
+  // One walk over the heads: the new entry must be reachable (every entry
+  // before it has to fit), and with refuseStoredSerial no disc of its serial
+  // may be stored. A damaged catalogue is told first, wherever the damage.
+  MemoryStream head(std::vector<std::uint8_t>(
+      entry.begin(), entry.begin() + std::min<std::size_t>(entry.size(), kCdHeaderSize)));
+  std::optional<CdHeader> stored;
+  if (refuseStoredSerial && entry.size() >= kCdHeaderSize)
+    stored = ReadCdHeader(head);
+  bool storedAlready = false;
+  EntryWalker walker(*file);
+  CdHeader h;
+  while (walker.Next(h))
+    storedAlready = storedAlready || (stored && h.Serial.Text() == stored->Serial.Text());
   if (refuseStoredSerial) {
-    MemoryStream head(std::vector<std::uint8_t>(
-        entry.begin(), entry.begin() + std::min<std::size_t>(entry.size(), kCdHeaderSize)));
-    const CdHeader stored = ReadCdHeader(head);
-    EntryWalker walker(*file);
-    CdHeader h;
-    while (walker.Next(h)) {
-      if (h.Serial.Text() == stored.Serial.Text()) {
-        throw IoError("CD je již v databázi! (" + ToUtf8(h.Serial.Text()) +
-                      "; mezitím ho uložil jiný program)");
-      }
+    if (!stored)
+      stored = ReadCdHeader(head);  // an entry without a whole head is refused here
+    if (storedAlready) {
+      throw IoError("CD je již v databázi! (" + ToUtf8(stored->Serial.Text()) +
+                    "; mezitím ho uložil jiný program)");
     }
   }
 

@@ -496,6 +496,17 @@ TEST_F(StoreTest, RefusesDamagedCataloguesAndCutsBackFailedWrites) {
   test::WriteAll(Db(), bytes);
   EXPECT_THROW(StoreScannedEntry(Db(), Entry("BBBB-0001"), progress), DamagedCatalogue);
   EXPECT_EQ(test::ReadAll(Db()), bytes);
+  // Damage after a stored disc of the new serial is told, not the serial.
+  const std::size_t one = bytes.size();
+  bytes = test::CatalogueBytes()
+              .AddDisc({.serial = "AAAA-0001"})
+              .AddDisc({.serial = "AAAA-0002"})
+              .Bytes();
+  bytes[one + 9] = 3;
+  test::WriteAll(Db(), bytes);
+  EXPECT_THROW(StoreScannedEntry(Db(), Entry("AAAA-0001"), progress, {}, {}, true),
+               DamagedCatalogue);
+  EXPECT_EQ(test::ReadAll(Db()), bytes);
 
   test::WriteAll(dir / "stary.big", std::vector<std::uint8_t>(100, 'x'));
   EXPECT_THROW(StoreScannedEntry((dir / "stary.big").string(), Entry("B"), progress),
