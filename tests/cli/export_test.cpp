@@ -157,6 +157,15 @@ class ExportTest : public ::testing::Test {
 };
 
 TEST_F(ExportTest, CsvAndJsonHoldTheValuesOfTheTabSeparatedRows) {
+  // The environment is as before when the test ends, for the tests after it.
+  struct Restore {
+    const char* old = std::getenv("LC_ALL");
+    std::string locale = old ? old : "";
+    ~Restore() {
+      old ? ::setenv("LC_ALL", locale.c_str(), 1) : ::unsetenv("LC_ALL");
+      ::unsetenv("RONDOTHEKA_BORROWED");
+    }
+  } restore;
   ::setenv("LC_ALL", "C", 1);
   ::setenv("RONDOTHEKA_BORROWED", (dir / "mnoupujcene.big").c_str(), 1);
   const std::string odd = "Hry, \"staré\"\nčeština";
