@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/TKontrolaForm.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -25,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "acquisition/tree_helpers.h"
 #include "gui/TLngINISupp.h"
@@ -42,7 +44,6 @@ namespace rondo::gui {
 
 namespace {
 
-constexpr const char* kStart = "Start";
 constexpr const char* kStop = "Stop";
 
 QString FieldText(const Cp1250Text& text) {
@@ -183,12 +184,16 @@ TKontrolaForm::TKontrolaForm(Drives& drives, Registry& registry, QWidget* parent
   progressLayout->setColumnStretch(1, 1);
   progressLayout->setColumnStretch(3, 1);
 
-  start_ = new QPushButton(QString::fromLatin1(kStart), this);
+  start_ = new QPushButton(QStringLiteral("Start"), this);
   start_->setObjectName(QStringLiteral("startButton"));
   start_->setDefault(true);
   close_ = new QPushButton(QStringLiteral("Zavřít"), this);
   close_->setObjectName(QStringLiteral("closeButton"));
   close_->setAutoDefault(false);
+  // What the button reads while a check runs: the text of a command of the
+  // window, so that the language file translates it.
+  stopCaption_ = new QAction(QString::fromLatin1(kStop), this);
+  stopCaption_->setObjectName(QStringLiteral("stopCaption"));
   auto* buttons = new QHBoxLayout();
   buttons->addStretch(1);
   buttons->addWidget(start_);
@@ -401,12 +406,20 @@ void TKontrolaForm::showMessage(const QString& text) {
   QMessageBox::information(this, QString::fromUtf8(kApplicationTitle), text);
 }
 
+void TKontrolaForm::showStartCaption() {
+  if (!startCaption_.isNull())
+    start_->setText(std::exchange(startCaption_, QString()));
+}
+
 void TKontrolaForm::startOrStop() {
-  if (start_->text() == QString::fromLatin1(kStop)) {
-    start_->setText(QString::fromLatin1(kStart));
+  if (running_) {
+    showStartCaption();
     running_ = false;
     return;
   }
+  // A check that was stopped but is still winding up is left to finish.
+  if (walking_)
+    return;
   const QList<QTreeWidgetItem*> selected = driveList_->selectedItems();
   const QString serial = selected.isEmpty() ? QString() : selected.first()->text(kCheckColSerial);
   const Medium* medium =
@@ -433,7 +446,8 @@ void TKontrolaForm::startOrStop() {
 
 void TKontrolaForm::runCheck(const Medium& medium, std::uint64_t maximum) {
   const std::string root = ToUtf8(medium.root);
-  start_->setText(QString::fromLatin1(kStop));
+  startCaption_ = start_->text();
+  start_->setText(stopCaption_->text());
   running_ = true;
   walking_ = true;
   folder_->setEnabled(false);
@@ -477,7 +491,7 @@ void TKontrolaForm::runCheck(const Medium& medium, std::uint64_t maximum) {
     deleteLater();
     return;
   }
-  start_->setText(QString::fromLatin1(kStart));
+  showStartCaption();
   running_ = false;
   if (result.mediumGone) {
     showMessage(QString::fromUtf8(kMediumRemoved));

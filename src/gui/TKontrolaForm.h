@@ -17,6 +17,7 @@
 #include "platform/linux_file_tree.h"
 #include "settings/registry.h"
 
+class QAction;
 class QLabel;
 class QListWidget;
 class QProgressBar;
@@ -77,6 +78,8 @@ class TKontrolaForm : public QDialog {
   SurfaceFiles* surfaceFiles = nullptr;
 
   // Whether a check is meant to go on (cleared by "Stop" and by closing).
+  // While it is, the start button reads the text of the window's command
+  // "stopCaption".
   bool running() const { return running_; }
   // The whole-disc gauge's maximum of the last check started.
   std::uint64_t discMaximum() const { return discMaximum_; }
@@ -127,6 +130,8 @@ class TKontrolaForm : public QDialog {
   QStringList rowCells(const Medium& medium) const;
   Medium* mediumOf(const QString& root);
   void showMessage(const QString& text);
+  // The start button reads its own caption again after a check.
+  void showStartCaption();
   void runCheck(const Medium& medium, std::uint64_t maximum);
   // Asked to close or to go away while inside the walk.
   void leaving();
@@ -161,6 +166,9 @@ class TKontrolaForm : public QDialog {
   QProgressBar* discBar_ = nullptr;
   QProgressBar* fileBar_ = nullptr;
   QPushButton* start_ = nullptr;
+  QAction* stopCaption_ = nullptr;
+  // The button's own caption while it reads "Stop".
+  QString startCaption_;
   QPushButton* close_ = nullptr;
   QTimer* refreshTimer_ = nullptr;
   QTimer* statsTimer_ = nullptr;

@@ -169,6 +169,11 @@ class LanguageTest : public QObject {
     gui::TDuplicityForm duplicates(f.window->engine(), f.registry, f.window.get());
     QCOMPARE(duplicates.startButton()->text(), QString("Search"));
     QCOMPARE(duplicates.findChild<QAction*>("stopCaption")->text(), QString("Stop"));
+    // The surface check's button has its text in both shipped files.
+    QCOMPARE(english.Value("KontrolaForm", "stopCaption"), std::optional<std::string>("Stop"));
+    LngFile czech;
+    QVERIFY(czech.Load((kShipped + "czech.lng").toStdString()));
+    QCOMPARE(czech.Value("KontrolaForm", "stopCaption"), std::optional<std::string>("Stop"));
     picker.chosenList()->setCurrentRow(0);
     picker.removeButton()->click();
     picker.availableList()->setCurrentRow(picker.availableList()->count() - 1);

@@ -2,6 +2,7 @@
 // The surface check window over folders that FakeDrives presents as drives,
 // with a real catalogue set in the registry, failures of the medium put in
 // between the window and the files, and the two ways into the window.
+#include <QAction>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
@@ -277,12 +278,21 @@ class SurfaceCheckTest : public QObject {
     auto form = f.open();
     Select(form->driveList(), 0);
     const std::string a = f.disc + "/sub/a.bin";
+    // The button reads the window's "stopCaption", as the language file
+    // gives it; a click while the stopped check winds up starts no other.
+    form->findChild<QAction*>("stopCaption")->setText("Zastavit kontrolu");
+    QString whileRunning;
     f.files.onOpen = [&](const std::string& path) {
-      if (path == a)
-        QTest::mouseClick(form->startButton(), Qt::LeftButton);  // "Stop"
+      if (path != a)
+        return;
+      whileRunning = form->startButton()->text();
+      QTest::mouseClick(form->startButton(), Qt::LeftButton);  // "Stop"
+      QTest::mouseClick(form->startButton(), Qt::LeftButton);
     };
     QTest::mouseClick(form->startButton(), Qt::LeftButton);
+    QCOMPARE(whileRunning, QString("Zastavit kontrolu"));
     QCOMPARE(form->startButton()->text(), QString("Start"));
+    QCOMPARE(std::count(f.files.opened.begin(), f.files.opened.end(), a), 1);
     QCOMPARE(std::count(f.files.opened.begin(), f.files.opened.end(), f.disc + "/b.bin"), 0);
     QCOMPARE(form->fileLabel()->text(), QString("---"));
 
