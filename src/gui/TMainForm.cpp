@@ -100,6 +100,7 @@ TMainForm::TMainForm(Registry& registry, QWidget* parent)
   model_ = new DiscListModel(engine_.Discs, this);
   dirModel_ = new DirListModel(engine_.Dirs, *icons_, this);
   chooseDatabaseFile = [this](bool newDatabase) { return defaultChooseDatabaseFile(newDatabase); };
+  chooseRescanSource = &TMainForm::defaultChooseRescanSource;
   engine_.Settings = &registry_;
   lockWait_ = new LockWaitWindow(this);
   // Every window of the program opens where the user left it.

@@ -121,6 +121,11 @@ class TMainForm : public QMainWindow, public EngineHost {
   // When set, answers the root "Aktualizovat CD..." reads the disc from
   // ("" = cancelled) instead of the dialog offering the drives.
   std::function<QString(const QString& description)> rescanRootHook;
+  // Asks for the folder (image false) or the disc image file (image true)
+  // that dialog's "Složka…" and "Obraz disku…" read the disc from; over is
+  // the dialog. An empty result means the user cancelled. The default shows
+  // a file dialog; tests put their own answer here.
+  std::function<QString(QWidget* over, bool image)> chooseRescanSource;
   // The borrowed-discs list file; the program's own unless set.
   std::string borrowedListPath;
   // One folder the language files are read from and written to; unless
@@ -293,6 +298,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   bool handleListKey(bool discList, int key, Qt::KeyboardModifiers modifiers);
   QAction* addCommand(QMenu* menu, const char* objectName, const QString& text, bool enabled);
   QString defaultChooseDatabaseFile(bool newDatabase);
+  static QString defaultChooseRescanSource(QWidget* over, bool image);
   // Makes a catalogue that is not there yet, with the folders it lies in, as
   // "rondotheka-cli init" does; says why when it cannot. True when the
   // catalogue may be listed.

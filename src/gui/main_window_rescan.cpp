@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "acquisition/rescan.h"
@@ -30,8 +31,9 @@ using namespace main_window;
 namespace {
 
 // Asks where the disc is read from: one of the drives, as in the add-disc
-// window, or a folder or an image file chosen in a file dialog.
-QString AskRoot(QWidget* parent, Drives* drives, const QString& description) {
+// window, or a folder or an image file that chooseSource asks for.
+QString AskRoot(QWidget* parent, Drives* drives, const QString& description,
+                const std::function<QString(QWidget* over, bool image)>& chooseSource) {
   QDialog dialog(parent);
   dialog.setObjectName(QStringLiteral("rescanRootDialog"));
   dialog.setWindowTitle(QStringLiteral("Aktualizovat CD"));
@@ -42,11 +44,14 @@ QString AskRoot(QWidget* parent, Drives* drives, const QString& description) {
       list->addItem(FromUtf8(drive.root));
   }
   auto* folder = new QPushButton(QStringLiteral("Složka…"), &dialog);
+  folder->setObjectName(QStringLiteral("rescanFolder"));
   auto* image = new QPushButton(QStringLiteral("Obraz disku…"), &dialog);
+  image->setObjectName(QStringLiteral("rescanImage"));
   auto* buttons = new QDialogButtonBox(&dialog);
   QPushButton* ok =
       buttons->addButton(QStringLiteral("Aktualizovat"), QDialogButtonBox::AcceptRole);
-  buttons->addButton(QStringLiteral("Storno"), QDialogButtonBox::RejectRole);
+  buttons->addButton(QStringLiteral("Storno"), QDialogButtonBox::RejectRole)
+      ->setObjectName(QStringLiteral("rescanCancel"));
   ok->setEnabled(false);
   QString chosen;
   QObject::connect(list, &QListWidget::currentTextChanged, &dialog, [&](const QString& text) {
@@ -61,12 +66,12 @@ QString AskRoot(QWidget* parent, Drives* drives, const QString& description) {
     dialog.accept();
   };
   QObject::connect(folder, &QPushButton::clicked, &dialog, [&] {
-    choose(QFileDialog::getExistingDirectory(&dialog, QStringLiteral("Vyberte složku"),
-                                             QDir::homePath()));
+    if (chooseSource)
+      choose(chooseSource(&dialog, false));
   });
   QObject::connect(image, &QPushButton::clicked, &dialog, [&] {
-    choose(QFileDialog::getOpenFileName(&dialog, QStringLiteral("Vyberte obraz disku"),
-                                        QDir::homePath()));
+    if (chooseSource)
+      choose(chooseSource(&dialog, true));
   });
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -113,6 +118,14 @@ class RescanProgress : public ScanProgress {
 
 }  // namespace
 
+QString TMainForm::defaultChooseRescanSource(QWidget* over, bool image) {
+  if (image)
+    return QFileDialog::getOpenFileName(over, QStringLiteral("Vyberte obraz disku"),
+                                        QDir::homePath());
+  return QFileDialog::getExistingDirectory(over, QStringLiteral("Vyberte složku"),
+                                           QDir::homePath());
+}
+
 void TMainForm::rescanCd() {
   std::string serial;
   std::string description;
@@ -128,8 +141,9 @@ void TMainForm::rescanCd() {
     ShowMessage("Vyberte jedno CD, které se má aktualizovat.");
     return;
   }
-  const QString root = rescanRootHook ? rescanRootHook(FromUtf8(description))
-                                      : AskRoot(this, drives_, FromUtf8(description));
+  const QString root = rescanRootHook
+                           ? rescanRootHook(FromUtf8(description))
+                           : AskRoot(this, drives_, FromUtf8(description), chooseRescanSource);
   if (root.isEmpty())
     return;
 

@@ -4,6 +4,7 @@
 // and import groups.
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -22,6 +23,7 @@
 #include "gui/TMainForm.h"
 #include "settings/group_kinds.h"
 #include "support/catalogue_builder.h"
+#include "support/fake_drives.h"
 #include "support/main_window_fixture.h"
 
 using namespace rondo;
@@ -319,6 +321,61 @@ class DiscCommandsTest : public QObject {
     QVERIFY2(summary.contains("Přidané soubory: 1\nOdebrané soubory: 0"), qPrintable(summary));
     QVERIFY(summary.contains("Ztracené komentáře: 0") && summary.contains("Bajtů nyní: 13"));
     QCOMPARE(f.Header("AAAA-0001").FileCount, 2);
+  }
+
+  void rescanAsksWhereFromInItsDialog() {
+    Fixture f;
+    test::FakeDrives drives;
+    drives.AddDrive("/media/cdrom", DriveType::kCdRom, std::nullopt);
+    f.window->setDrives(&drives);
+    const QString folder = f.dir.path() + "/medium";
+    QVERIFY(QDir().mkpath(folder));
+    std::ofstream((folder + "/hra.exe").toStdString()) << "0123456789";
+    std::ofstream((folder + "/nový.txt").toStdString()) << "abc";
+    f.Select({"Alfa"});
+    QStringList asked;
+    f.window->chooseRescanSource = [&](QWidget* over, bool image) {
+      asked << over->objectName() + (image ? " obraz" : " složka");
+      return image ? QString() : folder;  // the image chooser is cancelled
+    };
+    QString summary;
+    f.window->modalHook = [&](QDialog& dialog) {
+      summary = static_cast<QMessageBox&>(dialog).text();
+    };
+    // Once the dialog is up, notes the drives it offers and clicks buttons.
+    QStringList offered;
+    const auto answer = [&](const QStringList& clicks) {
+      auto* timer = new QTimer(f.window.get());
+      QObject::connect(timer, &QTimer::timeout, [&offered, timer, clicks] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr || dialog->objectName() != "rescanRootDialog")
+          return;
+        timer->deleteLater();
+        timer->stop();
+        auto* list = dialog->findChild<QListWidget*>("rescanDrives");
+        for (int row = 0; row < list->count(); ++row)
+          offered << list->item(row)->text();
+        for (const QString& name : clicks)
+          QTest::mouseClick(dialog->findChild<QPushButton*>(name), Qt::LeftButton);
+      });
+      timer->start(5);
+      f.Trigger("actionRescanCd");
+    };
+
+    // "Storno" leaves the catalogue as it was.
+    const auto before = test::ReadAll(f.path);
+    answer({"rescanCancel"});
+    QCOMPARE(offered, QStringList{"/media/cdrom"});
+    QVERIFY(asked.isEmpty() && summary.isEmpty() && f.messages.isEmpty());
+    QVERIFY(test::ReadAll(f.path) == before);
+
+    // An image chooser left without a file keeps the dialog open; the
+    // folder chosen next is read.
+    answer({"rescanImage", "rescanFolder"});
+    QCOMPARE(asked, (QStringList{"rescanRootDialog obraz", "rescanRootDialog složka"}));
+    QVERIFY2(summary.contains("Přidané soubory: 1\nOdebrané soubory: 0"), qPrintable(summary));
+    QCOMPARE(f.Header("AAAA-0001").FileCount, 2);
+    QVERIFY(test::ReadAll(f.path) != before);
   }
 
   void anotherProgramsChangesAreShownAndWaitedFor() {
