@@ -13,6 +13,7 @@
 #include <random>
 
 #include "acquisition/scanner.h"
+#include "bench_support.h"
 #include "catalogue/engine.h"
 #include "generator.h"
 #include "platform/linux_file_tree.h"
@@ -22,13 +23,9 @@ extern char** environ;
 
 namespace {
 
-namespace fs = std::filesystem;
+using rondo::bench::QuietHost;
 
-class QuietHost : public rondo::EngineHost {
- public:
-  bool Confirm(const std::string&) override { return false; }
-  void ShowMessage(const std::string& text) override { throw std::runtime_error(text); }
-};
+namespace fs = std::filesystem;
 
 std::string Temp(const std::string& name) {
   return (fs::temp_directory_path() / ("rondo-bench-" + name + "-" + std::to_string(::getpid())))

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "bench_support.h"
 #include "catalogue/engine.h"
 #include "catalogue/format/entry_builder.h"
 #include "catalogue/format/entry_walker.h"
@@ -15,11 +16,7 @@
 
 namespace {
 
-class QuietHost : public rondo::EngineHost {
- public:
-  bool Confirm(const std::string&) override { return false; }
-  void ShowMessage(const std::string& text) override { throw std::runtime_error(text); }
-};
+using rondo::bench::QuietHost;
 
 std::string TempPath(const char* name) {
   return (std::filesystem::temp_directory_path() /

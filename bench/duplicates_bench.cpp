@@ -6,25 +6,22 @@
 // different keys the first pass told apart, the bytes of its table and how far the peak memory
 // grew: the memory follows the number of different keys, not the catalogue's size.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 
+#include "bench_support.h"
 #include "catalogue/engine.h"
 #include "generator.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using rondo::bench::PeakRssKb;
+using rondo::bench::QuietHost;
 
-class QuietHost : public rondo::EngineHost {
- public:
-  bool Confirm(const std::string&) override { return false; }
-  void ShowMessage(const std::string& text) override { throw std::runtime_error(text); }
-};
+namespace fs = std::filesystem;
 
 // The catalogue of the given number of discs, made once and read once so
 // that it is in the page cache.
@@ -42,12 +39,6 @@ const std::string& Catalogue(std::uint32_t discs) {
     }
   }
   return at->second;
-}
-
-long PeakRssKb() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
 }
 
 void Duplicates(benchmark::State& state) {

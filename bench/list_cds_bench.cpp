@@ -2,21 +2,18 @@
 // Listing the discs of a 10,000-disc catalogue (the "All" group, a group
 // name and the lent discs), as the main window does at every refresh.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "bench_support.h"
 #include "catalogue/engine.h"
 #include "generator.h"
 
 namespace {
 
-class QuietHost : public rondo::EngineHost {
- public:
-  bool Confirm(const std::string&) override { return false; }
-  void ShowMessage(const std::string& text) override { throw std::runtime_error(text); }
-};
+using rondo::bench::PeakRssKb;
+using rondo::bench::QuietHost;
 
 const std::string& Catalogue() {
   static const std::string path = [] {
@@ -27,12 +24,6 @@ const std::string& Catalogue() {
     return p;
   }();
   return path;
-}
-
-long PeakRssKb() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
 }
 
 void ListCds(benchmark::State& state, const char* group) {

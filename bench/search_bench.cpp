@@ -10,7 +10,6 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include <fstream>
 #include <map>
 
+#include "bench_support.h"
 #include "catalogue/engine.h"
 #include "generator.h"
 
@@ -27,13 +27,10 @@ extern char** environ;
 
 namespace {
 
-namespace fs = std::filesystem;
+using rondo::bench::PeakRssKb;
+using rondo::bench::QuietHost;
 
-class QuietHost : public rondo::EngineHost {
- public:
-  bool Confirm(const std::string&) override { return false; }
-  void ShowMessage(const std::string& text) override { throw std::runtime_error(text); }
-};
+namespace fs = std::filesystem;
 
 class Options : public rondo::FixedSearchHost {
  public:
@@ -69,12 +66,6 @@ const std::string& Catalogue(int which) {
     }
   }
   return path;
-}
-
-long PeakRssKb() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
 }
 
 // Seconds `LC_ALL=C grep -c abc FILE` takes, or a negative number when grep
