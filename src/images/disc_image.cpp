@@ -397,7 +397,6 @@ DiscImage::DiscImage(const std::string& path) : path_(path) {
         problems_.push_back("Strom UDF má přes " + std::to_string(kMostEntries) +
                             " položek; čten jen po tuto mez.");
     }
-    input.Stop();
   }
   if (!udf && dirs_.empty())
     throw ImageError("„" + path + "“ je poškozený obraz disku. Nic nebylo uloženo.");

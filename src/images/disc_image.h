@@ -68,7 +68,6 @@ class DiscImage : public FileTree {
     bool complete = true;
   };
   void ReadIsoTree(int fd, std::uint64_t size, const IsoDescriptors& descriptors, bool rockRidge);
-  bool ReadUdfTree();
   // The path below the image ("" for its root, "a/b"); false for a path
   // that does not lie in it.
   bool Relative(const std::string& path, std::string& relative) const;

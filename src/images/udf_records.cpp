@@ -10,8 +10,9 @@ namespace rondo::images {
 
 namespace {
 
-// More than any directory holds: the copy stops growing there.
-constexpr std::size_t kMostRecorded = 64u << 20;
+// Blocks (64 MiB) more than any directory holds: the copy stops growing
+// there.
+constexpr std::size_t kMostRecorded = (64u << 20) / kUdfBlock;
 
 constexpr int kFileIdentifier = 257;
 constexpr int kAllocationExtent = 258;
@@ -99,7 +100,6 @@ RecordingUdfInput::RecordingUdfInput(int fd, std::uint64_t size) : fd_(fd), size
 
 void RecordingUdfInput::Start() {
   blocks_.clear();
-  recorded_ = 0;
   recording_ = true;
 }
 
@@ -119,10 +119,8 @@ int RecordingUdfInput::Read(udfread_block_input* input, std::uint32_t lba, void*
   char* out = static_cast<char*>(buffer);
   if (n == 0 || !platform::ReadAt(self.fd_, first, out, std::size_t{n} * kUdfBlock))
     return 0;
-  for (std::uint32_t i = 0; self.recording_ && i < n && self.recorded_ < kMostRecorded; ++i) {
+  for (std::uint32_t i = 0; self.recording_ && i < n && self.blocks_.size() < kMostRecorded; ++i)
     self.blocks_.emplace_back(out + std::size_t{i} * kUdfBlock, kUdfBlock);
-    self.recorded_ += kUdfBlock;
-  }
   return static_cast<int>(n);
 }
 

@@ -27,7 +27,6 @@ constexpr int kUdfFileSetDescriptor = 256;
 
 // File characteristics of a File Identifier Descriptor.
 constexpr std::uint8_t kUdfHidden = 0x01;
-constexpr std::uint8_t kUdfDirectory = 0x02;
 constexpr std::uint8_t kUdfDeleted = 0x04;
 constexpr std::uint8_t kUdfParent = 0x08;
 
@@ -58,7 +57,6 @@ class RecordingUdfInput {
   int fd_;
   std::uint64_t size_;
   bool recording_ = false;
-  std::size_t recorded_ = 0;  // bytes
   std::vector<std::string> blocks_;
 };
 
